@@ -1,0 +1,34 @@
+#pragma once
+// Whole-block transfers of the calibration (0x0E00..0x0FFF) and the Upload
+// and Download commands' outcome rules, shared by the desktop program and
+// the command-line tool.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "calib/CalibrationImage.h"
+#include "link/Protocol.h"
+
+namespace korvel {
+
+constexpr uint32_t CalibrationFirstAddress = 0x0E00;
+constexpr uint32_t CalibrationLastAddress = 0x0FFF;
+
+using UploadProgress = std::function<void(int index, uint32_t value)>;
+using DownloadProgress = std::function<void(uint32_t ecuByte, uint32_t imageValue)>;
+
+// Reads first..last into values[0 .. last - first]; the image is filled in
+// place, so bytes read before a failure stay. Returns `failed`.
+bool UploadRange(EcuLink& link, uint32_t* values, uint32_t first, uint32_t last,
+                 const UploadProgress& progress);
+
+// Programs only the bytes whose ECU value differs from values[i]. Returns `failed`.
+bool DownloadRange(EcuLink& link, const uint32_t* values, uint32_t first, uint32_t last,
+                   const DownloadProgress& progress);
+
+// "Uploading Data %d  %X" and "Programming ECU:  %X  %X".
+std::string UploadProgressText(int index, uint32_t value);
+std::string DownloadProgressText(uint32_t ecuByte, uint32_t imageValue);
+
+}  // namespace korvel

@@ -1,0 +1,34 @@
+#pragma once
+// The byte transport under the ECU link: open and configure, read one byte
+// without waiting, send one byte, and sleep until a byte may be read.
+
+#include <cstdint>
+#include <string>
+
+namespace korvel {
+
+// Stands for the absence of a byte: nothing read, or a send refused.
+constexpr int NoByte = 8192;
+
+class ByteTransport {
+public:
+    virtual ~ByteTransport() = default;
+    // The next received byte 0..255, or NoByte when none is waiting. Never waits.
+    virtual int ReadByte() = 0;
+    // Hands the low 8 bits of `byte` to the device: 0 when taken, NoByte when refused.
+    virtual int SendByte(int byte) = 0;
+    // Sleeps until a byte may be waiting or `maxWaitMs` has passed; never
+    // spins. Returns true when a read may now find a byte. A port that has
+    // failed sleeps the whole time, so a caller's loop cannot burn a core.
+    virtual bool WaitReadable(int64_t maxWaitMs) = 0;
+};
+
+// The port named on a command line: empty or "1" -> "COM1", "2" -> "COM2",
+// any other name unchanged.
+std::string CanonicalPortName(const std::string& word);
+
+// The device path to open for a port name: COMn -> /dev/ttyS(n-1) on POSIX,
+// anything else as given (/dev/ttyUSB0, a pseudo-terminal path).
+std::string DevicePathForPort(const std::string& portName);
+
+}  // namespace korvel

@@ -1,0 +1,18 @@
+#pragma once
+// How the monitor panel shows a live value: the text chosen by the variable's
+// name prefix ("MAP", "PW"/"PWON", "Tair", "Tcoo", "Bat", "Der", "Fuel").
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace korvel {
+
+// The exact panel text for a raw value (for example " 1000 " for "PW" 250).
+std::string MonitorValueText(std::string_view name, uint32_t raw);
+
+// The value in engineering units, as the panel converts it, for logging
+// (the command-line monitor): "Fuel" gives "GSLN" or "LP", numbers carry no padding.
+std::string MonitorValueCsv(std::string_view name, uint32_t raw);
+
+}  // namespace korvel

@@ -1,0 +1,12 @@
+// Entry point of the GUI test programs: a QApplication on the offscreen
+// platform, so the tests run without a display.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
