@@ -1,0 +1,100 @@
+#pragma once
+// The modal dialogs of the Plots, Constants and Help menus. Each is run with
+// exec() by the main window, which repaints its client area afterwards.
+// Control identifiers are the widgets' object names (for example "1017").
+
+#include <QDialog>
+#include <functional>
+
+#include "app/qt/Prompter.h"
+#include "calib/CalibrationImage.h"
+#include "link/Protocol.h"
+#include "monitor/MonitorFile.h"
+#include "monitor/PlotState.h"
+
+namespace korvel {
+
+// "Select Variable for Plotting": assigns variables and ranges to the channels.
+class PlotVariableDialog : public QDialog {
+    Q_OBJECT
+public:
+    PlotVariableDialog(const MonitorFile& monitor, PlotState& plot, Prompter& prompter,
+                       QWidget* parent);
+
+private:
+    void OnAdd();
+    void OnDelete();
+    const MonitorFile& monitor_;
+    PlotState& plot_;
+    Prompter& prompter_;
+};
+
+// The sweep length in seconds. Refuses 0, empty or non-numeric text.
+class TimeScaleDialog : public QDialog {
+    Q_OBJECT
+public:
+    TimeScaleDialog(PlotState& plot, Prompter& prompter, QWidget* parent);
+
+private:
+    void OnOk();
+    PlotState& plot_;
+    Prompter& prompter_;
+};
+
+// "RPM Presets": engine-speed presets (x20) and 16-bit PWM limits.
+class RpmPresetsDialog : public QDialog {
+    Q_OBJECT
+public:
+    RpmPresetsDialog(CalibrationImage& image, QWidget* parent);
+
+private:
+    void OnOk();
+    CalibrationImage& image_;
+};
+
+// "AE / MIS": acceleration-enrichment constants, gasoline and LP.
+class AeMisDialog : public QDialog {
+    Q_OBJECT
+public:
+    AeMisDialog(CalibrationImage& image, QWidget* parent);
+
+private:
+    void OnOk();
+    CalibrationImage& image_;
+};
+
+// "Governor": KP, KD and KI of six gain sets.
+class GovernorDialog : public QDialog {
+    Q_OBJECT
+public:
+    GovernorDialog(CalibrationImage& image, QWidget* parent);
+
+private:
+    void OnOk();
+    CalibrationImage& image_;
+};
+
+// "Korvel": name and version.
+class AboutDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit AboutDialog(QWidget* parent);
+};
+
+// Single-byte ECU access: Peek anywhere, Poke in the EEPROM range.
+// `quietLine` runs before each exchange so it starts on a quiet line.
+class PeekPokeDialog : public QDialog {
+    Q_OBJECT
+public:
+    PeekPokeDialog(EcuLink& link, Prompter& prompter, std::function<void()> quietLine,
+                   QWidget* parent);
+
+private:
+    void OnPeek();
+    void OnPoke();
+    EcuLink& link_;
+    Prompter& prompter_;
+    std::function<void()> quietLine_;
+};
+
+}  // namespace korvel

@@ -1,0 +1,37 @@
+#pragma once
+// The strip chart's plot state: which variable each of the three channels
+// plots, with its range, the channels' last points, the sweep length and the
+// carry-correction history.
+
+#include <array>
+#include <cstdint>
+
+namespace korvel {
+
+constexpr int MaxPlottedVariables = 3;
+
+struct PlotRect {
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+struct PlotState {
+    std::array<int32_t, MaxPlottedVariables> plottedVariable{-1, -1, -1};  // -1: free
+    std::array<float, MaxPlottedVariables> plotMinimum{0.0f, 0.0f, 0.0f};
+    std::array<float, MaxPlottedVariables> plotMaximum{3000.0f, 3000.0f, 3000.0f};
+    std::array<int32_t, MaxPlottedVariables> lastPointX{};
+    std::array<int32_t, MaxPlottedVariables> lastPointY{};
+    int32_t timeScale = 20;  // seconds, never 0
+    PlotRect plotRect;
+    // Lives for the whole run; never reset, not even when a channel is freed.
+    std::array<int32_t, MaxPlottedVariables> previousRaw{};
+
+    // Gives `variable` to the first free channel with the range; returns the
+    // channel, or -1 when all three are in use (nothing changes).
+    int AddChannel(int variable, float minimum, float maximum);
+
+    // Frees the first channel that plots `variable` and forgets its last
+    // point; returns the channel, or -1 when no channel plots it.
+    int DeleteChannel(int variable);
+};
+
+}  // namespace korvel

@@ -1,0 +1,60 @@
+#pragma once
+// A Prompter for tests: records every message and answers file dialogs from
+// a script, so no test ever blocks on a modal window.
+
+#include <QString>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "app/qt/Prompter.h"
+
+namespace korvel {
+
+class ScriptedPrompter : public Prompter {
+public:
+    struct Shown {
+        QString text;
+        QString caption;
+        Icon icon;
+    };
+    struct Asked {
+        QString title;
+        QString filter;
+        QString defaultSuffix;
+        QString initialName;
+    };
+
+    std::vector<Shown> messages;
+    std::vector<Asked> fileDialogs;
+    // Answers for the next file dialogs, in order; nullopt cancels. An empty
+    // script cancels.
+    std::deque<std::optional<QString>> fileAnswers;
+
+    void Message(QWidget*, const QString& text, const QString& caption, Icon icon) override {
+        messages.push_back({text, caption, icon});
+    }
+    std::optional<QString> OpenFileName(QWidget*, const QString& title, const QString& filter,
+                                        const QString& defaultSuffix,
+                                        const QString& initialName) override {
+        fileDialogs.push_back({title, filter, defaultSuffix, initialName});
+        return Next();
+    }
+    std::optional<QString> SaveFileName(QWidget*, const QString& title, const QString& filter,
+                                        const QString& defaultSuffix) override {
+        fileDialogs.push_back({title, filter, defaultSuffix, {}});
+        return Next();
+    }
+
+private:
+    std::optional<QString> Next() {
+        if (fileAnswers.empty()) {
+            return std::nullopt;
+        }
+        auto answer = fileAnswers.front();
+        fileAnswers.pop_front();
+        return answer;
+    }
+};
+
+}  // namespace korvel
