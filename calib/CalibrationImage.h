@@ -31,10 +31,10 @@ constexpr int MaxTableRows = 100;
 // Slots normally hold 0..255, but the constants dialogs and data files may
 // store larger numbers, and every transfer keeps the whole slot value.
 struct CalibrationImage {
-    std::array<uint32_t, ImageSize> slots{};
+    std::array<uint32_t, ImageSize> values{};  // not "slots": that is a Qt keyword
 
-    uint32_t& operator[](int index) { return slots[static_cast<size_t>(index)]; }
-    uint32_t operator[](int index) const { return slots[static_cast<size_t>(index)]; }
+    uint32_t& operator[](int index) { return values[static_cast<size_t>(index)]; }
+    uint32_t operator[](int index) const { return values[static_cast<size_t>(index)]; }
     static bool InRange(int index) { return index >= 0 && index < ImageSize; }
 };
 
