@@ -21,6 +21,11 @@ public:
     // spins. Returns true when a read may now find a byte. A port that has
     // failed sleeps the whole time, so a caller's loop cannot burn a core.
     virtual bool WaitReadable(int64_t maxWaitMs) = 0;
+    // True while the port is in a failure episode (a read failed, the device
+    // went away). The exchanges then declare the ECU off line at once instead
+    // of waiting for their time-out. The transport reports the failure itself,
+    // once per episode.
+    virtual bool HasFailed() const { return false; }
 };
 
 // The port named on a command line: empty or "1" -> "COM1", "2" -> "COM2",
