@@ -4,6 +4,7 @@
 // operation that moves data inside it.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

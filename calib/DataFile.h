@@ -1,15 +1,17 @@
 #pragma once
 // The calibration data file: 512 lines, each "%d" of one image slot then CR LF.
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "calib/CalibrationImage.h"
 
 namespace korvel {
 
 struct DataFileReadResult {
-    bool opened = false;       // false: "Error Opening File" / "Try another file"; image unchanged
-    int valuesStored = 0;      // slots that received a number
+    bool opened = false;   // false: "Error Opening File" / "Try another file"; image unchanged
+    int valuesStored = 0;  // slots that received a number
     int linesWithoutNumber = 0;  // lines read that held no number (their slot kept its value)
 };
 
@@ -34,5 +36,13 @@ enum class SaveResult {
 // written, flushed and synced, then renamed over the target. On any failure
 // the previous file is left intact byte for byte.
 SaveResult WriteDataFile(const std::string& path, const CalibrationImage& image);
+
+// Writes all of `bytes` to the open file descriptor; false on any failure.
+using DataFileWriter = std::function<bool(int fd, std::string_view bytes)>;
+
+// WriteDataFile with the temporary file's bytes written through `writer`
+// (tests pass one that fails part way).
+SaveResult WriteDataFile(const std::string& path, const CalibrationImage& image,
+                         const DataFileWriter& writer);
 
 }  // namespace korvel
