@@ -1,12 +1,25 @@
-// Placeholder until the editor windows are built.
 #include "editors/qt/EditorWindow.h"
+
+#include "editors/qt/CurveEditorWindow.h"
+#include "editors/qt/TableEditorWindow.h"
 
 namespace korvel {
 
-EditorWindow* CreateEditorWindow(EditorKind, CalibrationImage&, Prompter&, QWidget* owner) {
-    auto* window = new EditorWindow(owner);
-    window->setWindowFlag(Qt::Window);
-    return window;
+EditorWindow* CreateEditorWindow(EditorKind kind, CalibrationImage& image, Prompter& prompter,
+                                 QWidget* owner) {
+    switch (kind) {
+        case EditorKind::Rpm:
+            return new RpmCurvesWindow(image, prompter, owner);
+        case EditorKind::Fuel:
+            return new FuelCurvesWindow(image, prompter, owner);
+        case EditorKind::Ve:
+            return new VeTableWindow(image, owner);
+        case EditorKind::VeLp:
+            return new VeLpTableWindow(image, owner);
+        case EditorKind::Spark:
+            return new SparkTableWindow(image, owner);
+    }
+    return nullptr;
 }
 
 }  // namespace korvel

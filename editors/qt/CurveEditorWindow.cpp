@@ -1,0 +1,82 @@
+#include "editors/qt/CurveEditorWindow.h"
+
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPushButton>
+#include <utility>
+
+namespace korvel {
+
+namespace {
+const QRect CurveFrame{200, 200, 300, 250};
+}  // namespace
+
+CurveEditorWindow::CurveEditorWindow(CalibrationImage& image, Prompter& prompter, QWidget* owner,
+                                     const QString& title, std::vector<CurveSpec> curves)
+    : EditorWindow(owner),
+      model_(image, std::move(curves)),
+      prompter_(prompter),
+      valueEdit_(CreateValueEdit(this)),
+      changeButton_(CreateEditorButton(this, "Change", "5002", ChangeButtonRect)),
+      addRowButton_(CreateEditorButton(this, "Add Row", "5003", AddRowButtonRect)) {
+    SetUpEditorFrame(this, title, CurveFrame);
+    connect(valueEdit_, &QLineEdit::returnPressed, this, &CurveEditorWindow::ApplyChange);
+    connect(changeButton_, &QPushButton::clicked, this, &CurveEditorWindow::ApplyChange);
+    connect(addRowButton_, &QPushButton::clicked, this, &CurveEditorWindow::AddRow);
+}
+
+void CurveEditorWindow::DropSelection() {
+    model_.DropSelection();
+    update();
+}
+
+void CurveEditorWindow::ApplyChange() {
+    if (model_.ApplyChange(valueEdit_->text().toStdString())) {
+        update();
+    }
+}
+
+void CurveEditorWindow::AddRow() {
+    switch (model_.AddRow()) {
+        case InsertResult::Inserted:
+            update();
+            // Bytes behind the point moved: every window drops its selection.
+            emit ImageStructureChanged();
+            break;
+        case InsertResult::TableFull:
+            prompter_.Message(this, "Row cannot be added", "Table Full", Prompter::Icon::Stop);
+            break;
+        case InsertResult::NotApplicable:
+            break;
+    }
+}
+
+void CurveEditorWindow::paintEvent(QPaintEvent*) {
+    grid_.Paint(this, model_.Cells(BottomLine()));
+    editSync_.Painted(valueEdit_, model_.SelectedIndex(), model_.FillEditBox());
+}
+
+void CurveEditorWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    const QPoint text = grid_.TextPosition(event->position().toPoint());
+    model_.Click(text.x(), text.y());
+    editSync_.Clicked();
+    update();
+}
+
+void CurveEditorWindow::closeEvent(QCloseEvent* event) {
+    EditorWindow::closeEvent(event);
+    emit Closed();
+}
+
+RpmCurvesWindow::RpmCurvesWindow(CalibrationImage& image, Prompter& prompter, QWidget* owner)
+    : CurveEditorWindow(image, prompter, owner, "Driver RPM Data", RpmCurveSpecs()) {}
+
+FuelCurvesWindow::FuelCurvesWindow(CalibrationImage& image, Prompter& prompter, QWidget* owner)
+    : CurveEditorWindow(image, prompter, owner, "Fuel Correction Data", FuelCurveSpecs()) {}
+
+}  // namespace korvel

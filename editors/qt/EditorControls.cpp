@@ -1,0 +1,118 @@
+#include "editors/qt/EditorControls.h"
+
+#include <QColor>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPalette>
+#include <QPushButton>
+#include <algorithm>
+
+namespace korvel {
+
+namespace {
+
+QFont ControlFont() {
+    QFont font("Times New Roman", 10);
+    font.setStyleHint(QFont::Serif);
+    return font;
+}
+
+QColor RoleColour(CellRole role) {
+    switch (role) {
+        case CellRole::Selected:
+        case CellRole::Mark:
+            return {255, 0, 0};
+        case CellRole::X:
+            return {18, 105, 61};
+        case CellRole::Header:
+        case CellRole::Label:
+            return {0, 0, 255};
+        case CellRole::Y:
+            break;
+    }
+    return {0, 0, 0};
+}
+
+}  // namespace
+
+void SetUpEditorFrame(QWidget* window, const QString& title, QRect frame) {
+    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(title);
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, QColor(192, 192, 192));
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+    window->move(frame.topLeft());
+    window->resize(frame.size());
+}
+
+QLineEdit* CreateValueEdit(QWidget* window) {
+    auto* edit = new QLineEdit(window);
+    edit->setObjectName("5001");
+    edit->setAlignment(Qt::AlignRight);
+    edit->setFont(ControlFont());
+    edit->setGeometry(ValueEditRect);
+    return edit;
+}
+
+QPushButton* CreateEditorButton(QWidget* window, const QString& text, const QString& id,
+                                QRect rect) {
+    auto* button = new QPushButton(text, window);
+    button->setObjectName(id);
+    button->setFont(ControlFont());
+    button->setGeometry(rect);
+    return button;
+}
+
+void EditBoxSync::Painted(QLineEdit* edit, int selectedIndex,
+                          const std::optional<EditBoxFill>& fill) {
+    if (!pending_ && selectedIndex == shownIndex_) {
+        return;
+    }
+    pending_ = false;
+    shownIndex_ = selectedIndex;
+    if (!fill) {
+        return;
+    }
+    edit->setText(QString::fromStdString(fill->text));
+    if (fill->armed) {
+        edit->selectAll();
+    }
+    edit->setFocus();
+}
+
+GridText::GridText() : font_(QFontDatabase::systemFont(QFontDatabase::FixedFont)) {
+    const QFontMetrics metrics(font_);
+    charWidth_ = std::max(1, metrics.averageCharWidth());
+    charHeight_ = std::max(1, metrics.height() + metrics.leading());
+    ascent_ = metrics.ascent();
+}
+
+int GridText::BottomLine(int clientHeight) const {
+    return clientHeight / charHeight_ - 3;
+}
+
+QPoint GridText::TextPosition(QPoint pixel) const {
+    return {pixel.x() / charWidth_, pixel.y() / charHeight_};
+}
+
+void GridText::Paint(QWidget* window, const std::vector<GridCell>& cells) const {
+    QPainter painter(window);
+    painter.setFont(font_);
+    painter.setBackgroundMode(Qt::TransparentMode);
+    const int lastLine = window->height() / charHeight_;
+    for (const GridCell& cell : cells) {
+        if (cell.line < -1 || cell.line > lastLine) {
+            continue;  // above the top or below the bottom: not visible
+        }
+        painter.setPen(RoleColour(cell.role));
+        painter.drawText(cell.column * charWidth_, cell.line * charHeight_ + ascent_,
+                         QString::fromStdString(cell.text));
+    }
+}
+
+}  // namespace korvel

@@ -1,0 +1,71 @@
+#pragma once
+// Pieces the curve and table editor windows share: the frame and its
+// controls, and drawing grid cells in the fixed-pitch font at text positions.
+
+#include <QFont>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <optional>
+#include <vector>
+
+#include "editors/EditorGrid.h"
+
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace korvel {
+
+// Control rectangles in client pixels (left, top, width, height).
+inline const QRect ValueEditRect{20, 20, 70, 30};
+inline const QRect ChangeButtonRect{110, 20, 70, 30};
+inline const QRect AddRowButtonRect{200, 20, 70, 30};
+
+// Title, owner-bound top-level flags (caption, system menu, sizing border, no
+// minimise/maximise), delete on close, light grey background, place and size.
+void SetUpEditorFrame(QWidget* window, const QString& title, QRect frame);
+
+// The right-aligned edit box "5001" in 10-point Times New Roman (or a serif).
+QLineEdit* CreateValueEdit(QWidget* window);
+QPushButton* CreateEditorButton(QWidget* window, const QString& text, const QString& id,
+                                QRect rect);
+
+// Keeps the edit box in step with the selection: it is refilled (text,
+// selection, focus) on the first paint after a click and whenever the
+// selected byte changes (a resize moves the grid under the clicked position).
+// Other repaints leave it alone: Qt repaints on every activation change, and
+// refilling then would discard what the user typed and take the focus from
+// a button being pressed.
+class EditBoxSync {
+  public:
+    void Clicked() { pending_ = true; }
+    void Painted(QLineEdit* edit, int selectedIndex, const std::optional<EditBoxFill>& fill);
+
+  private:
+    bool pending_ = false;
+    int shownIndex_ = -1;
+};
+
+// The grid font and its character cell: text column c, line l is the pixel
+// point (c * width, l * height), the top left corner of the text.
+class GridText {
+  public:
+    GridText();
+
+    QSize CharCell() const { return {charWidth_, charHeight_}; }
+    // The text line that stays three lines above the client area's bottom.
+    int BottomLine(int clientHeight) const;
+    // Text column and line of a client pixel.
+    QPoint TextPosition(QPoint pixel) const;
+    void Paint(QWidget* window, const std::vector<GridCell>& cells) const;
+
+  private:
+    QFont font_;
+    int charWidth_ = 1;
+    int charHeight_ = 1;
+    int ascent_ = 0;
+};
+
+}  // namespace korvel
