@@ -4,6 +4,7 @@
 // Control identifiers are the widgets' object names (for example "1017").
 
 #include <QDialog>
+#include <cstdint>
 #include <functional>
 
 #include "app/qt/Prompter.h"
@@ -17,11 +18,12 @@ namespace korvel {
 // "Select Variable for Plotting": assigns variables and ranges to the channels.
 class PlotVariableDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     PlotVariableDialog(const MonitorFile& monitor, PlotState& plot, Prompter& prompter,
                        QWidget* parent);
 
-private:
+  private:
+    int SelectedVariable() const;  // -1 when nothing is selected
     void OnAdd();
     void OnDelete();
     const MonitorFile& monitor_;
@@ -29,13 +31,17 @@ private:
     Prompter& prompter_;
 };
 
-// The sweep length in seconds. Refuses 0, empty or non-numeric text.
+// The longest sweep: its length in milliseconds fits a 32-bit sample time.
+constexpr int32_t MaxTimeScaleSeconds = 2147483;
+
+// The sweep length in seconds. Refuses 0, empty or non-numeric text, and
+// lengths above MaxTimeScaleSeconds, keeping the old value.
 class TimeScaleDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     TimeScaleDialog(PlotState& plot, Prompter& prompter, QWidget* parent);
 
-private:
+  private:
     void OnOk();
     PlotState& plot_;
     Prompter& prompter_;
@@ -44,10 +50,10 @@ private:
 // "RPM Presets": engine-speed presets (x20) and 16-bit PWM limits.
 class RpmPresetsDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     RpmPresetsDialog(CalibrationImage& image, QWidget* parent);
 
-private:
+  private:
     void OnOk();
     CalibrationImage& image_;
 };
@@ -55,10 +61,10 @@ private:
 // "AE / MIS": acceleration-enrichment constants, gasoline and LP.
 class AeMisDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     AeMisDialog(CalibrationImage& image, QWidget* parent);
 
-private:
+  private:
     void OnOk();
     CalibrationImage& image_;
 };
@@ -66,10 +72,10 @@ private:
 // "Governor": KP, KD and KI of six gain sets.
 class GovernorDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     GovernorDialog(CalibrationImage& image, QWidget* parent);
 
-private:
+  private:
     void OnOk();
     CalibrationImage& image_;
 };
@@ -77,7 +83,7 @@ private:
 // "Korvel": name and version.
 class AboutDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit AboutDialog(QWidget* parent);
 };
 
@@ -85,11 +91,12 @@ public:
 // `quietLine` runs before each exchange so it starts on a quiet line.
 class PeekPokeDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     PeekPokeDialog(EcuLink& link, Prompter& prompter, std::function<void()> quietLine,
                    QWidget* parent);
 
-private:
+  private:
+    void Warn(const char* text, const char* caption);  // exclamation, owned by the dialog
     void OnPeek();
     void OnPoke();
     EcuLink& link_;

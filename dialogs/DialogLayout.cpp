@@ -1,0 +1,142 @@
+#include "dialogs/DialogLayout.h"
+
+#include <QEvent>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStringList>
+#include <algorithm>
+#include <cstdlib>
+
+#include "dialogs/FieldText.h"
+
+namespace korvel {
+namespace {
+
+QFont DialogFont(int pointSize) {
+    QFont font(QStringLiteral("MS Sans Serif"), pointSize);
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+// Rounds like the platform's MulDiv(value, base, divisor).
+int Scale(int value, int base, int divisor) {
+    const int product = value * base;
+    return (product + (product >= 0 ? divisor / 2 : -divisor / 2)) / divisor;
+}
+
+class EnterRejects : public QObject {
+  public:
+    explicit EnterRejects(QDialog* dialog) : QObject(dialog), dialog_(dialog) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                dialog_->reject();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    QDialog* dialog_;
+};
+
+}  // namespace
+
+DialogTemplate::DialogTemplate(QDialog* dialog, const QString& caption, int pointSize, int width,
+                               int height)
+    : dialog_(dialog) {
+    dialog->setWindowTitle(caption);
+    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    const QFont font = DialogFont(pointSize);
+    dialog->setFont(font);
+    // The platform's dialog base units: the rounded average width of the 52
+    // letters, and the font height.
+    const QFontMetrics metrics(font);
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    baseX_ = std::max(1, (metrics.horizontalAdvance(letters) / 26 + 1) / 2);
+    baseY_ = std::max(1, metrics.height());
+    dialog->setFixedSize(Map(0, 0, width, height).size());
+}
+
+QRect DialogTemplate::Map(int x, int y, int width, int height) const {
+    return {Scale(x, baseX_, 4), Scale(y, baseY_, 8), Scale(width, baseX_, 4),
+            Scale(height, baseY_, 8)};
+}
+
+QPushButton* DialogTemplate::Button(const char* id, const QString& text, QRect units) {
+    auto* button = new QPushButton(text, dialog_);
+    button->setObjectName(QString::fromLatin1(id));
+    button->setGeometry(Map(units.x(), units.y(), units.width(), units.height()));
+    return button;
+}
+
+QLineEdit* DialogTemplate::Edit(const char* id, QRect units) {
+    auto* edit = new QLineEdit(dialog_);
+    edit->setObjectName(QString::fromLatin1(id));
+    edit->setGeometry(Map(units.x(), units.y(), units.width(), units.height()));
+    return edit;
+}
+
+QLabel* DialogTemplate::Label(const QString& text, QRect units, Qt::Alignment align) {
+    auto* label = new QLabel(text, dialog_);
+    label->setAlignment(align | Qt::AlignTop);
+    label->setGeometry(Map(units.x(), units.y(), units.width(), units.height()));
+    return label;
+}
+
+QGroupBox* DialogTemplate::Group(const char* id, const QString& title, QRect units) {
+    auto* group = new QGroupBox(title, dialog_);
+    if (id != nullptr) {
+        group->setObjectName(QString::fromLatin1(id));
+    }
+    group->setGeometry(Map(units.x(), units.y(), units.width(), units.height()));
+    return group;
+}
+
+QListWidget* DialogTemplate::List(const char* id, QRect units) {
+    auto* list = new QListWidget(dialog_);
+    list->setObjectName(QString::fromLatin1(id));
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    list->setGeometry(Map(units.x(), units.y(), units.width(), units.height()));
+    return list;
+}
+
+void CloseOnEnterInFields(QDialog* dialog) {
+    auto* filter = new EnterRejects(dialog);
+    for (QLineEdit* edit : dialog->findChildren<QLineEdit*>()) {
+        edit->installEventFilter(filter);
+    }
+}
+
+void SetFieldUnsigned(QLineEdit* edit, uint32_t value) {
+    edit->setText(QString::number(value));
+}
+
+uint32_t FieldUnsigned(const QLineEdit* edit) {
+    // Non-Latin-1 characters become '?', which is not a digit either.
+    const QByteArray text = edit->text().toLatin1();
+    return FieldUnsigned(std::string_view(text.constData(), static_cast<size_t>(text.size())));
+}
+
+QLineEdit* FieldById(const QDialog* dialog, const char* id) {
+    QLineEdit* edit = dialog->findChild<QLineEdit*>(QString::fromLatin1(id));
+    if (edit == nullptr) {
+        std::abort();
+    }
+    return edit;
+}
+
+}  // namespace korvel

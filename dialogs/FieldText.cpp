@@ -1,0 +1,75 @@
+#include "dialogs/FieldText.h"
+
+#include <cctype>
+
+namespace korvel {
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool IsSpace(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+}  // namespace
+
+uint32_t FieldUnsigned(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) {
+        ++i;
+    }
+    uint64_t value = 0;  // no digits at all leaves 0
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + static_cast<uint64_t>(text[i] - '0');
+        if (value > UINT32_MAX) {
+            return 0;
+        }
+    }
+    return static_cast<uint32_t>(value);
+}
+
+std::optional<uint32_t> FieldHexAddress(std::string_view text) {
+    text = text.substr(0, AddressFieldChars);
+    size_t i = 0;
+    while (i < text.size() && IsSpace(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // "0x" is a prefix only when a hex digit follows; otherwise the 0 is the number.
+    if (i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
+        HexDigit(text[i + 2]) >= 0) {
+        i += 2;
+    }
+    uint32_t value = 0;
+    size_t digits = 0;
+    // Seven characters hold at most seven digits, so the value cannot overflow.
+    for (; i < text.size() && HexDigit(text[i]) >= 0; ++i, ++digits) {
+        value = value * 16 + static_cast<uint32_t>(HexDigit(text[i]));
+    }
+    if (digits == 0) {
+        return std::nullopt;
+    }
+    // A minus sign wraps the number round, as an unsigned scan does.
+    return negative ? 0u - value : value;
+}
+
+}  // namespace korvel

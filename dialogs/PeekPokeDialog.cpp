@@ -1,0 +1,97 @@
+// Single-byte ECU memory access: Peek anywhere in the 16-bit address space,
+// Poke only in the calibration EEPROM. Neither touches the image in memory.
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "dialogs/DialogLayout.h"
+#include "dialogs/Dialogs.h"
+#include "dialogs/FieldText.h"
+#include "link/Transfers.h"
+
+namespace korvel {
+namespace {
+
+constexpr uint32_t HighestAddress = 0xFFFF;
+
+// The address typed in hex, or nullopt when it is no hex number at all.
+std::optional<uint32_t> TypedAddress(const QDialog* dialog) {
+    const QByteArray text = FieldById(dialog, "1045")->text().toLatin1();
+    return FieldHexAddress(std::string_view(text.constData(), static_cast<size_t>(text.size())));
+}
+
+}  // namespace
+
+PeekPokeDialog::PeekPokeDialog(EcuLink& link, Prompter& prompter, std::function<void()> quietLine,
+                               QWidget* parent)
+    : QDialog(parent), link_(link), prompter_(prompter), quietLine_(std::move(quietLine)) {
+    DialogTemplate layout(this, QStringLiteral("Dialog"), 8, 189, 126);
+    layout.Edit("1045", {24, 34, 40, 14});
+    layout.Edit("1046", {122, 35, 40, 14});
+    QPushButton* peek = layout.Button("1043", QStringLiteral("Peek"), {19, 54, 50, 14});
+    QPushButton* poke = layout.Button("1044", QStringLiteral("Poke"), {116, 55, 50, 14});
+    QPushButton* ok = layout.Button("1", QStringLiteral("OK"), {70, 105, 50, 14});
+    ok->setDefault(true);
+    layout.Label(QStringLiteral("Address"), {30, 13, 27, 8});
+    layout.Label(QStringLiteral("(hex)"), {35, 23, 16, 8});
+    layout.Label(QStringLiteral("Data"), {132, 15, 16, 8});
+    layout.Label(QStringLiteral("(base 10)"), {126, 25, 29, 8});
+    connect(peek, &QPushButton::clicked, this, &PeekPokeDialog::OnPeek);
+    connect(poke, &QPushButton::clicked, this, &PeekPokeDialog::OnPoke);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void PeekPokeDialog::Warn(const char* text, const char* caption) {
+    prompter_.Message(this, QString::fromLatin1(text), QString::fromLatin1(caption),
+                      Prompter::Icon::Exclamation);
+}
+
+void PeekPokeDialog::OnPeek() {
+    const std::optional<uint32_t> address = TypedAddress(this);
+    if (!address || *address > HighestAddress) {
+        Warn("Address out of range", "Address Error");
+        return;
+    }
+    if (quietLine_) {
+        quietLine_();
+    }
+    if (SendAddress(link_, *address)) {
+        Warn("Could not send the address to the ECU", "Communications Error");
+        return;
+    }
+    uint8_t value = 0;
+    if (ReadByteAtAddress(link_, value)) {
+        Warn("Could not get data from ECU", "Communications Error");
+        return;
+    }
+    SetFieldUnsigned(FieldById(this, "1046"), value);
+}
+
+void PeekPokeDialog::OnPoke() {
+    const std::optional<uint32_t> address = TypedAddress(this);
+    if (!address) {
+        Warn("Address out of range", "Address Error");
+        return;
+    }
+    if (*address < CalibrationFirstAddress || *address > CalibrationLastAddress) {
+        Warn("Only EEPROM addresses may be poked", "Poke Error");
+        return;
+    }
+    const uint32_t value = FieldUnsigned(FieldById(this, "1046")) & 0xFFu;
+    if (quietLine_) {
+        quietLine_();
+    }
+    if (SendAddress(link_, *address)) {
+        Warn("Could not send the address to the ECU", "Communications Error");
+        return;
+    }
+    if (WriteDataByte(link_, value)) {
+        Warn("Could not get data from ECU", "Communications Error");
+        return;
+    }
+    // A failed programming sequence is not reported.
+    if (!ProgramArm(link_)) {
+        ProgramCommit(link_);
+    }
+}
+
+}  // namespace korvel

@@ -1,0 +1,42 @@
+#include "monitor/PlotState.h"
+
+#include <cstddef>
+
+namespace korvel {
+
+int PlotState::AddChannel(int variable, float minimum, float maximum) {
+    // -1 marks a free channel, so a negative variable would occupy nothing.
+    if (variable < 0) {
+        return -1;
+    }
+    for (int c = 0; c < MaxPlottedVariables; ++c) {
+        const auto i = static_cast<size_t>(c);
+        if (plottedVariable[i] == -1) {
+            plottedVariable[i] = variable;
+            plotMinimum[i] = minimum;
+            plotMaximum[i] = maximum;
+            return c;
+        }
+    }
+    return -1;
+}
+
+int PlotState::DeleteChannel(int variable) {
+    // Otherwise a negative variable would "match" a free channel.
+    if (variable < 0) {
+        return -1;
+    }
+    for (int c = 0; c < MaxPlottedVariables; ++c) {
+        const auto i = static_cast<size_t>(c);
+        if (plottedVariable[i] == variable) {
+            plottedVariable[i] = -1;
+            // The next point of a reused channel starts a fresh line.
+            lastPointX[i] = 0;
+            lastPointY[i] = 0;
+            return c;
+        }
+    }
+    return -1;
+}
+
+}  // namespace korvel
