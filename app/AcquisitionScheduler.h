@@ -32,20 +32,35 @@ public:
     // One idle step of the scheduler: off line, one probe step; on line, the
     // slot-loading or reading loop, which returns early (state kept in the
     // flags) instead of spinning when an awaited reply has not arrived yet.
+    // With an empty variable list it keeps running the probe. When a caller
+    // clears EcuOnLine while a read or slot is in progress, that exchange is
+    // abandoned and the probe starts afresh; callers should rather call
+    // FinishOutstanding before they clear it.
     void OnIdle();
 
     // What the scheduler waits for now.
     struct Wait {
         bool sendNow = true;     // a request can be sent (or a step taken) at once
-        int64_t deadlineMs = 0;  // when awaiting a reply: monotonic time of its time-out
+        int64_t deadlineMs = 0;  // otherwise: monotonic time at which to call OnIdle again
     };
+    // Awaiting a reply: deadlineMs is the first moment at which a read that
+    // finds nothing declares the ECU off line (request time + OffLineTimeoutMs
+    // + 1); call OnIdle when a byte arrives or then. After a refused send:
+    // a short retry pause. On line with a failed port: sendNow, so the next
+    // OnIdle declares the ECU off line at once.
     Wait NextWait() const;
 
     // Finishes the outstanding exchange, waiting (on the transport, never
     // spinning) for its reply or its time-out and handling it as the step
-    // would. Upload, Download, Peek and Poke call it first, so they start on
-    // a quiet line.
+    // would. On line it completes the slot or variable in progress (both
+    // bytes of a two-byte variable, counting it and updating the monitor
+    // after the last one); off line it completes the probe in progress.
+    // A line still busy after FinishLimitMs is declared off line. Upload,
+    // Download, Peek and Poke call it first, so they start on a quiet line.
     void FinishOutstanding();
+    static constexpr int64_t FinishLimitMs = 4 * OffLineTimeoutMs;
+
+    EcuLink& Link() const { return link_; }
 
     // The exchanges, one step per call.
     void PollEcuStatus();
@@ -61,10 +76,32 @@ public:
     int64_t secondReadTime = 0;
 
 private:
+    // Outcome of one call of the common step rule.
+    enum class Outcome { Nothing, Reply, TimedOut };
+    struct Step {
+        Outcome outcome = Outcome::Nothing;
+        int byte = NoByte;
+    };
+    Step ExchangeStep(int request, int64_t& requestTime, bool failFast);
+    void DeclareOffLine();
+    bool UseProbe() const;
+    bool UnitInProgress() const;
+    void RunOnLine();
+    void LoadingPass();
+    void ReadingPass();
+    void SleepUntilNextStep();
+    int VariableCount() const;
+    int64_t AwaitedRequestTime() const;
+    int32_t SampleTime() const;
+
     EcuLink& link_;
     MonitorFile& monitor_;
     std::function<void()> updateMonitor_;
     int timeScale_ = 20;
+    bool stalled_ = false;      // the last step found no reply, or its send was refused
+    bool sendRefused_ = false;  // the last send was refused; retried after a pause
+    int64_t refusedAtMs_ = 0;
+    bool probing_ = true;  // the last OnIdle ran the probe
 };
 
 }  // namespace korvel

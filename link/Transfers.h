@@ -19,11 +19,16 @@ using UploadProgress = std::function<void(int index, uint32_t value)>;
 using DownloadProgress = std::function<void(uint32_t ecuByte, uint32_t imageValue)>;
 
 // Reads first..last into values[0 .. last - first]; the image is filled in
-// place, so bytes read before a failure stay. Returns `failed`.
+// place, so bytes read before a failure stay. After each byte it writes
+// UploadProgressText to the MessagePane and then calls `progress` (may be
+// empty). Reports "Send Address failed" / "Not all addresses loaded" itself.
+// Returns `failed`.
 bool UploadRange(EcuLink& link, uint32_t* values, uint32_t first, uint32_t last,
                  const UploadProgress& progress);
 
-// Programs only the bytes whose ECU value differs from values[i]. Returns `failed`.
+// Programs only the bytes whose ECU value differs from values[i]. After each
+// address is read back it writes DownloadProgressText to the MessagePane and
+// then calls `progress` (may be empty). Shows no message. Returns `failed`.
 bool DownloadRange(EcuLink& link, const uint32_t* values, uint32_t first, uint32_t last,
                    const DownloadProgress& progress);
 

@@ -21,6 +21,11 @@ public:
     // spins. Returns true when a read may now find a byte. A port that has
     // failed sleeps the whole time, so a caller's loop cannot burn a core.
     virtual bool WaitReadable(int64_t maxWaitMs) = 0;
+    // Sleeps until a refused send may be taken or `maxWaitMs` has passed;
+    // callers retrying a refused send pass a short bound. The default sleeps
+    // the whole bound on the calling thread; a transport that can tell when
+    // its output drains overrides it.
+    virtual void WaitWritable(int64_t maxWaitMs);
     // True while the port is in a failure episode (a read failed, the device
     // went away). The exchanges then declare the ECU off line at once instead
     // of waiting for their time-out. The transport reports the failure itself,

@@ -1,0 +1,315 @@
+#include "app/AcquisitionScheduler.h"
+
+#include <algorithm>
+
+namespace korvel {
+
+namespace {
+
+constexpr int64_t SendRetryPauseMs = 5;       // pause before a refused request is retried
+constexpr int MaxTimeScaleSeconds = 2147483;  // keeps sample times inside 32 bits
+
+// The exchanges' own progress bits, dropped when the ECU goes off line so the
+// next exchange starts from its first request byte.
+constexpr uint32_t ExchangeBits = ReplyPending | DataEchoed | AddressEchoed | SecondBytePending;
+
+}  // namespace
+
+AcquisitionScheduler::AcquisitionScheduler(EcuLink& link, MonitorFile& monitor,
+                                           std::function<void()> updateMonitor)
+    : link_(link), monitor_(monitor), updateMonitor_(std::move(updateMonitor)) {}
+
+void AcquisitionScheduler::SetTimeScale(int seconds) {
+    timeScale_ = std::clamp(seconds, 1, MaxTimeScaleSeconds);
+}
+
+int AcquisitionScheduler::VariableCount() const {
+    return std::clamp(monitor_.variableCount, 0, MaxMonitorVariables);
+}
+
+bool AcquisitionScheduler::UseProbe() const {
+    return !statusFlags.Test(EcuOnLine) || VariableCount() == 0;
+}
+
+bool AcquisitionScheduler::UnitInProgress() const {
+    return statusFlags.Test(ExchangeBits);
+}
+
+int32_t AcquisitionScheduler::SampleTime() const {
+    // The sample's place in the current sweep: sweeps start at whole
+    // multiples of timeScale seconds of the wall clock.
+    const int64_t sweep = int64_t{timeScale_} * 1000;
+    const int64_t wall = link_.clock.WallMs();
+    return static_cast<int32_t>(((wall % sweep) + sweep) % sweep);
+}
+
+// ---- The common step rule -------------------------------------------------
+
+AcquisitionScheduler::Step AcquisitionScheduler::ExchangeStep(int request, int64_t& requestTime,
+                                                              bool failFast) {
+    if (failFast && link_.transport.HasFailed()) {
+        return {Outcome::TimedOut};
+    }
+    const int64_t now = link_.clock.MonotonicMs();
+    if (!statusFlags.Test(ReplyPending)) {
+        requestTime = now;
+        if (link_.transport.SendByte(request) == NoByte) {
+            stalled_ = sendRefused_ = true;
+            refusedAtMs_ = now;
+            return {};
+        }
+        sendRefused_ = false;
+        statusFlags.Set(ReplyPending);
+        return {};
+    }
+    const int byte = link_.transport.ReadByte();
+    if (byte != NoByte) {
+        return {Outcome::Reply, byte};
+    }
+    if (now > requestTime + OffLineTimeoutMs) {
+        return {Outcome::TimedOut};
+    }
+    stalled_ = true;
+    return {};
+}
+
+void AcquisitionScheduler::DeclareOffLine() {
+    statusFlags.Clear(EcuOnLine | ExchangeBits);
+    link_.reporter.SetPaneText(EcuStatePane, "ECU Off Line");
+}
+
+// ---- The exchanges --------------------------------------------------------
+
+void AcquisitionScheduler::PollEcuStatus() {
+    const bool echoed = statusFlags.Test(ProbeEchoed);
+    const int request = echoed ? ProbeParameter : LOAD_ADDR_HI;
+    const Step step = ExchangeStep(request, probeTime, false);
+    if (step.outcome == Outcome::TimedOut) {
+        statusFlags.Clear(EcuOnLine | ProbeEchoed | ReplyPending);
+        link_.reporter.SetPaneText(EcuStatePane, "ECU Off Line");
+        return;
+    }
+    if (step.outcome != Outcome::Reply) {
+        return;
+    }
+    if (step.byte != request) {
+        stalled_ = true;  // skipped: the time-out still applies
+        return;
+    }
+    statusFlags.Clear(ReplyPending);
+    if (!echoed) {
+        statusFlags.Set(ProbeEchoed);
+        return;
+    }
+    link_.reporter.SetPaneText(EcuStatePane, "ECU On Line");
+    statusFlags.Set(EcuOnLine);
+    statusFlags.Clear(ProbeEchoed);
+}
+
+void AcquisitionScheduler::LoadSlot(int n) {
+    if (n < 0 || n >= MaxMonitorVariables) {
+        return;
+    }
+    int request = SET_SLOT + n;
+    if (!statusFlags.Test(DataEchoed)) {
+        request = LOAD_DATA;
+    } else if (!statusFlags.Test(AddressEchoed)) {
+        request = monitor_.variables[static_cast<size_t>(n)].address;
+    }
+    const Step step = ExchangeStep(request, loadTime, true);
+    if (step.outcome == Outcome::Nothing) {
+        return;
+    }
+    if (step.outcome == Outcome::TimedOut || step.byte != request) {
+        DeclareOffLine();  // a wrong echo goes off line at once
+        return;
+    }
+    statusFlags.Clear(ReplyPending);
+    statusFlags.Set(EcuOnLine);
+    if (!statusFlags.Test(DataEchoed)) {
+        statusFlags.Set(DataEchoed);
+    } else if (!statusFlags.Test(AddressEchoed)) {
+        statusFlags.Set(AddressEchoed);
+    } else {
+        statusFlags.Clear(AddressEchoed | DataEchoed);
+        statusFlags.Set(StepDone);
+        link_.reporter.SetPaneText(EcuStatePane, "ECU On Line");
+    }
+}
+
+void AcquisitionScheduler::ReadFirstByte(int n) {
+    if (n < 0 || n >= MaxMonitorVariables) {
+        return;
+    }
+    const Step step = ExchangeStep(READ_SLOT + n, firstReadTime, true);
+    if (step.outcome == Outcome::TimedOut) {
+        DeclareOffLine();
+    } else if (step.outcome == Outcome::Reply) {
+        const auto i = static_cast<size_t>(n);
+        monitor_.liveValues[i] = static_cast<uint32_t>(step.byte);
+        monitor_.sampleTimes[i] = SampleTime();
+        statusFlags.Clear(ReplyPending);
+        statusFlags.Set(StepDone);
+    }
+}
+
+void AcquisitionScheduler::ReadSecondByte(int n) {
+    if (n < 0 || n >= MaxMonitorVariables) {
+        return;
+    }
+    const Step step = ExchangeStep(READ_SLOT_NEXT + n, secondReadTime, true);
+    if (step.outcome == Outcome::TimedOut) {
+        DeclareOffLine();
+    } else if (step.outcome == Outcome::Reply) {
+        monitor_.liveValues[static_cast<size_t>(n)] += static_cast<uint32_t>(step.byte);
+        statusFlags.Set(StepDone);
+        statusFlags.Clear(ReplyPending);
+    }
+}
+
+void AcquisitionScheduler::PollVariable(int n) {
+    if (n < 0 || n >= MaxMonitorVariables) {
+        return;
+    }
+    if (statusFlags.Test(SecondBytePending)) {
+        ReadSecondByte(n);
+    } else {
+        ReadFirstByte(n);
+        const auto i = static_cast<size_t>(n);
+        if (statusFlags.Test(StepDone) && monitor_.variables[i].byteCount == 2) {
+            monitor_.liveValues[i] <<= 8;  // the first byte is the high byte
+            statusFlags.Set(SecondBytePending);
+            statusFlags.Clear(StepDone);
+        }
+    }
+    if (statusFlags.Test(StepDone)) {
+        statusFlags.Clear(SecondBytePending | ReplyPending);
+    }
+}
+
+// ---- The scheduler --------------------------------------------------------
+
+void AcquisitionScheduler::OnIdle() {
+    if (UseProbe()) {
+        if (!probing_) {
+            // EcuOnLine was cleared from outside while a read or slot may
+            // have been in progress: that exchange is abandoned.
+            statusFlags.Clear(ExchangeBits | StepDone);
+            sendRefused_ = false;
+            probing_ = true;
+        }
+        pollIndex = 0;
+        statusFlags.Clear(SlotsLoaded);
+        PollEcuStatus();
+        return;
+    }
+    probing_ = false;
+    RunOnLine();
+}
+
+void AcquisitionScheduler::RunOnLine() {
+    if (pollIndex >= VariableCount()) {
+        pollIndex = 0;  // the list shrank under a running cycle: bind it anew
+        statusFlags.Clear(SlotsLoaded);
+    }
+    statusFlags.Clear(IdleStepTaken);
+    while (!statusFlags.Test(IdleStepTaken) && statusFlags.Test(EcuOnLine)) {
+        statusFlags.Clear(IdleStepTaken);
+        stalled_ = false;
+        if (!statusFlags.Test(SlotsLoaded)) {
+            LoadingPass();
+        } else {
+            ReadingPass();
+        }
+        if (stalled_) {
+            return;  // the flags hold the step; the next call goes on from there
+        }
+    }
+}
+
+void AcquisitionScheduler::LoadingPass() {
+    LoadSlot(pollIndex);
+    if (!statusFlags.Test(StepDone)) {
+        return;
+    }
+    statusFlags.Clear(StepDone);
+    statusFlags.Set(IdleStepTaken);
+    if (++pollIndex >= VariableCount()) {
+        statusFlags.Set(SlotsLoaded);
+        pollIndex = 0;
+    }
+}
+
+void AcquisitionScheduler::ReadingPass() {
+    // A variable is counted in the pass after the one that completed it.
+    if (!statusFlags.Test(StepDone)) {
+        PollVariable(pollIndex);
+        return;
+    }
+    statusFlags.Clear(StepDone);
+    statusFlags.Set(IdleStepTaken);
+    if (++pollIndex >= VariableCount()) {
+        pollIndex = 0;
+        if (updateMonitor_) {
+            updateMonitor_();
+        }
+    }
+}
+
+// ---- Waiting --------------------------------------------------------------
+
+int64_t AcquisitionScheduler::AwaitedRequestTime() const {
+    if (UseProbe()) {
+        return probeTime;
+    }
+    if (!statusFlags.Test(SlotsLoaded)) {
+        return loadTime;
+    }
+    return statusFlags.Test(SecondBytePending) ? secondReadTime : firstReadTime;
+}
+
+AcquisitionScheduler::Wait AcquisitionScheduler::NextWait() const {
+    if (!UseProbe() && link_.transport.HasFailed()) {
+        return {true, 0};
+    }
+    if (statusFlags.Test(ReplyPending)) {
+        return {false, AwaitedRequestTime() + OffLineTimeoutMs + 1};
+    }
+    if (sendRefused_) {
+        return {false, refusedAtMs_ + SendRetryPauseMs};
+    }
+    return {true, 0};
+}
+
+void AcquisitionScheduler::SleepUntilNextStep() {
+    const Wait wait = NextWait();
+    if (wait.sendNow) {
+        return;
+    }
+    const int64_t remaining = std::max<int64_t>(0, wait.deadlineMs - link_.clock.MonotonicMs());
+    if (statusFlags.Test(ReplyPending)) {
+        link_.transport.WaitReadable(remaining);
+    } else {
+        link_.transport.WaitWritable(remaining);
+    }
+}
+
+void AcquisitionScheduler::FinishOutstanding() {
+    const int64_t giveUp = link_.clock.MonotonicMs() + FinishLimitMs;
+    for (;;) {
+        const bool busy =
+            UseProbe() ? statusFlags.Test(ReplyPending | ProbeEchoed) : UnitInProgress();
+        if (!busy) {
+            return;
+        }
+        if (link_.clock.MonotonicMs() > giveUp) {
+            statusFlags.Clear(EcuOnLine | ExchangeBits | ProbeEchoed);
+            link_.reporter.SetPaneText(EcuStatePane, "ECU Off Line");
+            return;
+        }
+        OnIdle();
+        SleepUntilNextStep();
+    }
+}
+
+}  // namespace korvel

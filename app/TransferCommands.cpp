@@ -1,0 +1,55 @@
+#include "app/TransferCommands.h"
+
+namespace korvel {
+
+namespace {
+
+// An off-line ECU is never waited for: the command does nothing at once.
+// On line, the polling exchange in progress is finished first, and it may
+// itself find the ECU gone.
+bool ReadyForTransfer(AcquisitionScheduler& scheduler) {
+    if (!scheduler.statusFlags.Test(EcuOnLine)) {
+        return false;
+    }
+    scheduler.FinishOutstanding();
+    return scheduler.statusFlags.Test(EcuOnLine);
+}
+
+}  // namespace
+
+TransferOutcome OnUpload(AcquisitionScheduler& scheduler, CalibrationImage& image,
+                         const UploadProgress& progress) {
+    if (!ReadyForTransfer(scheduler)) {
+        return TransferOutcome::NotRun;
+    }
+    EcuLink& link = scheduler.Link();
+    if (UploadRange(link, image.values.data(), CalibrationFirstAddress, CalibrationLastAddress,
+                    progress)) {
+        scheduler.statusFlags.Clear(EcuOnLine);
+        link.reporter.SetPaneText(MessagePane, "Data NOT Loaded");
+        link.reporter.SetPaneText(EcuStatePane, "ECU Offline");
+        return TransferOutcome::Failed;
+    }
+    link.reporter.SetPaneText(MessagePane, "Data Loaded");
+    scheduler.statusFlags.Set(DataLoaded);
+    return TransferOutcome::Succeeded;
+}
+
+TransferOutcome OnDownload(AcquisitionScheduler& scheduler, const CalibrationImage& image,
+                           const DownloadProgress& progress) {
+    if (!ReadyForTransfer(scheduler)) {
+        return TransferOutcome::NotRun;
+    }
+    EcuLink& link = scheduler.Link();
+    if (DownloadRange(link, image.values.data(), CalibrationFirstAddress, CalibrationLastAddress,
+                      progress)) {
+        link.reporter.SetPaneText(MessagePane, "Programming FAILED");
+        scheduler.statusFlags.Clear(EcuOnLine | DataLoaded);
+        return TransferOutcome::Failed;
+    }
+    link.reporter.SetPaneText(MessagePane, "Programming Complete");
+    scheduler.statusFlags.Set(DataLoaded);
+    return TransferOutcome::Succeeded;
+}
+
+}  // namespace korvel

@@ -1,0 +1,95 @@
+#pragma once
+// The desktop program built around an in-process virtual ECU, a fake clock
+// and a scripted prompter, for GUI tests on the offscreen platform.
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/qt/Application.h"
+#include "app/qt/MainWindow.h"
+#include "sim/VirtualEcu.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/qt/ScriptedPrompter.h"
+
+namespace korvel {
+
+class AppHarness {
+  public:
+    FakeClock clock;
+    VirtualEcu ecu;
+    ScriptedPrompter prompter;
+    QTemporaryDir dir;
+    bool portOpens = true;
+    std::vector<std::string> openedPorts;  // every port name the program tried to open
+    std::unique_ptr<Application> app;
+
+    AppHarness() {
+        app = std::make_unique<Application>(
+            AppContext{clock, prompter, [this](const std::string& name, Reporter& reporter) {
+                           return OpenPort(name, reporter);
+                       }});
+    }
+
+    // A file in the temporary folder; returns its path.
+    QString WriteFile(const QString& name, const QByteArray& bytes) {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+        return path;
+    }
+
+    // Starts with the monitor file `config` as the command line's "engine".
+    bool StartWithMonitor(const QByteArray& config) {
+        WriteFile("engine.cfg", config);
+        return app->Start({dir.filePath("engine")});
+    }
+
+    MainWindow& Window() { return app->Window(); }
+    Session& State() { return app->State(); }
+    StatusFlags& Flags() { return app->State().scheduler.statusFlags; }
+    void Trigger(int command) { Window().Action(command)->trigger(); }
+
+    // Lets the event loop run until `done` holds (false after a generous
+    // safety limit). The fake clock does not move meanwhile.
+    bool RunUntil(const std::function<bool()>& done) {
+        QElapsedTimer safety;
+        safety.start();
+        while (!done()) {
+            if (safety.elapsed() > 10000) {
+                return false;
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        }
+        return true;
+    }
+
+    // On line with every slot bound and at least one full pass shown.
+    bool RunUntilMonitoring() {
+        return RunUntil([this] {
+            return Flags().Test(EcuOnLine) && Flags().Test(SlotsLoaded) &&
+                   !Window().Panel()->ValueText(0).isEmpty();
+        });
+    }
+
+  private:
+    OpenedPort OpenPort(const std::string& name, Reporter& reporter) {
+        openedPorts.push_back(name);
+        if (!portOpens) {
+            reporter.ShowMessage("Error Opening Serial Port");
+            return {};
+        }
+        auto transport = std::make_unique<InProcessEcuTransport>(
+            ecu, clock, [this](int64_t ms) { clock.Advance(ms); });
+        return {std::move(transport), nullptr};
+    }
+};
+
+}  // namespace korvel
