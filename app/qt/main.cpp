@@ -1,11 +1,31 @@
+// The desktop program: korvel [monitor-file-base-name [port]]
 #include <QApplication>
-#include <QMainWindow>
+
+#include "app/qt/Application.h"
+#include "link/qt/SerialPortTransport.h"
+
+namespace {
+
+korvel::OpenedPort OpenSerialPort(const std::string& portName, korvel::Reporter& reporter) {
+    auto transport = std::make_unique<korvel::SerialPortTransport>();
+    if (!transport->Open(portName, reporter)) {
+        return {};  // the transport has shown its message
+    }
+    QObject* source = transport->Port();
+    return {std::move(transport), source};
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle("Korvel ECU Interface");
-    window.show();
-    app.exec();
-    return 1;
+    QApplication qtApp(argc, argv);
+    korvel::SystemClock clock;
+    korvel::WidgetPrompter prompter;
+    {
+        korvel::Application app({clock, prompter, OpenSerialPort});
+        if (app.Start(QApplication::arguments().mid(1))) {
+            QApplication::exec();
+        }
+    }          // the port is closed here
+    return 1;  // the program's exit code, after a normal run and a failed start alike
 }

@@ -1,0 +1,72 @@
+#pragma once
+// Runs the acquisition scheduler from Qt's event loop. A step runs when the
+// port has data (readyRead), when a request can be sent (a zero timer) and
+// when an awaited reply's time-out falls due (a single-shot timer); in
+// between the thread sleeps in the event loop. Steps never nest, and
+// blocking commands pause the driver while they own the line.
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+#include "app/AcquisitionScheduler.h"
+#include "link/Clock.h"
+#include "link/Transport.h"
+
+namespace korvel {
+
+class AcquisitionDriver : public QObject {
+    Q_OBJECT
+  public:
+    AcquisitionDriver(AcquisitionScheduler& scheduler, ByteTransport& transport, Clock& clock);
+
+    // Steps whenever `source` emits readyRead(). Queued: a port may emit it
+    // from inside a wait, and the scheduler must never be re-entered.
+    void ListenTo(QObject* source);
+
+    void Start();
+    void Pause();
+    void Resume();
+    bool Paused() const { return pauses_ > 0; }
+
+    // Runs the scheduler now (unless paused or already running) and chooses
+    // the next wake-up. Called by the event loop; tests call it directly.
+    void Step();
+
+    // When the driver runs next, in milliseconds: 0 at once, -1 not at all
+    // (paused, or waiting only for the port's readyRead).
+    int WakeDelayMs() const;
+
+    // Called after every step (to follow flag changes in the menus).
+    std::function<void()> afterStep;
+
+    // Pauses the driver for a scope.
+    class Pauser {
+      public:
+        explicit Pauser(AcquisitionDriver& driver) : driver_(driver) { driver_.Pause(); }
+        ~Pauser() { driver_.Resume(); }
+        Pauser(const Pauser&) = delete;
+        Pauser& operator=(const Pauser&) = delete;
+
+      private:
+        AcquisitionDriver& driver_;
+    };
+
+  private slots:
+    void OnReadyRead();
+
+  private:
+    void Reschedule();
+
+    AcquisitionScheduler& scheduler_;
+    ByteTransport& transport_;
+    Clock& clock_;
+    QTimer stepTimer_;           // zero: a request can go out now
+    QTimer waitTimer_;           // an awaited reply's time-out, or a refused send's retry
+    int64_t armedDeadline_ = 0;  // monotonic time the wait timer is set for
+    bool started_ = false;
+    bool running_ = false;
+    int pauses_ = 0;
+};
+
+}  // namespace korvel

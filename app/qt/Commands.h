@@ -1,0 +1,64 @@
+#pragma once
+// The menu commands: their identifiers (also each QAction's objectName and
+// data) and the rule that enables each one from the status flags.
+
+#include "app/StatusFlags.h"
+
+namespace korvel {
+
+enum CommandId : int {
+    CmdOpen = 40001,
+    CmdSave = 40002,
+    CmdUpload = 40003,
+    CmdDownload = 40004,
+    CmdQuit = 40005,
+    CmdVe = 40007,
+    CmdVeLp = 40008,
+    CmdSpark = 40009,
+    CmdFuel = 40010,
+    CmdRpm = 40011,
+    CmdGovernor = 40013,
+    CmdAeMis = 40014,
+    CmdRpmPresets = 40015,
+    CmdPlotVariable = 40016,
+    CmdTimeScale = 40017,
+    CmdAbout = 40019,
+    CmdMonitor = 40020,
+    CmdPeekPoke = 40021,
+};
+
+enum class CommandEnableRule { Always, EnabledWhenDataLoaded, NeverEnabled };
+
+constexpr CommandEnableRule EnableRuleOf(int command) {
+    switch (command) {
+        case CmdSave:
+        case CmdDownload:
+        case CmdRpm:
+        case CmdGovernor:
+        case CmdRpmPresets:
+            return CommandEnableRule::EnabledWhenDataLoaded;
+        case CmdVe:
+        case CmdVeLp:
+        case CmdSpark:
+        case CmdFuel:
+        case CmdAeMis:
+        case CmdPeekPoke:
+            return CommandEnableRule::NeverEnabled;
+        default:
+            return CommandEnableRule::Always;
+    }
+}
+
+constexpr bool IsCommandEnabled(int command, StatusFlags flags) {
+    switch (EnableRuleOf(command)) {
+        case CommandEnableRule::EnabledWhenDataLoaded:
+            return flags.Test(DataLoaded);
+        case CommandEnableRule::NeverEnabled:
+            return false;
+        case CommandEnableRule::Always:
+            break;
+    }
+    return true;
+}
+
+}  // namespace korvel

@@ -1,0 +1,39 @@
+#pragma once
+// The link's messages and status texts shown in the desktop program: a
+// message box over the main window, or a status-bar pane repainted at once.
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+#include "app/qt/Prompter.h"
+#include "link/Reporter.h"
+
+namespace korvel {
+
+class GuiReporter : public Reporter {
+  public:
+    explicit GuiReporter(Prompter& prompter) : prompter_(prompter) {}
+
+    // Where messages are shown over, and how a pane's text is set.
+    void Attach(QWidget* window, std::function<void(int pane, const QString& text)> setPane) {
+        window_ = window;
+        setPane_ = std::move(setPane);
+    }
+
+    void ShowMessage(const std::string& text) override {
+        prompter_.Message(window_, QString::fromStdString(text), QString(), Prompter::Icon::Stop);
+    }
+    void SetPaneText(int pane, const std::string& text) override {
+        if (setPane_) {
+            setPane_(pane, QString::fromStdString(text));
+        }
+    }
+
+  private:
+    Prompter& prompter_;
+    QPointer<QWidget> window_;
+    std::function<void(int, const QString&)> setPane_;
+};
+
+}  // namespace korvel

@@ -1,0 +1,286 @@
+#include "app/qt/MainWindow.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+
+#include "dialogs/Dialogs.h"
+
+namespace korvel {
+
+namespace {
+
+const char* const EcuStateStartText = "Checking ECU Status";
+
+size_t SlotOf(EditorKind kind) {
+    return static_cast<size_t>(kind);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Session& session) : session_(session) {
+    setWindowTitle("Korvel ECU Interface");
+    setWindowIcon(QIcon(":/korvel.png"));
+    panel_ =
+        new MonitorPanel(session_.monitor, session_.plot, session_.scheduler.statusFlags, this);
+    setCentralWidget(panel_);
+    BuildMenus();
+    BuildStatusBar();
+
+    session_.reporter.Attach(this,
+                             [this](int pane, const QString& text) { SetPaneText(pane, text); });
+    session_.onUpdateMonitor = [this] { panel_->UpdateMonitor(); };
+    session_.driver.afterStep = [this] {
+        if (session_.scheduler.statusFlags.Test(DataLoaded) != dataLoadedShown_) {
+            RefreshCommands();
+        }
+    };
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        resize(screen->availableSize() * 3 / 4);
+    }
+    RefreshCommands();
+}
+
+MainWindow::~MainWindow() {
+    session_.onUpdateMonitor = nullptr;
+    session_.driver.afterStep = nullptr;
+    session_.reporter.Attach(nullptr, nullptr);
+}
+
+// ---- Menus ----------------------------------------------------------------
+
+QAction* MainWindow::AddCommand(QMenu* menu, const char* text, int command) {
+    QAction* action = menu->addAction(text);
+    action->setObjectName(QString::number(command));
+    action->setData(command);
+    connect(action, &QAction::triggered, this, [this, command] { Run(command); });
+    actions_[command] = action;
+    return action;
+}
+
+void MainWindow::BuildMenus() {
+    QMenu* file = menuBar()->addMenu("File");
+    AddCommand(file, "Open", CmdOpen);
+    AddCommand(file, "Save", CmdSave);
+    file->addSeparator();
+    AddCommand(file, "Upload", CmdUpload);
+    AddCommand(file, "Download", CmdDownload);
+    file->addSeparator();
+    AddCommand(file, "Monitor", CmdMonitor);
+    file->addSeparator();
+    AddCommand(file, "Quit", CmdQuit);
+
+    QMenu* tables = menuBar()->addMenu("Tables");
+    AddCommand(tables, "VE", CmdVe);
+    AddCommand(tables, "VE (LP)", CmdVeLp);
+    AddCommand(tables, "Spark", CmdSpark);
+
+    QMenu* curves = menuBar()->addMenu("Curves");
+    AddCommand(curves, "Fuel", CmdFuel);
+    AddCommand(curves, "RPM", CmdRpm);
+
+    QMenu* constants = menuBar()->addMenu("Constants");
+    AddCommand(constants, "Governor", CmdGovernor);
+    AddCommand(constants, "AE/MIS", CmdAeMis);
+    AddCommand(constants, "RPM Presets", CmdRpmPresets);
+    AddCommand(constants, "Peek/Poke", CmdPeekPoke);
+
+    QMenu* plots = menuBar()->addMenu("Plots");
+    AddCommand(plots, "Variable ...", CmdPlotVariable);
+    AddCommand(plots, "Time Scale ...", CmdTimeScale);
+
+    QMenu* help = menuBar()->addMenu("Help");
+    AddCommand(help, "About this program", CmdAbout);
+
+    for (QMenu* menu : {file, tables, curves, constants, plots, help}) {
+        connect(menu, &QMenu::aboutToShow, this, &MainWindow::RefreshCommands);
+    }
+}
+
+QAction* MainWindow::Action(int command) const {
+    const auto found = actions_.find(command);
+    return found == actions_.end() ? nullptr : found->second;
+}
+
+void MainWindow::RefreshCommands() {
+    const StatusFlags flags = session_.scheduler.statusFlags;
+    for (const auto& [command, action] : actions_) {
+        action->setEnabled(IsCommandEnabled(command, flags));
+    }
+    dataLoadedShown_ = flags.Test(DataLoaded);
+}
+
+// ---- Status bar -----------------------------------------------------------
+
+void MainWindow::BuildStatusBar() {
+    messagePane_ = new QLabel(this);
+    ecuStatePane_ = new QLabel(EcuStateStartText, this);
+    const int margins = ecuStatePane_->contentsMargins().left() +
+                        ecuStatePane_->contentsMargins().right() + 2 * ecuStatePane_->margin();
+    ecuStatePane_->setMinimumWidth(
+        ecuStatePane_->fontMetrics().horizontalAdvance(EcuStateStartText) + margins);
+    progress_ = new QProgressBar(this);
+    progress_->setRange(0, ImageSize);
+    progress_->setMaximumWidth(200);
+    progress_->hide();
+    statusBar()->addWidget(messagePane_, 1);
+    statusBar()->addWidget(progress_);
+    statusBar()->addPermanentWidget(ecuStatePane_);
+}
+
+void MainWindow::SetPaneText(int pane, const QString& text) {
+    QLabel* label = pane == MessagePane ? messagePane_ : ecuStatePane_;
+    if (label->text() == text) {
+        return;
+    }
+    label->setText(text);
+    label->repaint();  // shown at once, also during a blocking transfer
+}
+
+QString MainWindow::PaneText(int pane) const {
+    return (pane == MessagePane ? messagePane_ : ecuStatePane_)->text();
+}
+
+// ---- Command routing ------------------------------------------------------
+
+void MainWindow::Run(int command) {
+    switch (command) {
+        case CmdOpen:
+            return OnOpen();
+        case CmdSave:
+            return OnSave();
+        case CmdUpload:
+            return OnUpload();
+        case CmdDownload:
+            return OnDownload();
+        case CmdMonitor:
+            return LoadMonitorFile();
+        case CmdQuit:
+            close();
+            return;
+        case CmdVe:
+            return OpenEditor(EditorKind::Ve);
+        case CmdVeLp:
+            return OpenEditor(EditorKind::VeLp);
+        case CmdSpark:
+            return OpenEditor(EditorKind::Spark);
+        case CmdFuel:
+            return OpenEditor(EditorKind::Fuel);
+        case CmdRpm:
+            return OpenEditor(EditorKind::Rpm);
+        default:
+            return RunDialogCommand(command);
+    }
+}
+
+void MainWindow::RunDialogCommand(int command) {
+    Session& s = session_;
+    switch (command) {
+        case CmdPlotVariable:
+            PlotVariableDialog(s.monitor, s.plot, s.prompter, this).exec();
+            break;
+        case CmdTimeScale: {
+            const int32_t before = s.plot.timeScale;
+            TimeScaleDialog(s.plot, s.prompter, this).exec();
+            if (s.plot.timeScale < 1) {
+                s.plot.timeScale = before;  // a zero sweep would divide by zero
+            }
+            s.scheduler.SetTimeScale(s.plot.timeScale);
+            if (s.plot.timeScale != before) {
+                panel_->ClearTraces();  // the lines were drawn to the old scale
+            }
+            break;
+        }
+        case CmdRpmPresets:
+            RpmPresetsDialog(s.image, this).exec();
+            break;
+        case CmdAeMis:
+            AeMisDialog(s.image, this).exec();
+            break;
+        case CmdGovernor:
+            GovernorDialog(s.image, this).exec();
+            break;
+        case CmdAbout:
+            AboutDialog(this).exec();
+            break;
+        case CmdPeekPoke: {
+            // Peek and Poke own the line while the dialog is open.
+            AcquisitionDriver::Pauser pause(s.driver);
+            PeekPokeDialog(
+                s.link, s.prompter, [&s] { s.scheduler.FinishOutstanding(); }, this)
+                .exec();
+            break;
+        }
+        default:
+            return;
+    }
+    AfterModalDialog();
+}
+
+void MainWindow::AfterModalDialog() {
+    panel_->update();
+    RefreshCommands();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (transferring_) {
+        event->ignore();  // a transfer runs to its end; an interrupted download is unsafe
+        return;
+    }
+    for (EditorSlot& slot : editors_) {
+        if (slot.window) {
+            slot.window->close();
+        }
+    }
+    QMainWindow::closeEvent(event);
+}
+
+// ---- Editors --------------------------------------------------------------
+
+EditorWindow* MainWindow::Editor(EditorKind kind) const {
+    const EditorSlot& slot = editors_[SlotOf(kind)];
+    return slot.open ? slot.window.data() : nullptr;
+}
+
+void MainWindow::OpenEditor(EditorKind kind) {
+    EditorSlot& slot = editors_[SlotOf(kind)];
+    if (slot.open && slot.window) {
+        return;  // one window per kind; the open one is left as it is
+    }
+    EditorWindow* window = CreateEditorWindow(kind, session_.image, session_.prompter, this);
+    if (window == nullptr) {
+        return;
+    }
+    slot.window = window;
+    slot.open = true;
+    connect(window, &EditorWindow::Closed, this,
+            [this, kind] { editors_[SlotOf(kind)].open = false; });
+    connect(window, &EditorWindow::ImageStructureChanged, this, &MainWindow::DropAllSelections);
+    if (kind == EditorKind::Fuel) {
+        window->move(200, 200);
+        window->resize(650, 250);
+    }
+    window->show();
+}
+
+void MainWindow::DropAllSelections() {
+    for (EditorSlot& slot : editors_) {
+        if (slot.open && slot.window) {
+            slot.window->DropSelection();
+        }
+    }
+}
+
+void MainWindow::RefreshEditors() {
+    // A new image replaces the old one under any selection: drop it and redraw.
+    DropAllSelections();
+    for (EditorSlot& slot : editors_) {
+        if (slot.open && slot.window) {
+            slot.window->update();
+        }
+    }
+}
+
+}  // namespace korvel

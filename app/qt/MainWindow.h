@@ -1,0 +1,87 @@
+#pragma once
+// The program's only main window: the menu with its enabling rules, the
+// two-pane status bar, the monitor panel and strip chart as its client
+// area, and the routing of every menu command.
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QPointer>
+#include <QProgressBar>
+#include <array>
+#include <map>
+
+#include "app/qt/Application.h"
+#include "app/qt/Commands.h"
+#include "editors/qt/EditorWindow.h"
+#include "monitor/qt/MonitorPanel.h"
+
+namespace korvel {
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit MainWindow(Session& session);
+    ~MainWindow() override;
+
+    // Status-bar pane 0 (MessagePane) or 1 (EcuStatePane), repainted at once.
+    void SetPaneText(int pane, const QString& text);
+    QString PaneText(int pane) const;
+
+    QAction* Action(int command) const;
+    // Applies the enabling rules to every command now.
+    void RefreshCommands();
+
+    MonitorPanel* Panel() const { return panel_; }
+    // The open editor window of a kind, or null.
+    EditorWindow* Editor(EditorKind kind) const;
+    QString DataFilePath() const { return dataFilePath_; }
+
+    // File > Monitor: reads the monitor file (offering the file dialog) and
+    // sends the acquisition back to the presence probe.
+    void LoadMonitorFile();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    struct EditorSlot {
+        QPointer<EditorWindow> window;
+        bool open = false;  // cleared when the window reports it closed
+    };
+
+    void BuildMenus();
+    void BuildStatusBar();
+    QAction* AddCommand(QMenu* menu, const char* text, int command);
+    void Run(int command);
+    void RunDialogCommand(int command);
+    void AfterModalDialog();
+
+    // File and transfer commands.
+    void OnOpen();
+    void OnSave();
+    void OnUpload();
+    void OnDownload();
+    void WarnIfIncomplete(int valuesStored, int linesWithoutNumber);
+    void BeginTransfer();
+    void TransferProgress();
+    void EndTransfer();
+    bool ReadMonitorFileWithDialog();
+
+    // Editors.
+    void OpenEditor(EditorKind kind);
+    void DropAllSelections();
+    void RefreshEditors();
+
+    Session& session_;
+    MonitorPanel* panel_ = nullptr;
+    QLabel* messagePane_ = nullptr;
+    QLabel* ecuStatePane_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    std::map<int, QAction*> actions_;
+    std::array<EditorSlot, 5> editors_;
+    QString dataFilePath_;
+    bool transferring_ = false;
+    bool dataLoadedShown_ = false;
+};
+
+}  // namespace korvel

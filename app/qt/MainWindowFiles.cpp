@@ -1,0 +1,168 @@
+// The File menu: data files, transfers with the ECU and the monitor file.
+#include <QCoreApplication>
+#include <QFile>
+
+#include "app/TransferCommands.h"
+#include "app/qt/MainWindow.h"
+#include "calib/DataFile.h"
+
+namespace korvel {
+
+namespace {
+
+const char* const DataFilter = "Data Files (*.dat);;All Files (*.*)";
+const char* const MonitorFilter = "Monitor Files (*.cfg);;All Files (*.*)";
+
+std::string FileSystemName(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+}  // namespace
+
+// ---- Data files -----------------------------------------------------------
+
+void MainWindow::OnOpen() {
+    Prompter& prompter = session_.prompter;
+    const auto chosen =
+        prompter.OpenFileName(this, "Open ECU Data File From Disk", DataFilter, "dat", QString());
+    if (!chosen) {
+        return;
+    }
+    dataFilePath_ = *chosen;
+    const DataFileReadResult result = ReadDataFile(FileSystemName(*chosen), session_.image);
+    if (!result.opened) {
+        prompter.Message(this, "Try another file", "Error Opening File", Prompter::Icon::Stop);
+        return;
+    }
+    session_.scheduler.statusFlags.Set(DataLoaded);
+    RefreshCommands();
+    RefreshEditors();
+    WarnIfIncomplete(result.valuesStored, result.linesWithoutNumber);
+}
+
+void MainWindow::WarnIfIncomplete(int valuesStored, int linesWithoutNumber) {
+    if (valuesStored >= ImageSize && linesWithoutNumber == 0) {
+        return;
+    }
+    QString text =
+        QString("The file held %1 of the %2 calibration values.").arg(valuesStored).arg(ImageSize);
+    if (linesWithoutNumber > 0) {
+        text += QString("\n%1 lines held no number.").arg(linesWithoutNumber);
+    }
+    text += "\nThe other bytes keep their previous values.";
+    session_.prompter.Message(this, text, "Incomplete Data File", Prompter::Icon::Exclamation);
+}
+
+void MainWindow::OnSave() {
+    Prompter& prompter = session_.prompter;
+    const auto chosen =
+        prompter.SaveFileName(this, "Save ECU Data File To Disk", DataFilter, "dat");
+    if (!chosen) {
+        return;
+    }
+    dataFilePath_ = *chosen;
+    switch (WriteDataFile(FileSystemName(*chosen), session_.image)) {
+        case SaveResult::Saved:
+            break;
+        case SaveResult::OpenFailed:
+            prompter.Message(this, "Try another file", "Error Opening File", Prompter::Icon::Stop);
+            break;
+        case SaveResult::WriteFailed:
+            prompter.Message(this, "Try another file", "Error Writing File", Prompter::Icon::Stop);
+            break;
+    }
+}
+
+// ---- Transfers ------------------------------------------------------------
+
+void MainWindow::BeginTransfer() {
+    transferring_ = true;
+    progress_->setValue(0);
+    progress_->show();
+}
+
+// After each byte: advance the bar and let the window repaint, but take no
+// user input while the transfer owns the line.
+void MainWindow::TransferProgress() {
+    progress_->setValue(progress_->value() + 1);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void MainWindow::EndTransfer() {
+    progress_->hide();
+    transferring_ = false;
+    RefreshCommands();
+}
+
+void MainWindow::OnUpload() {
+    if (!session_.scheduler.statusFlags.Test(EcuOnLine)) {
+        return;  // off line: nothing happens
+    }
+    TransferOutcome outcome;
+    {
+        AcquisitionDriver::Pauser pause(session_.driver);
+        BeginTransfer();
+        outcome = korvel::OnUpload(session_.scheduler, session_.image,
+                                   [this](int, uint32_t) { TransferProgress(); });
+        EndTransfer();
+    }
+    if (outcome == TransferOutcome::Succeeded) {
+        RefreshEditors();
+    }
+}
+
+void MainWindow::OnDownload() {
+    if (!session_.scheduler.statusFlags.Test(EcuOnLine)) {
+        return;
+    }
+    AcquisitionDriver::Pauser pause(session_.driver);
+    BeginTransfer();
+    korvel::OnDownload(session_.scheduler, session_.image,
+                       [this](uint32_t, uint32_t) { TransferProgress(); });
+    EndTransfer();
+}
+
+// ---- Monitor file ---------------------------------------------------------
+
+// Tries the current name, then the file dialog until a file is read or the
+// user cancels. Returns false when cancelled.
+bool MainWindow::ReadMonitorFileWithDialog() {
+    Prompter& prompter = session_.prompter;
+    QString name = QString::fromStdString(session_.monitorFileName + ".cfg");
+    if (ReadMonitorFile(FileSystemName(name), session_.monitor)) {
+        return true;
+    }
+    for (;;) {
+        const auto chosen = prompter.OpenFileName(this, "Open Monitor File To Display ECU Data",
+                                                  MonitorFilter, "cfg", name);
+        if (!chosen) {
+            return false;
+        }
+        name = *chosen;
+        if (ReadMonitorFile(FileSystemName(name), session_.monitor)) {
+            return true;
+        }
+        prompter.Message(this, "Error Opening File", QString(), Prompter::Icon::Stop);
+    }
+}
+
+void MainWindow::LoadMonitorFile() {
+    Session& s = session_;
+    AcquisitionDriver::Pauser pause(s.driver);
+    // The variable list changes under the scheduler: let no exchange straddle it.
+    s.scheduler.FinishOutstanding();
+    if (ReadMonitorFileWithDialog()) {
+        s.scheduler.statusFlags.Set(MonitorLoaded);
+    } else {
+        s.prompter.Message(this,
+                           "Monitor file was not opened \nNo variables can be displayed or plotted",
+                           QString(), Prompter::Icon::Exclamation);
+        s.scheduler.statusFlags.Clear(MonitorLoaded);
+    }
+    panel_->ClearValues();
+    panel_->ClearTraces();
+    s.monitorFileName.clear();
+    s.scheduler.statusFlags.Clear(EcuOnLine);
+}
+
+}  // namespace korvel

@@ -1,0 +1,90 @@
+#pragma once
+// The numbers of the sweeping strip chart: the frame below the monitor panel
+// (grey band, white plot area, ticks, grid and axis labels) and the plotting
+// of each new sample as one line segment per channel. Drawing code turns
+// these numbers into pixels; nothing here knows about pixels.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "monitor/MonitorFile.h"
+#include "monitor/PanelLayout.h"
+#include "monitor/PlotState.h"
+
+namespace korvel {
+
+// Below this many pixels of chart height only the grey band is drawn.
+constexpr int32_t MinimumChartHeight = 50;
+
+struct ChartFrame {
+    PlotRect band;      // grey: full client width, from the panel's bottom down
+    PlotRect plotRect;  // what the updates plot into (also when no chart is drawn)
+    bool chartDrawn = false;
+};
+
+// The frame for a client area of the given size whose panel ends at `panelBottom`.
+ChartFrame ComputeChartFrame(int32_t clientWidth, int32_t clientHeight, int32_t panelBottom,
+                             TextMetrics metrics);
+
+constexpr int TimeTicks = 10;
+constexpr int GridLines = 5;
+constexpr int ValueLevels = 7;  // y labels at the bottom, the five grid lines and the top
+
+struct TimeTick {
+    int32_t x = 0;  // the tick runs from (x, bottom - 8) to (x, bottom)
+    TextPosition labelAt;
+    std::string label;  // "%4.1f" seconds
+};
+
+std::array<TimeTick, TimeTicks> TimeAxisTicks(const PlotRect& rect, int32_t timeScale,
+                                              TextMetrics metrics);
+
+// The y of each dotted grid line, top to bottom.
+std::array<int32_t, GridLines> GridLineYs(const PlotRect& rect);
+
+struct ValueLabel {
+    int channel = 0;
+    TextPosition at;
+    std::string text;  // "%4.0f" raw count
+};
+
+// For each level, bottom to top, one label per channel in use, stacked
+// upwards from the level with channel 0 lowest.
+std::vector<ValueLabel> ValueAxisLabels(const PlotRect& rect, const PlotState& plot,
+                                        TextMetrics metrics);
+
+// A sample's x: its position within the sweep scaled to the plot width.
+// A time scale below 1 counts as 1.
+int32_t PlotPointX(int32_t sampleTimeMs, int32_t timeScale, const PlotRect& rect);
+
+// Undoes a carry caught between the two bytes of a read: a step of about
+// +256 (251..261) loses 256, one of about -256 gains it. `previousRaw`
+// becomes the uncorrected value.
+int32_t CarryCorrect(int32_t raw, int32_t& previousRaw);
+
+// The y of a raw value within the channel's range; nullopt when the range
+// is empty (minimum equals maximum), so the channel is not drawn. Values
+// outside the range lie outside the plot area (bounded, never overflowing).
+std::optional<int32_t> PlotPointY(int32_t value, float minimum, float maximum,
+                                  const PlotRect& rect);
+
+// What plotting one sample did on one channel.
+struct ChannelStep {
+    int channel = 0;
+    bool restarted = false;  // the sweep started again before this point: clear the lines
+    bool drawn = false;      // a segment from (x0, y0) to (x1, y1)
+    int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+};
+
+// Plots variable k's latest sample on every channel that plots it, in
+// channel order: x from its sample time, carry correction (the corrected
+// value is written back into liveValues[k], so a later channel plotting the
+// same variable sees it), y, sweep restart and the segment from the
+// channel's last point. Returns how many entries of `steps` were filled.
+int PlotSample(PlotState& plot, MonitorFile& monitor, int k,
+               std::array<ChannelStep, MaxPlottedVariables>& steps);
+
+}  // namespace korvel

@@ -1,0 +1,240 @@
+#include "monitor/qt/MonitorPanel.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <algorithm>
+
+#include "monitor/PanelLayout.h"
+#include "monitor/ValueText.h"
+
+namespace korvel {
+
+namespace {
+
+const QColor FrameGrey(200, 200, 200);
+
+int VariableCount(const MonitorFile& monitor) {
+    return std::clamp(monitor.variableCount, 0, MaxMonitorVariables);
+}
+
+QPoint At(TextPosition position) {
+    return {position.x, position.y};
+}
+
+// A rectangle given by exclusive right and bottom edges, as the chart numbers are.
+QRect Area(const PlotRect& rect) {
+    return QRect(QPoint(rect.left, rect.top), QPoint(rect.right - 1, rect.bottom - 1));
+}
+
+}  // namespace
+
+QColor PlotColour(int channel) {
+    static const QColor colours[MaxPlottedVariables] = {QColor(255, 0, 0), QColor(0, 0, 255),
+                                                        QColor(0, 255, 0)};
+    return colours[std::clamp(channel, 0, MaxPlottedVariables - 1)];
+}
+
+MonitorPanel::MonitorPanel(MonitorFile& monitor, PlotState& plot, const StatusFlags& flags,
+                           QWidget* parent)
+    : QWidget(parent), monitor_(monitor), plot_(plot), flags_(flags) {
+    // A white client area; every pixel is painted from the images.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    setPalette(palette);
+}
+
+TextMetrics MonitorPanel::Metrics() const {
+    const QFontMetrics metrics = fontMetrics();
+    return {metrics.height(), metrics.averageCharWidth()};
+}
+
+ChartFrame MonitorPanel::Frame() const {
+    const TextMetrics metrics = Metrics();
+    return ComputeChartFrame(width(), height(), PanelBottom(VariableCount(monitor_), metrics),
+                             metrics);
+}
+
+MonitorPanel::FrameKey MonitorPanel::CurrentKey() const {
+    FrameKey key;
+    key.size = size();
+    key.pixelRatio = devicePixelRatioF();
+    key.font = font().key();
+    key.loaded = flags_.Test(MonitorLoaded);
+    key.variableCount = VariableCount(monitor_);
+    key.names = monitor_.variableNames;
+    key.channels = plot_.plottedVariable;
+    key.minimum = plot_.plotMinimum;
+    key.maximum = plot_.plotMaximum;
+    key.timeScale = plot_.timeScale;
+    return key;
+}
+
+QImage MonitorPanel::NewImage() const {
+    const qreal ratio = devicePixelRatioF();
+    QImage image(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+void MonitorPanel::EnsureImages() {
+    const FrameKey key = CurrentKey();
+    if (traces_.isNull() || traces_.size() != size() * key.pixelRatio) {
+        traces_ = NewImage();  // a new size is a new scale: the lines go
+    }
+    if (!frame_.isNull() && key == frameKey_) {
+        return;
+    }
+    frameKey_ = key;
+    frame_ = NewImage();
+    QPainter painter(&frame_);
+    painter.setFont(font());
+    RenderFrame(painter);
+}
+
+void MonitorPanel::RenderFrame(QPainter& painter) const {
+    painter.fillRect(rect(), Qt::white);
+    if (!flags_.Test(MonitorLoaded)) {
+        return;
+    }
+    RenderNames(painter);
+    const ChartFrame frame = Frame();
+    painter.fillRect(Area(frame.band), FrameGrey);
+    if (frame.chartDrawn) {
+        RenderChartFrame(painter, frame);
+    }
+}
+
+void MonitorPanel::DrawText(QPainter& painter, TextPosition at, const QString& text) const {
+    // Positions name the text's top; Qt draws from the baseline.
+    painter.drawText(At(at) + QPoint(0, fontMetrics().ascent()), text);
+}
+
+void MonitorPanel::RenderNames(QPainter& painter) const {
+    const TextMetrics metrics = Metrics();
+    for (int k = 0; k < VariableCount(monitor_); ++k) {
+        const int channel = NameChannel(k, plot_);
+        painter.setPen(channel < 0 ? QColor(Qt::black) : PlotColour(channel));
+        const std::string_view name = monitor_.name(k);
+        DrawText(painter, NamePosition(k, metrics),
+                 QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+    }
+}
+
+void MonitorPanel::RenderChartFrame(QPainter& painter, const ChartFrame& frame) const {
+    const PlotRect& r = frame.plotRect;
+    const TextMetrics metrics = Metrics();
+    painter.fillRect(Area(r), Qt::white);
+    painter.setPen(QPen(Qt::black, 0, Qt::SolidLine));
+    const QPoint border[] = {{r.left, r.top},
+                             {r.right, r.top},
+                             {r.right, r.bottom},
+                             {r.left, r.bottom},
+                             {r.left, r.top}};
+    painter.drawPolyline(border, 5);
+    for (const TimeTick& tick : TimeAxisTicks(r, plot_.timeScale, metrics)) {
+        painter.drawLine(tick.x, r.bottom - 8, tick.x, r.bottom - 1);
+        DrawText(painter, tick.labelAt, QString::fromStdString(tick.label));
+    }
+    painter.setPen(QPen(Qt::black, 0, Qt::DotLine));
+    for (const int32_t y : GridLineYs(r)) {
+        painter.drawLine(r.left, y, r.right - 1, y);
+    }
+    for (const ValueLabel& label : ValueAxisLabels(r, plot_, metrics)) {
+        painter.setPen(PlotColour(label.channel));
+        DrawText(painter, label.at, QString::fromStdString(label.text));
+    }
+}
+
+QRect MonitorPanel::ValueRect(int k, const QString& text) const {
+    const TextPosition at = ValuePosition(k, Metrics());
+    return QRect(at.x, at.y, fontMetrics().horizontalAdvance(text), fontMetrics().height());
+}
+
+void MonitorPanel::DrawValues(QPainter& painter, const QRect& clip) const {
+    painter.setPen(QColor(255, 0, 0));
+    const int count = VariableCount(monitor_);
+    for (int k = 0; k < count; ++k) {
+        const QString& text = values_[static_cast<size_t>(k)];
+        const QRect box = ValueRect(k, text);
+        if (text.isEmpty() || !box.intersects(clip)) {
+            continue;
+        }
+        painter.fillRect(box, Qt::white);  // opaque: the new value covers the old
+        DrawText(painter, ValuePosition(k, Metrics()), text);
+    }
+}
+
+void MonitorPanel::paintEvent(QPaintEvent* event) {
+    EnsureImages();
+    const QRect clip = event->rect();
+    QPainter painter(this);
+    painter.drawImage(clip, frame_,
+                      QRectF(clip.topLeft() * frame_.devicePixelRatio(),
+                             clip.size() * frame_.devicePixelRatio()));
+    if (!flags_.Test(MonitorLoaded)) {
+        return;
+    }
+    painter.drawImage(clip, traces_,
+                      QRectF(clip.topLeft() * traces_.devicePixelRatio(),
+                             clip.size() * traces_.devicePixelRatio()));
+    DrawValues(painter, clip);
+}
+
+void MonitorPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    EnsureImages();  // a new size is a new scale: the lines go
+    plot_.plotRect = Frame().plotRect;
+}
+
+void MonitorPanel::ClearTraces() {
+    if (!traces_.isNull()) {
+        traces_.fill(Qt::transparent);
+    }
+    update();
+}
+
+void MonitorPanel::ClearValues() {
+    values_.fill(QString());
+    update();
+}
+
+void MonitorPanel::DrawSegment(const ChannelStep& step) {
+    QPainter painter(&traces_);
+    painter.setPen(QPen(PlotColour(step.channel), 0));
+    painter.drawLine(step.x0, step.y0, step.x1, step.y1);
+    const QRect box = QRect(QPoint(std::min(step.x0, step.x1), std::min(step.y0, step.y1)),
+                            QPoint(std::max(step.x0, step.x1), std::max(step.y0, step.y1)));
+    update(box.adjusted(-1, -1, 1, 1) & rect());
+}
+
+void MonitorPanel::UpdateMonitor() {
+    if (!flags_.Test(MonitorLoaded)) {
+        return;
+    }
+    EnsureImages();
+    plot_.plotRect = Frame().plotRect;
+    std::array<ChannelStep, MaxPlottedVariables> steps;
+    for (int k = 0; k < VariableCount(monitor_); ++k) {
+        const auto i = static_cast<size_t>(k);
+        const QString text =
+            QString::fromStdString(MonitorValueText(monitor_.name(k), monitor_.liveValues[i]));
+        if (text != values_[i]) {
+            update(ValueRect(k, values_[i]) | ValueRect(k, text));
+            values_[i] = text;
+        }
+        const int count = PlotSample(plot_, monitor_, k, steps);
+        for (int s = 0; s < count; ++s) {
+            const ChannelStep& step = steps[static_cast<size_t>(s)];
+            if (step.restarted) {
+                ClearTraces();
+            }
+            if (step.drawn) {
+                DrawSegment(step);
+            }
+        }
+    }
+}
+
+}  // namespace korvel

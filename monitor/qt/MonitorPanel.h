@@ -1,0 +1,87 @@
+#pragma once
+// The main window's client area: the monitored variables' names with their
+// latest values at the top, and the sweeping strip chart below.
+//
+// The frame (names and chart frame) is rendered once into an image and kept
+// until something it shows changes; the chart's lines go into a second,
+// transparent image. So any repaint (uncovering, a dialog closing) shows the
+// current sweep's lines and the latest values again, and an update repaints
+// only the value texts that changed and the new segments' bounding boxes.
+
+#include <QImage>
+#include <QString>
+#include <QWidget>
+#include <array>
+
+#include "app/StatusFlags.h"
+#include "monitor/MonitorFile.h"
+#include "monitor/PlotState.h"
+#include "monitor/StripChart.h"
+
+namespace korvel {
+
+// The three channel colours: red, blue, green.
+QColor PlotColour(int channel);
+
+class MonitorPanel : public QWidget {
+    Q_OBJECT
+  public:
+    MonitorPanel(MonitorFile& monitor, PlotState& plot, const StatusFlags& flags,
+                 QWidget* parent = nullptr);
+
+    // After each complete acquisition pass: draws every variable's value and
+    // one segment per plot channel. Draws nothing while no monitor file is loaded.
+    void UpdateMonitor();
+
+    // Forgets the lines of the current sweep (a new sweep, a new scale).
+    void ClearTraces();
+    // Forgets the values shown (a new variable list: values come with the next pass).
+    void ClearValues();
+
+    TextMetrics Metrics() const;
+    // The chart frame for the current size; also what plot.plotRect is set to.
+    ChartFrame Frame() const;
+    // The value text shown for variable k ("" before its first update).
+    QString ValueText(int k) const { return values_[static_cast<size_t>(k)]; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    // Everything the frame image shows; the image is rendered again when it differs.
+    struct FrameKey {
+        QSize size;
+        qreal pixelRatio = 1.0;
+        QString font;
+        bool loaded = false;
+        int variableCount = 0;
+        decltype(MonitorFile::variableNames) names{};
+        decltype(PlotState::plottedVariable) channels{};
+        decltype(PlotState::plotMinimum) minimum{};
+        decltype(PlotState::plotMaximum) maximum{};
+        int32_t timeScale = 0;
+        bool operator==(const FrameKey&) const = default;
+    };
+
+    FrameKey CurrentKey() const;
+    QImage NewImage() const;
+    void EnsureImages();
+    void RenderFrame(QPainter& painter) const;
+    void RenderNames(QPainter& painter) const;
+    void RenderChartFrame(QPainter& painter, const ChartFrame& frame) const;
+    void DrawText(QPainter& painter, TextPosition at, const QString& text) const;
+    void DrawValues(QPainter& painter, const QRect& clip) const;
+    QRect ValueRect(int k, const QString& text) const;
+    void DrawSegment(const ChannelStep& step);
+
+    MonitorFile& monitor_;
+    PlotState& plot_;
+    const StatusFlags& flags_;
+    FrameKey frameKey_;
+    QImage frame_;
+    QImage traces_;
+    std::array<QString, MaxMonitorVariables> values_;
+};
+
+}  // namespace korvel

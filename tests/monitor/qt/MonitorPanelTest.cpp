@@ -1,0 +1,81 @@
+#include "monitor/qt/MonitorPanel.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+namespace korvel {
+namespace {
+
+class MonitorPanelTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ParseMonitorFile("MAP,1,1\nRPM,2,1\n", monitor);
+        flags.Set(MonitorLoaded);
+        plot.AddChannel(1, 0.0f, 255.0f);
+        panel.resize(600, 400);
+    }
+
+    void Sample(int32_t ms, uint32_t raw) {
+        monitor.sampleTimes[1] = ms;
+        monitor.liveValues[1] = raw;
+        panel.UpdateMonitor();
+    }
+
+    QImage Shot() { return panel.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+    // Pixels of channel 0's colour inside the plot area, right of column `fromX`.
+    int RedPixels(const QImage& image, int fromX = 0) {
+        const PlotRect r = panel.Frame().plotRect;
+        int count = 0;
+        for (int y = r.top + 1; y < r.bottom; ++y) {
+            for (int x = std::max(fromX, r.left + 1); x < r.right; ++x) {
+                count += image.pixel(x, y) == qRgb(255, 0, 0) ? 1 : 0;
+            }
+        }
+        return count;
+    }
+
+    MonitorFile monitor;
+    PlotState plot;
+    StatusFlags flags;
+    MonitorPanel panel{monitor, plot, flags};
+};
+
+TEST_F(MonitorPanelTest, RepaintShowsTheSweepsLinesAndValuesAgain) {
+    Sample(1000, 50);
+    Sample(9000, 200);
+    const QImage before = Shot();
+    EXPECT_GT(RedPixels(before), 20);
+    EXPECT_FALSE(panel.ValueText(0).isEmpty());
+    panel.repaint();  // what uncovering or a closing dialog does
+    EXPECT_EQ(Shot(), before);
+}
+
+TEST_F(MonitorPanelTest, SweepRestartAndResizeClearTheLines) {
+    Sample(1000, 50);
+    Sample(9000, 200);
+    Sample(2000, 100);  // wrapped: a new sweep from the left edge
+    const int32_t restartX = PlotPointX(2000, 20, panel.Frame().plotRect);
+    const QImage afterRestart = Shot();
+    EXPECT_GT(RedPixels(afterRestart), 0);
+    EXPECT_EQ(RedPixels(afterRestart, restartX + 2), 0);
+
+    panel.resize(640, 420);
+    EXPECT_EQ(RedPixels(Shot()), 0);
+}
+
+TEST_F(MonitorPanelTest, NothingIsDrawnWithoutAMonitorFile) {
+    flags.Clear(MonitorLoaded);
+    Sample(1000, 50);
+    Sample(9000, 200);
+    const QImage image = Shot();
+    for (int y = 0; y < image.height(); y += 3) {
+        for (int x = 0; x < image.width(); x += 3) {
+            ASSERT_EQ(image.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace korvel
