@@ -50,6 +50,9 @@ PlotVariableDialog::PlotVariableDialog(const MonitorFile& monitor, PlotState& pl
     if (list->count() > 0) {
         list->setCurrentRow(0);
     }
+    // The dialog opens with the focus on its first control, so Enter adds;
+    // Qt would otherwise move it to the default OK button.
+    add->setFocus();
     connect(add, &QPushButton::clicked, this, &PlotVariableDialog::OnAdd);
     connect(remove, &QPushButton::clicked, this, &PlotVariableDialog::OnDelete);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -37,7 +37,8 @@ Conversion Convert(std::string_view name, uint32_t raw) {
         return {Shown::Units, BatScale, 0, true};
     }
     if (name.starts_with("Der") && raw > 128) {
-        return {Shown::Int, {}, value - 256, true};  // a signed byte
+        // A signed byte; computed unsigned, so no raw value can overflow.
+        return {Shown::Int, {}, static_cast<int32_t>(raw - 256u), true};
     }
     if (name.starts_with("Fuel")) {
         return {Shown::Fuel, {}, 0, false};

@@ -21,7 +21,7 @@ TEST(ValueText, PanelAndLogTextsFollowTheNamePrefix) {
         {"Tcoo ", 255, " -40.1 ", "-40.1"}, {"Bat  ", 100, "  7.8 ", "7.8"},
         {"RPM  ", 90, "  90 ", "90"},       {"map  ", 10, "  10 ", "10"},
         {"Fuel ", 12, "  LP ", "LP"},       {"TairX", 255, " -40.1 ", "-40.1"},
-        {"Ba   ", 7, "   7 ", "7"},
+        {"Ba   ", 7, "   7 ", "7"},         {"Der  ", 0x80000000u, " 2147483392 ", "2147483392"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(MonitorValueText(c.name, c.raw), c.panel) << c.name << c.raw;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QListWidget>
 #include <QTest>
 #include <cstring>
@@ -114,6 +115,18 @@ TEST_F(PlotVariableDialogTest, DeleteFreesFirstChannelThenReportsNotPlotted) {
     Click(dialog, "1004");
     ExpectOneMessage(prompter, "This variable is not being plotted", "Variable cannot be deleted");
     EXPECT_EQ(plot.plottedVariable, (Channels{-1, 2, -1}));
+}
+
+// The dialog opens with the focus on its first control, "Add": Enter adds the
+// selected variable and leaves the dialog open.
+TEST_F(PlotVariableDialogTest, EnterOnOpeningAddsTheFirstVariable) {
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr);
+    EXPECT_EQ(focused->objectName().toStdString(), "1003");
+    QTest::keyClick(focused, Qt::Key_Return);
+    EXPECT_EQ(plot.plottedVariable, (Channels{0, -1, -1}));
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 TEST_F(PlotVariableDialogTest, ReopenedDialogShowsTheStartRange) {
