@@ -28,19 +28,22 @@ bool IsBlank(int c) {
 }
 
 // Reads the next line's token from `next` (a byte, or -1 at the end). A CR
-// ends the line, and so does an LF once the line holds any other byte; LFs
-// before that (the one after a CR, empty lines) are skipped like the leading
-// blanks, which "%d" would skip anyway. Bytes beyond the token's 11 are
-// discarded up to the line end, so an over-long line still fills just one
-// slot. Returns false when the data ends before the line has any byte.
-bool ReadToken(const std::function<int()>& next, Token& token) {
+// or an LF ends a line; the LF right after a CR belongs to that line end
+// (`afterCr`), so CR LF and LF-only files give the same lines, and an empty
+// line takes its slot in both. Leading blanks are skipped, as "%d" would.
+// Bytes beyond the token's 11 are discarded up to the line end, so an
+// over-long line still fills just one slot. Returns false when the data ends
+// before the line has any byte.
+bool ReadToken(const std::function<int()>& next, bool& afterCr, Token& token) {
     bool started = false;
     for (int c = next(); c >= 0; c = next()) {
-        if (c == '\r' || (c == '\n' && started)) {
-            return true;
-        }
-        if (c == '\n') {
+        if (c == '\n' && afterCr && !started) {
+            afterCr = false;
             continue;
+        }
+        if (c == '\r' || c == '\n') {
+            afterCr = c == '\r';
+            return true;
         }
         started = true;
         if ((token.length > 0 || !IsBlank(c)) && token.length < token.chars.size()) {
@@ -72,9 +75,10 @@ std::optional<uint32_t> TokenValue(const Token& token) {
 DataFileReadResult ParseLines(const std::function<int()>& next, CalibrationImage& image) {
     DataFileReadResult result;
     result.opened = true;
+    bool afterCr = false;
     for (int slot = 0; slot < ImageSize; ++slot) {
         Token token;
-        if (!ReadToken(next, token)) {
+        if (!ReadToken(next, afterCr, token)) {
             break;  // a short file leaves the remaining slots as they were
         }
         if (const auto value = TokenValue(token)) {

@@ -58,7 +58,7 @@ TEST(DataFile, LinesAreReadLikePercentD) {
         {"  42\r\n\t-1\r\n300\r\n", {42, 0xFFFFFFFF, 300, 7}, 3, 0},
         {"1\r\nabc\r\n\r\n4\r\n", {1, 7, 7, 4, 7}, 2, 2},
         {"5\n6\n7\n8", {5, 6, 7, 8, 7}, 4, 0},
-        {"5\n\n\n6\r\n\n7\n", {5, 6, 7, 7}, 3, 0},
+        {"5\n\n\n6\r\n\n7\n", {5, 7, 7, 6, 7, 7}, 3, 3},
         {"12345678901234567\r\n9\r\n", {3755744309u, 9, 7}, 2, 0},
         {"123456789012345678\n9\n", {3755744309u, 9, 7}, 2, 0},
         {"              42\n1", {42, 1, 7}, 2, 0},
@@ -87,7 +87,7 @@ TEST(DataFile, LinesAfterThe512thAreIgnored) {
 }
 
 class DataFileOnDisk : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         folder_ = testing::TempDir() + "datafile_" + std::to_string(getpid()) + "_" +
                   testing::UnitTest::GetInstance()->current_test_info()->name();
