@@ -5,64 +5,161 @@
 // variables. It records every byte it received and sent.
 
 #include <array>
+#include <concepts>
 #include <cstdint>
-#include <memory>
+#include <functional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "calib/CalibrationImage.h"
 #include "link/Clock.h"
 #include "link/Transport.h"
+#include "monitor/MonitorFile.h"
 
 namespace korvel {
 
+constexpr uint32_t EepromFirstAddress = 0x0E00;
+constexpr uint32_t EepromLastAddress = 0x0FFF;
+constexpr int EcuSlotCount = 16;
+
 struct VirtualEcuFaults {
     long silentAfterBytes = -1;    // stop answering after this many received bytes (-1: never)
-    bool wrongEcho = false;        // echo parameter bytes wrongly
+    bool silent = false;           // answer nothing from now on (korvel-ecusim: SIGUSR1)
+    bool wrongEcho = false;        // echo parameter bytes wrongly (complemented)
     long dropReplyEvery = 0;       // drop every Nth reply (0: never)
     bool strayBeforeEcho = false;  // send a stray byte before every echo
     bool unstoredWrites = false;   // echo EEPROM programming but do not store
 };
 
+struct EepromWrite {
+    uint16_t address = 0;
+    uint8_t value = 0;
+    bool operator==(const EepromWrite&) const = default;
+};
+
+// What the engine model drives at a monitored variable's address, chosen by
+// the variable's name the way the monitor panel chooses its conversion.
+enum class EngineSignal {
+    Map,
+    EngineSpeed,
+    Throttle,
+    PulseWidth,
+    AirTemp,
+    CoolantTemp,
+    Battery,
+    Derivative,  // "Der": the governor's signed speed error while the throttle moves
+    Fuel,
+    Counter  // any other name: a free-running count
+};
+
+EngineSignal SignalForName(std::string_view name);
+
 class VirtualEcu {
-public:
+  public:
     VirtualEcu();
 
     VirtualEcuFaults faults;
     std::array<uint8_t, 65536> memory{};
 
+    // The EEPROM block; every slot's low 8 bits are stored.
     void LoadCalibration(const CalibrationImage& image);
     CalibrationImage Calibration() const;
+
+    // Makes the engine animate the variables of `monitor` at their addresses.
+    void AnimateVariables(const MonitorFile& monitor);
 
     // Handles one received byte and appends the ECU's replies to `out`.
     void Receive(uint8_t byte, std::vector<uint8_t>& out);
 
+    // True when the last received byte committed an EEPROM write (the reply
+    // is then due only after the programming time).
+    bool LastByteProgrammed() const { return lastByteProgrammed_; }
+
     // Moves the simulated engine on to `wallMs` (throttle cycle, warm-up, ...).
+    // The first call sets the engine's start time.
     void AdvanceEngine(int64_t wallMs);
+
+    uint16_t AddressPointer() const { return pointer_; }
+    uint8_t SlotAddress(int slot) const { return slotAddress_[static_cast<size_t>(slot)]; }
 
     const std::vector<uint8_t>& Received() const { return received_; }
     const std::vector<uint8_t>& Sent() const { return sent_; }
+    const std::vector<EepromWrite>& Writes() const { return writes_; }
     void ClearRecords();
 
-private:
+  private:
+    enum class ReplyKind { None, Data, Echo, ParameterEcho };
+    struct Reply {
+        ReplyKind kind = ReplyKind::None;
+        uint8_t value = 0;
+    };
+    struct Animated {
+        EngineSignal signal;
+        uint8_t address;
+        bool twoBytes;
+    };
+
+    Reply Handle(uint8_t byte);
+    Reply HandleParameter(uint8_t byte);
+    Reply HandleCommand(uint8_t byte);
+    void Program(uint8_t parameter);
+    void Emit(const Reply& reply, std::vector<uint8_t>& out);
+    bool Silent() const;
+    void Store(uint8_t address, bool twoBytes, uint32_t raw);
+
     std::vector<uint8_t> received_;
     std::vector<uint8_t> sent_;
-    // Protocol state is the implementation's own.
-    struct State;
-    std::shared_ptr<State> state_;
+    std::vector<EepromWrite> writes_;
+
+    uint16_t pointer_ = 0;
+    uint8_t dataByte_ = 0;
+    int pendingCommand_ = -1;  // a command whose parameter byte comes next
+    bool armed_ = false;       // PROGRAM 0x2B seen; 0xB2 commits
+    bool lastByteProgrammed_ = false;
+    long replies_ = 0;
+    std::array<uint8_t, EcuSlotCount> slotAddress_{};
+
+    std::vector<Animated> animated_;
+    int64_t engineStartMs_ = -1;
 };
 
-// The virtual ECU as an in-process byte transport: replies are available as
-// soon as the request is sent.
+// Clocks a test moves on by hand (a FakeClock): a Clock with Advance(ms).
+template <class C>
+concept AdvanceableClock = std::derived_from<C, Clock> && requires(C& c, int64_t ms) {
+    c.Advance(ms);
+};
+
+// The virtual ECU as an in-process byte transport: every reply is available
+// as soon as its request is sent, and the engine moves on to the clock's wall
+// time at each request. Since nothing ever arrives unasked, WaitReadable with
+// nothing pending returns false after the wait has passed: with a clock that
+// can be advanced by hand it advances the clock by the whole wait (so a
+// time-out passes at once in tests); with a real clock it sleeps the wait.
 class InProcessEcuTransport : public ByteTransport {
-public:
-    InProcessEcuTransport(VirtualEcu& ecu, Clock& clock);
+  public:
+    using AdvanceFunction = std::function<void(int64_t ms)>;
+
+    InProcessEcuTransport(VirtualEcu& ecu, Clock& clock, AdvanceFunction advance = {});
+    template <AdvanceableClock C>
+    InProcessEcuTransport(VirtualEcu& ecu, C& clock)
+        : InProcessEcuTransport(ecu, clock, [&clock](int64_t ms) { clock.Advance(ms); }) {}
+
     int ReadByte() override;
     int SendByte(int byte) override;
     bool WaitReadable(int64_t maxWaitMs) override;
+    // Sends are never refused; a caller that waits anyway lets the time pass.
+    void WaitWritable(int64_t maxWaitMs) override { PassTime(maxWaitMs); }
 
-private:
+    // Bytes sent but not yet read, for tests.
+    size_t PendingCount() const { return pending_.size() - readPos_; }
+
+  private:
+    void PassTime(int64_t ms);
+
     VirtualEcu& ecu_;
     Clock& clock_;
+    AdvanceFunction advance_;
     std::vector<uint8_t> pending_;
     size_t readPos_ = 0;
 };

@@ -1,0 +1,140 @@
+#include "cli/CliArguments.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace korvel {
+
+const char* const CliUsage = R"(Usage: korvel-cli [--port NAME] COMMAND ...
+Talks to the ECU over a serial port, like the desktop program.
+
+Commands:
+  upload FILE.dat          read the calibration (0x0E00..0x0FFF) into a data file
+  download FILE.dat        program the bytes of a data file that differ in the ECU
+  peek ADDR                print the byte at a hexadecimal address 0..FFFF
+  poke ADDR VALUE          write the low 8 bits of a decimal VALUE into the EEPROM
+                           (addresses E00..FFF only)
+  monitor FILE.cfg [--cycles N] [--raw]
+                           read the monitor file's variables over and over and
+                           print one CSV line per cycle (engineering units, or
+                           raw values with --raw); stops after N cycles or on
+                           Ctrl-C
+
+Options:
+  --port NAME   serial port: 1 or 2 for COM1/COM2 (/dev/ttyS0, /dev/ttyS1),
+                COMn, or a device path such as /dev/ttyUSB0 (default COM1)
+  --help        show this text
+
+Exit status: 0 success, 1 failure (the ECU's or the file's messages are on
+stderr), 2 usage error.
+)";
+
+namespace {
+
+struct CommandShape {
+    std::string_view name;
+    CliCommandKind kind;
+    size_t words;
+};
+
+constexpr CommandShape Shapes[] = {
+    {"upload", CliCommandKind::Upload, 1},   {"download", CliCommandKind::Download, 1},
+    {"peek", CliCommandKind::Peek, 1},       {"poke", CliCommandKind::Poke, 2},
+    {"monitor", CliCommandKind::Monitor, 1},
+};
+
+bool ParseCycles(std::string_view text, long& cycles) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), cycles);
+    return ec == std::errc() && end == text.data() + text.size() && cycles > 0;
+}
+
+// Moves the options out of the arguments; the rest are the positional words.
+bool TakeOptions(int argc, char** argv, CliArguments& args, std::vector<std::string>& words,
+                 std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--help") {
+            words.assign(1, "--help");
+            return true;
+        }
+        if (arg == "--port" && hasValue) {
+            args.port = argv[++i];
+        } else if (arg == "--cycles" && hasValue && ParseCycles(argv[i + 1], args.cycles)) {
+            ++i;
+        } else if (arg == "--raw") {
+            args.raw = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            error = "bad option " + std::string(arg);
+            return false;
+        } else {
+            words.emplace_back(arg);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<CliArguments> ParseCliArguments(int argc, char** argv, std::string& error) {
+    CliArguments args;
+    std::vector<std::string> words;
+    if (!TakeOptions(argc, argv, args, words, error)) {
+        return std::nullopt;
+    }
+    if (words.empty()) {
+        error = "no command";
+        return std::nullopt;
+    }
+    if (words.front() == "--help") {
+        return args;
+    }
+    for (const CommandShape& shape : Shapes) {
+        if (words.front() != shape.name) {
+            continue;
+        }
+        if (words.size() != shape.words + 1) {
+            error = "wrong number of arguments for " + words.front();
+            return std::nullopt;
+        }
+        if (shape.kind != CliCommandKind::Monitor && (args.raw || args.cycles != 0)) {
+            error = "--cycles and --raw belong to monitor";
+            return std::nullopt;
+        }
+        args.command = shape.kind;
+        args.words.assign(words.begin() + 1, words.end());
+        return args;
+    }
+    error = "unknown command " + words.front();
+    return std::nullopt;
+}
+
+std::optional<uint32_t> ParseEcuAddress(const std::string& text) {
+    std::string_view digits(text);
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        digits.remove_prefix(2);
+    }
+    uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() ||
+        value > 0xFFFF) {
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(value);
+}
+
+std::optional<uint8_t> ParseDecimalByte(const std::string& text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    unsigned low = 0;  // the number modulo 256, so any length is fine
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        low = (low * 10 + static_cast<unsigned>(c - '0')) % 256;
+    }
+    return static_cast<uint8_t>(low);
+}
+
+}  // namespace korvel

@@ -1,0 +1,36 @@
+#pragma once
+// The command line of korvel-cli:
+//   korvel-cli [--port NAME] upload FILE.dat | download FILE.dat | peek ADDR |
+//              poke ADDR VALUE | monitor FILE.cfg [--cycles N] [--raw]
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvel {
+
+enum class CliCommandKind { Help, Upload, Download, Peek, Poke, Monitor };
+
+struct CliArguments {
+    CliCommandKind command = CliCommandKind::Help;
+    std::string port;                // as typed; empty means COM1
+    std::vector<std::string> words;  // the command's own arguments
+    long cycles = 0;                 // monitor: stop after this many cycles (0: never)
+    bool raw = false;                // monitor: raw values instead of units
+};
+
+extern const char* const CliUsage;
+
+// The parsed command line, or nullopt with `error` set for a usage error.
+std::optional<CliArguments> ParseCliArguments(int argc, char** argv, std::string& error);
+
+// A hexadecimal ECU address ("E00", "0x0E00"); nullopt when the text is not
+// hexadecimal or the number exceeds 0xFFFF.
+std::optional<uint32_t> ParseEcuAddress(const std::string& text);
+
+// The low 8 bits of an unsigned decimal number of any length; nullopt when
+// the text is not such a number.
+std::optional<uint8_t> ParseDecimalByte(const std::string& text);
+
+}  // namespace korvel

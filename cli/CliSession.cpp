@@ -1,0 +1,65 @@
+#include "cli/CliSession.h"
+
+#include <signal.h>
+
+#include <algorithm>
+
+namespace korvel {
+
+namespace {
+
+// A wait is cut into slices this long, so Ctrl-C is noticed quickly.
+constexpr int64_t WaitSliceMs = 200;
+
+volatile sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) {
+    interrupted = 1;
+}
+
+}  // namespace
+
+bool Interrupted() {
+    return interrupted != 0;
+}
+
+void InstallInterruptHandler() {
+    struct sigaction sa {};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;  // no restart: a wait on the port ends at once
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+CliSession::CliSession(std::function<void()> updateMonitor)
+    : scheduler(link, monitor, std::move(updateMonitor)) {}
+
+bool CliSession::ReachEcu() {
+    const int64_t giveUp = clock.MonotonicMs() + EcuAnswerLimitMs;
+    while (!scheduler.statusFlags.Test(EcuOnLine)) {
+        if (Interrupted() || clock.MonotonicMs() >= giveUp) {
+            return false;
+        }
+        Step(giveUp);
+    }
+    return true;
+}
+
+void CliSession::Step(int64_t untilMs) {
+    scheduler.OnIdle();
+    const AcquisitionScheduler::Wait wait = scheduler.NextWait();
+    if (wait.sendNow) {
+        return;
+    }
+    const int64_t now = clock.MonotonicMs();
+    const int64_t ms =
+        std::clamp<int64_t>(std::min(wait.deadlineMs, untilMs) - now, 0, WaitSliceMs);
+    if (scheduler.statusFlags.Test(ReplyPending)) {
+        transport.WaitReadable(ms);
+    } else {
+        transport.WaitWritable(ms);
+    }
+}
+
+}  // namespace korvel

@@ -1,0 +1,48 @@
+#pragma once
+// Everything a korvel-cli command talks to the ECU with: the serial port, the
+// clock, the console reporter and the acquisition scheduler the desktop
+// program uses, driven here by a blocking loop that sleeps on the port.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/AcquisitionScheduler.h"
+#include "cli/ConsoleReporter.h"
+#include "link/Clock.h"
+#include "link/qt/SerialPortTransport.h"
+#include "monitor/MonitorFile.h"
+
+namespace korvel {
+
+// How long a command waits for the ECU to answer at all.
+constexpr int64_t EcuAnswerLimitMs = 10'000;
+
+// Set by SIGINT or SIGTERM once the handler is installed (the monitor
+// command; the others simply end). Waits end within a fraction of a second.
+bool Interrupted();
+void InstallInterruptHandler();
+
+class CliSession {
+  public:
+    explicit CliSession(std::function<void()> updateMonitor = {});
+
+    bool Open(const std::string& portName) { return transport.Open(portName, reporter); }
+
+    // Runs the presence probe until the ECU is on line; false when it has not
+    // answered within EcuAnswerLimitMs (or on Ctrl-C).
+    bool ReachEcu();
+
+    // One idle step of the scheduler, then a sleep on the port until the
+    // awaited reply, its time-out or `untilMs` (monotonic), whichever is first.
+    void Step(int64_t untilMs);
+
+    SystemClock clock;
+    ConsoleReporter reporter;
+    SerialPortTransport transport;
+    EcuLink link{transport, clock, reporter};
+    MonitorFile monitor;
+    AcquisitionScheduler scheduler;
+};
+
+}  // namespace korvel

@@ -1,0 +1,158 @@
+#include "cli/Commands.h"
+
+#include <cstdio>
+
+#include "app/TransferCommands.h"
+#include "calib/DataFile.h"
+#include "cli/CliSession.h"
+#include "link/Protocol.h"
+
+namespace korvel {
+
+namespace {
+
+void PrintError(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+// Upload and Download run, as in the desktop program, only once the
+// presence probe has found the ECU on line.
+bool OpenAndReach(CliSession& session, const CliArguments& args) {
+    if (!session.Open(args.port)) {
+        return false;
+    }
+    if (session.ReachEcu()) {
+        return true;
+    }
+    session.reporter.ShowMessage(Interrupted() ? "Interrupted"
+                                               : "The ECU did not answer within 10 seconds");
+    return false;
+}
+
+const char* SaveError(SaveResult result) {
+    return result == SaveResult::OpenFailed ? "Error Opening File" : "Error Writing File";
+}
+
+}  // namespace
+
+int RunUpload(const CliArguments& args) {
+    CliSession session;
+    if (!OpenAndReach(session, args)) {
+        return ExitFailure;
+    }
+    CalibrationImage image;
+    const TransferOutcome outcome = OnUpload(session.scheduler, image, [&](int index, uint32_t) {
+        session.reporter.Progress(index + 1, ImageSize);
+    });
+    session.reporter.EndProgress();
+    if (outcome != TransferOutcome::Succeeded) {
+        PrintError("Data NOT Loaded");  // and no file is written
+        return ExitFailure;
+    }
+    const SaveResult saved = WriteDataFile(args.words[0], image);
+    if (saved != SaveResult::Saved) {
+        PrintError(SaveError(saved));
+        return ExitFailure;
+    }
+    std::printf("Data Loaded\n");
+    return ExitSuccess;
+}
+
+int RunDownload(const CliArguments& args) {
+    const std::string& path = args.words[0];
+    CalibrationImage image;
+    const DataFileReadResult read = ReadDataFile(path, image);
+    if (!read.opened) {
+        PrintError("Error Opening File");
+        return ExitFailure;
+    }
+    // Missing values would program zeros into the ECU: a short or damaged
+    // file is refused before anything is sent.
+    if (read.valuesStored < ImageSize || read.linesWithoutNumber > 0) {
+        PrintError(path + " is not a complete data file (" + std::to_string(read.valuesStored) +
+                   " of 512 values): nothing programmed");
+        return ExitFailure;
+    }
+    CliSession session;
+    if (!OpenAndReach(session, args)) {
+        return ExitFailure;
+    }
+    int checked = 0;
+    int differing = 0;
+    const TransferOutcome outcome =
+        OnDownload(session.scheduler, image, [&](uint32_t ecuByte, uint32_t imageValue) {
+            differing += ecuByte != imageValue ? 1 : 0;
+            session.reporter.Progress(++checked, ImageSize);
+        });
+    session.reporter.EndProgress();
+    if (outcome != TransferOutcome::Succeeded) {
+        PrintError("Programming FAILED");
+        return ExitFailure;
+    }
+    std::printf("%d bytes written\nProgramming Complete\n", differing);
+    return ExitSuccess;
+}
+
+int RunPeek(const CliArguments& args) {
+    const std::optional<uint32_t> address = ParseEcuAddress(args.words[0]);
+    if (!address) {
+        PrintError("Address out of range");
+        return ExitFailure;
+    }
+    CliSession session;
+    if (!session.Open(args.port)) {
+        return ExitFailure;
+    }
+    if (SendAddress(session.link, *address)) {
+        PrintError("Could not send the address to the ECU");
+        return ExitFailure;
+    }
+    uint8_t value = 0;
+    if (ReadByteAtAddress(session.link, value)) {
+        PrintError("Could not get data from ECU");
+        return ExitFailure;
+    }
+    std::printf("%u\n", value);
+    return ExitSuccess;
+}
+
+int RunPoke(const CliArguments& args) {
+    // A mistyped value must never be written as 0.
+    const std::optional<uint8_t> value = ParseDecimalByte(args.words[1]);
+    if (!value) {
+        PrintError("korvel-cli: VALUE must be an unsigned decimal number\n");
+        std::fputs(CliUsage, stderr);
+        return ExitUsage;
+    }
+    const std::optional<uint32_t> address = ParseEcuAddress(args.words[0]);
+    if (!address) {
+        PrintError("Address out of range");
+        return ExitFailure;
+    }
+    if (*address < CalibrationFirstAddress || *address > CalibrationLastAddress) {
+        PrintError("Only EEPROM addresses may be poked");
+        return ExitFailure;
+    }
+    CliSession session;
+    if (!session.Open(args.port)) {
+        return ExitFailure;
+    }
+    if (SendAddress(session.link, *address)) {
+        PrintError("Could not send the address to the ECU");
+        return ExitFailure;
+    }
+    if (WriteDataByte(session.link, *value)) {
+        PrintError("Could not get data from ECU");
+        return ExitFailure;
+    }
+    // The programming sequence must be echoed too: a poke that was not
+    // programmed is never reported as done.
+    if (ProgramArm(session.link) || ProgramCommit(session.link)) {
+        PrintError("Programming FAILED");
+        return ExitFailure;
+    }
+    return ExitSuccess;
+}
+
+}  // namespace korvel

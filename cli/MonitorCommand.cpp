@@ -1,0 +1,92 @@
+// korvel-cli monitor: the desktop program's acquisition, printed as CSV.
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "cli/CliSession.h"
+#include "cli/Commands.h"
+#include "monitor/ValueText.h"
+
+namespace korvel {
+
+namespace {
+
+std::string_view Trimmed(std::string_view name) {
+    const size_t first = name.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return name.substr(first, name.find_last_not_of(' ') - first + 1);
+}
+
+class CsvMonitor {
+  public:
+    explicit CsvMonitor(const CliArguments& args)
+        : args_(args), session_([this] { PrintCycle(); }) {}
+
+    int Run() {
+        if (!ReadMonitorFile(args_.words[0], session_.monitor)) {
+            std::fprintf(stderr, "Error Opening File\n");
+            return ExitFailure;
+        }
+        if (session_.monitor.empty()) {
+            std::fprintf(stderr, "%s names no variables\n", args_.words[0].c_str());
+            return ExitFailure;
+        }
+        session_.scheduler.statusFlags.Set(MonitorLoaded);
+        if (!session_.Open(args_.port)) {
+            return ExitFailure;
+        }
+        PrintHeader();
+        startMs_ = lastCycleMs_ = session_.clock.MonotonicMs();
+        while (!Interrupted() && (args_.cycles == 0 || cycles_ < args_.cycles)) {
+            if (session_.clock.MonotonicMs() - lastCycleMs_ > EcuAnswerLimitMs) {
+                session_.reporter.ShowMessage("The ECU did not answer within 10 seconds");
+                return ExitFailure;
+            }
+            session_.Step(lastCycleMs_ + EcuAnswerLimitMs + 1);
+        }
+        return ExitSuccess;
+    }
+
+  private:
+    void PrintHeader() {
+        std::string line = "time_ms";
+        for (int i = 0; i < session_.monitor.variableCount; ++i) {
+            line += ',';
+            line += Trimmed(session_.monitor.name(i));
+        }
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+    }
+
+    // Called by the scheduler after each complete pass over the variables.
+    void PrintCycle() {
+        lastCycleMs_ = session_.clock.MonotonicMs();
+        std::string line = std::to_string(lastCycleMs_ - startMs_);
+        const MonitorFile& m = session_.monitor;
+        for (int i = 0; i < m.variableCount; ++i) {
+            const uint32_t raw = m.liveValues[static_cast<size_t>(i)];
+            line += ',';
+            line += args_.raw ? std::to_string(raw) : MonitorValueCsv(m.name(i), raw);
+        }
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+        ++cycles_;
+    }
+
+    const CliArguments& args_;
+    CliSession session_;
+    int64_t startMs_ = 0;
+    int64_t lastCycleMs_ = 0;
+    long cycles_ = 0;
+};
+
+}  // namespace
+
+int RunMonitor(const CliArguments& args) {
+    return CsvMonitor(args).Run();
+}
+
+}  // namespace korvel

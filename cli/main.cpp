@@ -1,0 +1,38 @@
+// korvel-cli: upload, download, peek, poke and monitor from a terminal or a
+// script, with the desktop program's link, transfers and acquisition.
+
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "cli/CliArguments.h"
+#include "cli/Commands.h"
+
+int main(int argc, char** argv) {
+    using namespace korvel;
+    std::string error;
+    const std::optional<CliArguments> args = ParseCliArguments(argc, argv, error);
+    if (!args) {
+        std::fprintf(stderr, "korvel-cli: %s\n\n%s", error.c_str(), CliUsage);
+        return ExitUsage;
+    }
+    if (args->command == CliCommandKind::Help) {
+        std::fputs(CliUsage, stdout);
+        return ExitSuccess;
+    }
+    QCoreApplication app(argc, argv);  // QSerialPort wants an application object
+    switch (args->command) {
+        case CliCommandKind::Upload:
+            return RunUpload(*args);
+        case CliCommandKind::Download:
+            return RunDownload(*args);
+        case CliCommandKind::Peek:
+            return RunPeek(*args);
+        case CliCommandKind::Poke:
+            return RunPoke(*args);
+        case CliCommandKind::Monitor:
+            return RunMonitor(*args);
+        case CliCommandKind::Help:
+            break;
+    }
+    return ExitUsage;
+}
