@@ -10,7 +10,7 @@
 namespace korvel {
 
 class SimProcess {
-  public:
+public:
     SimProcess() = default;
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
@@ -23,7 +23,7 @@ class SimProcess {
     const std::string& TerminalPath() const { return path_; }
     void Stop();
 
-  private:
+private:
     pid_t pid_ = -1;
     int stdout_ = -1;
     std::string path_;

@@ -32,7 +32,7 @@ struct BenchOptions {
 };
 
 class QuietReporter : public Reporter {
-  public:
+public:
     void ShowMessage(const std::string& text) override {
         std::fprintf(stderr, "message: %s\n", text.c_str());
     }
@@ -41,12 +41,12 @@ class QuietReporter : public Reporter {
 
 // Wall and CPU time (user + system, this process) of one measured stretch.
 class Stopwatch {
-  public:
+public:
     Stopwatch() : wall_(Now()), cpu_(CpuSeconds()) {}
     double WallSeconds() const { return Now() - wall_; }
     double CpuShare() const { return (CpuSeconds() - cpu_) / std::max(1e-9, WallSeconds()); }
 
-  private:
+private:
     static double Now() {
         using namespace std::chrono;
         return duration<double>(steady_clock::now().time_since_epoch()).count();
@@ -70,7 +70,7 @@ struct Row {
 };
 
 class LinkBench {
-  public:
+public:
     LinkBench(SerialPortTransport& transport, int baud)
         : transport_(transport),
           characterSeconds_(static_cast<double>(CharacterTimeUs(baud)) / 1e6),
@@ -112,7 +112,7 @@ class LinkBench {
                 Format("%.0f variables/s", limit), limit / rate, watch.CpuShare()};
     }
 
-  private:
+private:
     static std::string Format(const char* format, double value) {
         char text[64];
         std::snprintf(text, sizeof text, format, value);

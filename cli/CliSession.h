@@ -24,7 +24,7 @@ bool Interrupted();
 void InstallInterruptHandler();
 
 class CliSession {
-  public:
+public:
     explicit CliSession(std::function<void()> updateMonitor = {});
 
     bool Open(const std::string& portName) { return transport.Open(portName, reporter); }

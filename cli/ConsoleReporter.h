@@ -12,7 +12,7 @@
 namespace korvel {
 
 class ConsoleReporter : public Reporter {
-  public:
+public:
     explicit ConsoleReporter(std::FILE* out = stderr);
 
     void ShowMessage(const std::string& text) override;
@@ -23,7 +23,7 @@ class ConsoleReporter : public Reporter {
     // The transfer ended: the bar's line is cleared.
     void EndProgress();
 
-  private:
+private:
     void ClearBar();
 
     std::FILE* out_;

@@ -21,7 +21,7 @@ std::string_view Trimmed(std::string_view name) {
 }
 
 class CsvMonitor {
-  public:
+public:
     explicit CsvMonitor(const CliArguments& args)
         : args_(args), session_([this] { PrintCycle(); }) {}
 
@@ -50,7 +50,7 @@ class CsvMonitor {
         return ExitSuccess;
     }
 
-  private:
+private:
     void PrintHeader() {
         std::string line = "time_ms";
         for (int i = 0; i < session_.monitor.variableCount; ++i) {

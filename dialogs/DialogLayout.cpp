@@ -32,10 +32,10 @@ int Scale(int value, int base, int divisor) {
 }
 
 class EnterRejects : public QObject {
-  public:
+public:
     explicit EnterRejects(QDialog* dialog) : QObject(dialog), dialog_(dialog) {}
 
-  protected:
+protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
@@ -47,7 +47,7 @@ class EnterRejects : public QObject {
         return QObject::eventFilter(watched, event);
     }
 
-  private:
+private:
     QDialog* dialog_;
 };
 

@@ -17,7 +17,7 @@ class QPushButton;
 namespace korvel {
 
 class DialogTemplate {
-  public:
+public:
     // Gives `dialog` its caption, font ("MS Sans Serif" or a sans fallback)
     // and fixed client size, `width` x `height` dialog units.
     DialogTemplate(QDialog* dialog, const QString& caption, int pointSize, int width, int height);
@@ -32,7 +32,7 @@ class DialogTemplate {
     QGroupBox* Group(const char* id, const QString& title, QRect units);
     QListWidget* List(const char* id, QRect units);
 
-  private:
+private:
     QDialog* dialog_;
     int baseX_ = 1;
     int baseY_ = 1;

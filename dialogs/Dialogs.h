@@ -18,11 +18,11 @@ namespace korvel {
 // "Select Variable for Plotting": assigns variables and ranges to the channels.
 class PlotVariableDialog : public QDialog {
     Q_OBJECT
-  public:
+public:
     PlotVariableDialog(const MonitorFile& monitor, PlotState& plot, Prompter& prompter,
                        QWidget* parent);
 
-  private:
+private:
     int SelectedVariable() const;  // -1 when nothing is selected
     void OnAdd();
     void OnDelete();
@@ -38,10 +38,10 @@ constexpr int32_t MaxTimeScaleSeconds = 2147483;
 // lengths above MaxTimeScaleSeconds, keeping the old value.
 class TimeScaleDialog : public QDialog {
     Q_OBJECT
-  public:
+public:
     TimeScaleDialog(PlotState& plot, Prompter& prompter, QWidget* parent);
 
-  private:
+private:
     void OnOk();
     PlotState& plot_;
     Prompter& prompter_;
@@ -50,10 +50,10 @@ class TimeScaleDialog : public QDialog {
 // "RPM Presets": engine-speed presets (x20) and 16-bit PWM limits.
 class RpmPresetsDialog : public QDialog {
     Q_OBJECT
-  public:
+public:
     RpmPresetsDialog(CalibrationImage& image, QWidget* parent);
 
-  private:
+private:
     void OnOk();
     CalibrationImage& image_;
 };
@@ -61,10 +61,10 @@ class RpmPresetsDialog : public QDialog {
 // "AE / MIS": acceleration-enrichment constants, gasoline and LP.
 class AeMisDialog : public QDialog {
     Q_OBJECT
-  public:
+public:
     AeMisDialog(CalibrationImage& image, QWidget* parent);
 
-  private:
+private:
     void OnOk();
     CalibrationImage& image_;
 };
@@ -72,10 +72,10 @@ class AeMisDialog : public QDialog {
 // "Governor": KP, KD and KI of six gain sets.
 class GovernorDialog : public QDialog {
     Q_OBJECT
-  public:
+public:
     GovernorDialog(CalibrationImage& image, QWidget* parent);
 
-  private:
+private:
     void OnOk();
     CalibrationImage& image_;
 };
@@ -83,7 +83,7 @@ class GovernorDialog : public QDialog {
 // "Korvel": name and version.
 class AboutDialog : public QDialog {
     Q_OBJECT
-  public:
+public:
     explicit AboutDialog(QWidget* parent);
 };
 
@@ -91,11 +91,11 @@ class AboutDialog : public QDialog {
 // `quietLine` runs before each exchange so it starts on a quiet line.
 class PeekPokeDialog : public QDialog {
     Q_OBJECT
-  public:
+public:
     PeekPokeDialog(EcuLink& link, Prompter& prompter, std::function<void()> quietLine,
                    QWidget* parent);
 
-  private:
+private:
     void Warn(const char* text, const char* caption);  // exclamation, owned by the dialog
     void OnPeek();
     void OnPoke();

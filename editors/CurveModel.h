@@ -34,7 +34,7 @@ std::vector<CurveSpec> RpmCurveSpecs();
 std::vector<CurveSpec> FuelCurveSpecs();
 
 class CurveModel {
-  public:
+public:
     static constexpr int ColumnStep = 5;
     static constexpr int YColumnOffset = 5;
 
@@ -65,7 +65,7 @@ class CurveModel {
     int SelectedIndex() const { return selection_ ? selection_->index : -1; }
     const std::vector<CurveSpec>& Curves() const { return curves_; }
 
-  private:
+private:
     struct Selection {
         int index;
         int step;  // pointSize for an x cell, 0 for a y cell

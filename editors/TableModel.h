@@ -28,7 +28,7 @@ TableLayout VeLpTableLayout();   // "VE Table (LP)": LP values of VeTable
 TableLayout SparkTableLayout();  // "Spark Table"
 
 class TableModel {
-  public:
+public:
     static constexpr int LeftColumn = 6;  // MAP labels; grid columns follow
     static constexpr int ColumnStep = 6;
 
@@ -54,7 +54,7 @@ class TableModel {
     bool HasSelection() const { return selection_.has_value(); }
     int SelectedIndex() const { return selection_.value_or(-1); }
 
-  private:
+private:
     // Line position of each MAP key; -1 for keys without a line.
     using LinePositions = std::array<int, 256>;
 

@@ -14,7 +14,7 @@ constexpr size_t AddressFieldLength = 8;
 
 // Reads one byte at a time, as the file is read; end of data is nullopt.
 class ByteReader {
-  public:
+public:
     explicit ByteReader(std::function<int()> next) : next_(std::move(next)) {}
     std::optional<char> Next() {
         const int c = next_();
@@ -30,7 +30,7 @@ class ByteReader {
         return false;
     }
 
-  private:
+private:
     std::function<int()> next_;  // a byte 0..255, or -1 at the end
 };
 

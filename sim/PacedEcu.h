@@ -24,7 +24,7 @@ struct LineTiming {
 int64_t CharacterTimeUs(int baud);
 
 class PacedEcu {
-  public:
+public:
     PacedEcu(VirtualEcu& ecu, LineTiming timing);
 
     // Bytes read from the line at `nowUs`; the engine is moved on to `wallMs`.
@@ -39,7 +39,7 @@ class PacedEcu {
     // Forgets queued replies (the other end hung up).
     void DropQueued() { queue_.clear(); }
 
-  private:
+private:
     struct Outgoing {
         int64_t dueUs;
         uint8_t byte;

@@ -56,7 +56,7 @@ enum class EngineSignal {
 EngineSignal SignalForName(std::string_view name);
 
 class VirtualEcu {
-  public:
+public:
     VirtualEcu();
 
     VirtualEcuFaults faults;
@@ -88,7 +88,7 @@ class VirtualEcu {
     const std::vector<EepromWrite>& Writes() const { return writes_; }
     void ClearRecords();
 
-  private:
+private:
     enum class ReplyKind { None, Data, Echo, ParameterEcho };
     struct Reply {
         ReplyKind kind = ReplyKind::None;
@@ -137,7 +137,7 @@ concept AdvanceableClock = std::derived_from<C, Clock> && requires(C& c, int64_t
 // can be advanced by hand it advances the clock by the whole wait (so a
 // time-out passes at once in tests); with a real clock it sleeps the wait.
 class InProcessEcuTransport : public ByteTransport {
-  public:
+public:
     using AdvanceFunction = std::function<void(int64_t ms)>;
 
     InProcessEcuTransport(VirtualEcu& ecu, Clock& clock, AdvanceFunction advance = {});
@@ -154,7 +154,7 @@ class InProcessEcuTransport : public ByteTransport {
     // Bytes sent but not yet read, for tests.
     size_t PendingCount() const { return pending_.size() - readPos_; }
 
-  private:
+private:
     void PassTime(int64_t ms);
 
     VirtualEcu& ecu_;

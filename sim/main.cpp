@@ -3,8 +3,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -216,7 +216,7 @@ sigset_t InstallSignals() {
 }
 
 class Server {
-  public:
+public:
     Server(int master, VirtualEcu& ecu, const Options& o, const sigset_t& waitMask)
         : master_(master), ecu_(ecu), paced_(ecu, o.timing), log_(o.log), waitMask_(waitMask) {}
 
@@ -239,7 +239,7 @@ class Server {
         }
     }
 
-  private:
+private:
     void ApplySignals() {
         if (silenceRequested) {
             silenceRequested = 0;

@@ -17,7 +17,7 @@ namespace korvel {
 
 class AcquisitionDriver : public QObject {
     Q_OBJECT
-  public:
+public:
     AcquisitionDriver(AcquisitionScheduler& scheduler, ByteTransport& transport, Clock& clock);
 
     // Steps whenever `source` emits readyRead(). Queued: a port may emit it
@@ -42,20 +42,20 @@ class AcquisitionDriver : public QObject {
 
     // Pauses the driver for a scope.
     class Pauser {
-      public:
+    public:
         explicit Pauser(AcquisitionDriver& driver) : driver_(driver) { driver_.Pause(); }
         ~Pauser() { driver_.Resume(); }
         Pauser(const Pauser&) = delete;
         Pauser& operator=(const Pauser&) = delete;
 
-      private:
+    private:
         AcquisitionDriver& driver_;
     };
 
-  private slots:
+private slots:
     void OnReadyRead();
 
-  private:
+private:
     void Reschedule();
 
     AcquisitionScheduler& scheduler_;

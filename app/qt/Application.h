@@ -59,7 +59,7 @@ struct Session {
 };
 
 class Application {
-  public:
+public:
     explicit Application(AppContext context);
     ~Application();  // closes the port
 
@@ -72,7 +72,7 @@ class Application {
     MainWindow& Window() { return *window_; }
     Session& State() { return *session_; }
 
-  private:
+private:
     AppContext context_;
     std::unique_ptr<Session> session_;
     std::unique_ptr<MainWindow> window_;

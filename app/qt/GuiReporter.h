@@ -12,7 +12,7 @@
 namespace korvel {
 
 class GuiReporter : public Reporter {
-  public:
+public:
     explicit GuiReporter(Prompter& prompter) : prompter_(prompter) {}
 
     // Where messages are shown over, and how a pane's text is set.
@@ -30,7 +30,7 @@ class GuiReporter : public Reporter {
         }
     }
 
-  private:
+private:
     Prompter& prompter_;
     QPointer<QWidget> window_;
     std::function<void(int, const QString&)> setPane_;

@@ -19,7 +19,7 @@ namespace korvel {
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
-  public:
+public:
     explicit MainWindow(Session& session);
     ~MainWindow() override;
 
@@ -40,10 +40,10 @@ class MainWindow : public QMainWindow {
     // sends the acquisition back to the presence probe.
     void LoadMonitorFile();
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override;
 
-  private:
+private:
     struct EditorSlot {
         QPointer<EditorWindow> window;
         bool open = false;  // cleared when the window reports it closed

@@ -10,7 +10,7 @@
 namespace korvel {
 
 class PortHolder : public ByteTransport {
-  public:
+public:
     void Attach(std::unique_ptr<ByteTransport> port) { port_ = std::move(port); }
     bool IsOpen() const { return port_ != nullptr; }
     // Closes the port.
@@ -28,7 +28,7 @@ class PortHolder : public ByteTransport {
     }
     bool HasFailed() const override { return port_ ? port_->HasFailed() : true; }
 
-  private:
+private:
     std::unique_ptr<ByteTransport> port_;
 };
 

@@ -23,8 +23,7 @@ public:
     // An open-file dialog; nullopt when cancelled. `filter` uses Qt's syntax
     // ("Data Files (*.dat);;All Files (*)").
     virtual std::optional<QString> OpenFileName(QWidget* parent, const QString& title,
-                                                const QString& filter,
-                                                const QString& defaultSuffix,
+                                                const QString& filter, const QString& defaultSuffix,
                                                 const QString& initialName) = 0;
 
     // A save-file dialog without an overwrite prompt; nullopt when cancelled.
@@ -36,8 +35,7 @@ public:
 // The real thing: QMessageBox and QFileDialog.
 class WidgetPrompter : public Prompter {
 public:
-    void Message(QWidget* parent, const QString& text, const QString& caption,
-                 Icon icon) override;
+    void Message(QWidget* parent, const QString& text, const QString& caption, Icon icon) override;
     std::optional<QString> OpenFileName(QWidget* parent, const QString& title,
                                         const QString& filter, const QString& defaultSuffix,
                                         const QString& initialName) override;

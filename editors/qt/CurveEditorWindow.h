@@ -14,7 +14,7 @@ namespace korvel {
 
 class CurveEditorWindow : public EditorWindow {
     Q_OBJECT
-  public:
+public:
     CurveEditorWindow(CalibrationImage& image, Prompter& prompter, QWidget* owner,
                       const QString& title, std::vector<CurveSpec> curves);
 
@@ -29,12 +29,12 @@ class CurveEditorWindow : public EditorWindow {
     QSize CharCell() const { return grid_.CharCell(); }
     int BottomLine() const { return grid_.BottomLine(height()); }
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-  private:
+private:
     CurveModel model_;
     Prompter& prompter_;
     GridText grid_;
@@ -46,13 +46,13 @@ class CurveEditorWindow : public EditorWindow {
 
 class RpmCurvesWindow : public CurveEditorWindow {
     Q_OBJECT
-  public:
+public:
     RpmCurvesWindow(CalibrationImage& image, Prompter& prompter, QWidget* owner);
 };
 
 class FuelCurvesWindow : public CurveEditorWindow {
     Q_OBJECT
-  public:
+public:
     FuelCurvesWindow(CalibrationImage& image, Prompter& prompter, QWidget* owner);
 };
 

@@ -39,11 +39,11 @@ QPushButton* CreateEditorButton(QWidget* window, const QString& text, const QStr
 // refilling then would discard what the user typed and take the focus from
 // a button being pressed.
 class EditBoxSync {
-  public:
+public:
     void Clicked() { pending_ = true; }
     void Painted(QLineEdit* edit, int selectedIndex, const std::optional<EditBoxFill>& fill);
 
-  private:
+private:
     bool pending_ = false;
     int shownIndex_ = -1;
 };
@@ -51,7 +51,7 @@ class EditBoxSync {
 // The grid font and its character cell: text column c, line l is the pixel
 // point (c * width, l * height), the top left corner of the text.
 class GridText {
-  public:
+public:
     GridText();
 
     QSize CharCell() const { return {charWidth_, charHeight_}; }
@@ -61,7 +61,7 @@ class GridText {
     QPoint TextPosition(QPoint pixel) const;
     void Paint(QWidget* window, const std::vector<GridCell>& cells) const;
 
-  private:
+private:
     QFont font_;
     int charWidth_ = 1;
     int charHeight_ = 1;

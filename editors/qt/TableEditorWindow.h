@@ -12,7 +12,7 @@ namespace korvel {
 
 class TableEditorWindow : public EditorWindow {
     Q_OBJECT
-  public:
+public:
     TableEditorWindow(CalibrationImage& image, QWidget* owner, const QString& title,
                       TableLayout layout);
 
@@ -25,13 +25,13 @@ class TableEditorWindow : public EditorWindow {
     QSize CharCell() const { return grid_.CharCell(); }
     int BottomLine() const { return grid_.BottomLine(height()); }
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-  private:
+private:
     TableModel model_;
     GridText grid_;
     EditBoxSync editSync_;
@@ -41,19 +41,19 @@ class TableEditorWindow : public EditorWindow {
 
 class VeTableWindow : public TableEditorWindow {
     Q_OBJECT
-  public:
+public:
     VeTableWindow(CalibrationImage& image, QWidget* owner);
 };
 
 class VeLpTableWindow : public TableEditorWindow {
     Q_OBJECT
-  public:
+public:
     VeLpTableWindow(CalibrationImage& image, QWidget* owner);
 };
 
 class SparkTableWindow : public TableEditorWindow {
     Q_OBJECT
-  public:
+public:
     SparkTableWindow(CalibrationImage& image, QWidget* owner);
 };
 

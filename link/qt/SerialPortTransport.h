@@ -17,7 +17,7 @@
 namespace korvel {
 
 class SerialPortTransport : public ByteTransport {
-  public:
+public:
     SerialPortTransport();
     ~SerialPortTransport() override;
     SerialPortTransport(const SerialPortTransport&) = delete;
@@ -39,7 +39,7 @@ class SerialPortTransport : public ByteTransport {
     // For an event loop that wants to wake when bytes arrive (readyRead).
     QSerialPort* Port() { return &port_; }
 
-  private:
+private:
     void WatchForHangUp();
     void CheckHangUp();
     bool Configure();

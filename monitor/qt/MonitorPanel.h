@@ -25,7 +25,7 @@ QColor PlotColour(int channel);
 
 class MonitorPanel : public QWidget {
     Q_OBJECT
-  public:
+public:
     MonitorPanel(MonitorFile& monitor, PlotState& plot, const StatusFlags& flags,
                  QWidget* parent = nullptr);
 
@@ -44,11 +44,11 @@ class MonitorPanel : public QWidget {
     // The value text shown for variable k ("" before its first update).
     QString ValueText(int k) const { return values_[static_cast<size_t>(k)]; }
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-  private:
+private:
     // Everything the frame image shows; the image is rendered again when it differs.
     struct FrameKey {
         QSize size;

@@ -17,7 +17,7 @@ using test::ImageLayout;
 using test::LayoutRow;
 
 class Generator {
-  public:
+public:
     explicit Generator(uint32_t seed) : rng_(seed) {}
 
     int Pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng_); }
@@ -75,7 +75,7 @@ class Generator {
         return Pick(0, 1) ? choices[Pick(0, 5)] : static_cast<uint32_t>(Pick(0, 255));
     }
 
-  private:
+private:
     std::set<int> Keys(int count, int low, int high) {
         std::set<int> keys;
         while (static_cast<int>(keys.size()) < count) {

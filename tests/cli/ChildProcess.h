@@ -25,14 +25,14 @@ RunResult RunCli(const std::vector<std::string>& args, int limitMs = 15'000);
 // korvel-ecusim in the background: Start gives its terminal path; Stop ends
 // it with SIGTERM and returns what it wrote on stderr.
 class EcuSim {
-  public:
+public:
     ~EcuSim();
     bool Start(const std::vector<std::string>& args);
     const std::string& Port() const { return port_; }
     void Kill();  // as if the line were unplugged
     std::string Stop();
 
-  private:
+private:
     pid_t pid_ = -1;
     int out_ = -1;
     int err_ = -1;

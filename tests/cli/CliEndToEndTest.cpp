@@ -56,7 +56,7 @@ std::vector<std::string> Fields(const std::string& line) {
 }
 
 class CliEndToEnd : public testing::Test {
-  protected:
+protected:
     void StartSim(std::vector<std::string> args) {
         args.insert(args.end(), {"--data", DemoData, "--monitor", MonitorCfg, "--log"});
         ASSERT_TRUE(sim.Start(args));

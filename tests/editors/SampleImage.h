@@ -16,7 +16,7 @@ struct SampleRow {
 };
 
 class ImageBuilder {
-  public:
+public:
     // A curve: the points, then the end byte 0.
     int Curve(int slot, const std::vector<Bytes>& points) {
         const int start = Point(slot);
@@ -50,7 +50,7 @@ class ImageBuilder {
         return image_;
     }
 
-  private:
+private:
     int Point(int slot) {
         Write16(image_, slot, ImageBaseAddress + static_cast<uint32_t>(cursor_));
         return cursor_;

@@ -112,7 +112,7 @@ TEST(StripChartPoints, YScalesTheRawCountIntoTheRange) {
 }
 
 class PlotSampleTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         plot.plotRect = Area;
         plot.plotMaximum = {255.0f, 255.0f, 255.0f};

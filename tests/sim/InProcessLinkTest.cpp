@@ -22,7 +22,7 @@ CalibrationImage Pattern() {
 }
 
 class InProcessLink : public testing::Test {
-  protected:
+protected:
     InProcessLink() { ecu.LoadCalibration(Pattern()); }
 
     VirtualEcu ecu;

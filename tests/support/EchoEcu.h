@@ -12,7 +12,7 @@
 namespace korvel {
 
 class EchoEcu {
-  public:
+public:
     std::array<uint8_t, 65536> memory{};
     uint16_t pointer = 0;
     std::array<uint8_t, 16> slotAddress{};
@@ -24,7 +24,7 @@ class EchoEcu {
         return [this](uint8_t byte) { return Receive(byte); };
     }
 
-  private:
+private:
     void TakeParameter(uint8_t byte);
 
     int command_ = -1;  // a command awaiting its parameter byte

@@ -8,7 +8,7 @@
 namespace korvel {
 
 class FakeClock : public Clock {
-  public:
+public:
     explicit FakeClock(int64_t monotonicMs = 1'000'000, int64_t wallMs = 1'700'000'000'000)
         : monotonic_(monotonicMs), wall_(wallMs) {}
 
@@ -25,7 +25,7 @@ class FakeClock : public Clock {
     // The calendar clock may be set to anything; the monotonic clock is not touched.
     void SetWallMs(int64_t wallMs) { wall_ = wallMs; }
 
-  private:
+private:
     int64_t monotonic_;
     int64_t wall_;
 };

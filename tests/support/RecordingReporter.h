@@ -9,7 +9,7 @@
 namespace korvel {
 
 class RecordingReporter : public Reporter {
-  public:
+public:
     struct Event {
         int pane;  // -1 for a message
         std::string text;
@@ -30,7 +30,7 @@ class RecordingReporter : public Reporter {
     }
     void Clear() { events.clear(); }
 
-  private:
+private:
     std::vector<std::string> Texts(int pane) const {
         std::vector<std::string> out;
         for (const auto& e : events) {

@@ -15,7 +15,7 @@
 namespace korvel {
 
 class ScriptedTransport : public ByteTransport {
-  public:
+public:
     // The reply bytes for one sent byte (none for silence).
     using Responder = std::function<std::vector<uint8_t>(uint8_t sent)>;
 
@@ -45,7 +45,7 @@ class ScriptedTransport : public ByteTransport {
     int64_t readableWaits = 0;  // WaitReadable calls
     int64_t writableWaits = 0;  // WaitWritable calls
 
-  private:
+private:
     struct Arrival {
         int64_t atMs;
         uint8_t byte;

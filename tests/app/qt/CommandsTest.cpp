@@ -77,7 +77,7 @@ CalibrationImage Pattern(int seed) {
 }
 
 class Commands : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         h.ecu.LoadCalibration(Pattern(3));
         ASSERT_TRUE(h.StartWithMonitor(OneVariable));

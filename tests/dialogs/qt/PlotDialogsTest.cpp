@@ -66,7 +66,7 @@ TEST(PlotVariableDialog, OffersEveryVariableInFileOrderFirstSelected) {
 }
 
 class PlotVariableDialogTest : public ::testing::Test {
-  protected:
+protected:
     MonitorFile monitor = MonitorWith({"RPM  ", "MAP  ", "Tair "});
     PlotState plot;
     ScriptedPrompter prompter;

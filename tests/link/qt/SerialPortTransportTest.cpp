@@ -18,7 +18,7 @@ namespace korvel {
 namespace {
 
 class SerialPortTransportTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         master = posix_openpt(O_RDWR | O_NOCTTY);
         ASSERT_GE(master, 0);

@@ -8,7 +8,7 @@ namespace korvel {
 namespace {
 
 class MonitorPanelTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ParseMonitorFile("MAP,1,1\nRPM,2,1\n", monitor);
         flags.Set(MonitorLoaded);

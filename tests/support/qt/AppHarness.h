@@ -21,7 +21,7 @@
 namespace korvel {
 
 class AppHarness {
-  public:
+public:
     FakeClock clock;
     VirtualEcu ecu;
     ScriptedPrompter prompter;
@@ -79,7 +79,7 @@ class AppHarness {
         });
     }
 
-  private:
+private:
     OpenedPort OpenPort(const std::string& name, Reporter& reporter) {
         openedPorts.push_back(name);
         if (!portOpens) {
