@@ -5,7 +5,7 @@
 #include "app/TransferCommands.h"
 #include "calib/DataFile.h"
 #include "cli/CliSession.h"
-#include "link/Protocol.h"
+#include "link/PeekPoke.h"
 
 namespace korvel {
 
@@ -96,21 +96,17 @@ int RunDownload(const CliArguments& args) {
 
 int RunPeek(const CliArguments& args) {
     const std::optional<uint32_t> address = ParseEcuAddress(args.words[0]);
-    if (!address) {
-        PrintError("Address out of range");
+    if (const PeekPokeFailure* failure = CheckPeekAddress(address)) {
+        PrintError(failure->text);
         return ExitFailure;
     }
     CliSession session;
     if (!session.Open(args.port)) {
         return ExitFailure;
     }
-    if (SendAddress(session.link, *address)) {
-        PrintError("Could not send the address to the ECU");
-        return ExitFailure;
-    }
     uint8_t value = 0;
-    if (ReadByteAtAddress(session.link, value)) {
-        PrintError("Could not get data from ECU");
+    if (const PeekPokeFailure* failure = PeekByte(session.link, *address, value)) {
+        PrintError(failure->text);
         return ExitFailure;
     }
     std::printf("%u\n", value);
@@ -126,29 +122,21 @@ int RunPoke(const CliArguments& args) {
         return ExitUsage;
     }
     const std::optional<uint32_t> address = ParseEcuAddress(args.words[0]);
-    if (!address) {
-        PrintError("Address out of range");
-        return ExitFailure;
-    }
-    if (*address < CalibrationFirstAddress || *address > CalibrationLastAddress) {
-        PrintError("Only EEPROM addresses may be poked");
+    if (const PeekPokeFailure* failure = CheckPokeAddress(address)) {
+        PrintError(failure->text);
         return ExitFailure;
     }
     CliSession session;
     if (!session.Open(args.port)) {
         return ExitFailure;
     }
-    if (SendAddress(session.link, *address)) {
-        PrintError("Could not send the address to the ECU");
+    const PokeResult result = PokeByte(session.link, *address, *value);
+    if (result.failure) {
+        PrintError(result.failure->text);
         return ExitFailure;
     }
-    if (WriteDataByte(session.link, *value)) {
-        PrintError("Could not get data from ECU");
-        return ExitFailure;
-    }
-    // The programming sequence must be echoed too: a poke that was not
-    // programmed is never reported as done.
-    if (ProgramArm(session.link) || ProgramCommit(session.link)) {
+    // A poke that was not programmed is never reported as done.
+    if (!result.programmed) {
         PrintError("Programming FAILED");
         return ExitFailure;
     }

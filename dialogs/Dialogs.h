@@ -9,7 +9,7 @@
 
 #include "app/qt/Prompter.h"
 #include "calib/CalibrationImage.h"
-#include "link/Protocol.h"
+#include "link/PeekPoke.h"
 #include "monitor/MonitorFile.h"
 #include "monitor/PlotState.h"
 
@@ -96,7 +96,8 @@ public:
                    QWidget* parent);
 
 private:
-    void Warn(const char* text, const char* caption);  // exclamation, owned by the dialog
+    // Shows the failure, if any (exclamation, owned by the dialog); true when shown.
+    bool Warn(const PeekPokeFailure* failure);
     void OnPeek();
     void OnPoke();
     EcuLink& link_;

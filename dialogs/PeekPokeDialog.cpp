@@ -6,12 +6,10 @@
 #include "dialogs/DialogLayout.h"
 #include "dialogs/Dialogs.h"
 #include "dialogs/FieldText.h"
-#include "link/Transfers.h"
+#include "link/PeekPoke.h"
 
 namespace korvel {
 namespace {
-
-constexpr uint32_t HighestAddress = 0xFFFF;
 
 // The address typed in hex, or nullopt when it is no hex number at all.
 std::optional<uint32_t> TypedAddress(const QDialog* dialog) {
@@ -40,58 +38,39 @@ PeekPokeDialog::PeekPokeDialog(EcuLink& link, Prompter& prompter, std::function<
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void PeekPokeDialog::Warn(const char* text, const char* caption) {
-    prompter_.Message(this, QString::fromLatin1(text), QString::fromLatin1(caption),
-                      Prompter::Icon::Exclamation);
+bool PeekPokeDialog::Warn(const PeekPokeFailure* failure) {
+    if (failure) {
+        prompter_.Message(this, QString::fromLatin1(failure->text),
+                          QString::fromLatin1(failure->caption), Prompter::Icon::Exclamation);
+    }
+    return failure != nullptr;
 }
 
 void PeekPokeDialog::OnPeek() {
     const std::optional<uint32_t> address = TypedAddress(this);
-    if (!address || *address > HighestAddress) {
-        Warn("Address out of range", "Address Error");
+    if (Warn(CheckPeekAddress(address))) {
         return;
     }
     if (quietLine_) {
         quietLine_();
     }
-    if (SendAddress(link_, *address)) {
-        Warn("Could not send the address to the ECU", "Communications Error");
-        return;
-    }
     uint8_t value = 0;
-    if (ReadByteAtAddress(link_, value)) {
-        Warn("Could not get data from ECU", "Communications Error");
-        return;
+    if (!Warn(PeekByte(link_, *address, value))) {
+        SetFieldUnsigned(FieldById(this, "1046"), value);
     }
-    SetFieldUnsigned(FieldById(this, "1046"), value);
 }
 
 void PeekPokeDialog::OnPoke() {
     const std::optional<uint32_t> address = TypedAddress(this);
-    if (!address) {
-        Warn("Address out of range", "Address Error");
+    if (Warn(CheckPokeAddress(address))) {
         return;
     }
-    if (*address < CalibrationFirstAddress || *address > CalibrationLastAddress) {
-        Warn("Only EEPROM addresses may be poked", "Poke Error");
-        return;
-    }
-    const uint32_t value = FieldUnsigned(FieldById(this, "1046")) & 0xFFu;
+    const uint32_t value = FieldUnsigned(FieldById(this, "1046"));
     if (quietLine_) {
         quietLine_();
     }
-    if (SendAddress(link_, *address)) {
-        Warn("Could not send the address to the ECU", "Communications Error");
-        return;
-    }
-    if (WriteDataByte(link_, value)) {
-        Warn("Could not get data from ECU", "Communications Error");
-        return;
-    }
-    // A failed programming sequence is not reported.
-    if (!ProgramArm(link_)) {
-        ProgramCommit(link_);
-    }
+    // A programming sequence that was not echoed is not reported.
+    Warn(PokeByte(link_, *address, value).failure);
 }
 
 }  // namespace korvel
