@@ -1,195 +1,143 @@
-// The virtual ECU's side of the command protocol: replies, EEPROM
-// programming rules, monitor slots and the fault options.
+// The virtual ECU's side of the command protocol (replies, EEPROM
+// programming rules, monitor slots, the fault options) and the serial line's
+// pacing in front of it, on made-up times.
 
 #include "sim/VirtualEcu.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <ostream>
-#include <string>
 #include <vector>
+
+#include "sim/PacedEcu.h"
 
 namespace korvel {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Feed(VirtualEcu& ecu, const Bytes& sent) {
-    Bytes replies;
-    for (uint8_t b : sent) {
-        ecu.Receive(b, replies);
-    }
-    return replies;
-}
-
-VirtualEcu PreparedEcu() {
-    VirtualEcu ecu;
-    ecu.memory[0x0000] = 0x42;
-    ecu.memory[0x0030] = 0x12;
-    ecu.memory[0x0031] = 0x34;
-    ecu.memory[0x0E00] = 0x11;
-    ecu.memory[0x0E01] = 0x22;
-    ecu.memory[0x0E02] = 0x33;
-    ecu.memory[0xFFFF] = 0x99;
-    return ecu;
-}
-
-// Parameterised cases are listed by their names.
-template <class Case>
-requires requires(const Case& c) {
-    c.name;
-}
-void PrintTo(const Case& c, std::ostream* os) {
-    *os << c.name;
-}
-
-struct CommandCase {
-    std::string name;
+struct Case {
+    const char* name;
     Bytes sent;
     Bytes replies;
+    std::vector<EepromWrite> writes = {};
+    VirtualEcuFaults faults = {};
 };
 
-class CommandTable : public testing::TestWithParam<CommandCase> {};
-
-TEST_P(CommandTable, RepliesAsTheProtocolSays) {
-    VirtualEcu ecu = PreparedEcu();
-    EXPECT_EQ(Feed(ecu, GetParam().sent), GetParam().replies);
+Bytes Cat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    VirtualEcu, CommandTable,
-    testing::Values(
-        CommandCase{"Probe", {0x02, 0x2B}, {0x02, 0x2B}},
-        CommandCase{"SendKeepsPointer",
-                    {0x02, 0x0E, 0x03, 0x00, 0x00, 0x00},
-                    {0x02, 0x0E, 0x03, 0x00, 0x11, 0x11}},
-        CommandCase{"SendIncAdvances",
-                    {0x02, 0x0E, 0x03, 0x00, 0x01, 0x01, 0x00},
-                    {0x02, 0x0E, 0x03, 0x00, 0x11, 0x22, 0x33}},
-        CommandCase{"PointerWrapsAtTop",
-                    {0x02, 0xFF, 0x03, 0xFF, 0x01, 0x01},
-                    {0x02, 0xFF, 0x03, 0xFF, 0x99, 0x42}},
-        CommandCase{
-            "HighByteKeepsLowByte", {0x03, 0x01, 0x02, 0x0E, 0x00}, {0x03, 0x01, 0x02, 0x0E, 0x22}},
-        CommandCase{"ParameterEqualToACommandIsAParameter", {0x04, 0x01, 0x00}, {0x04, 0x01, 0x42}},
-        CommandCase{"SlotReadsBigEndianPair",
-                    {0x04, 0x30, 0x93, 0x83, 0xC3},
-                    {0x04, 0x30, 0x93, 0x12, 0x34}},
-        CommandCase{"UnboundSlotReadsAddressZero", {0x8F}, {0x42}},
-        CommandCase{"UnknownCommandsAreIgnored", {0x06, 0x7F, 0xA0, 0xB5, 0xFF}, {}}),
-    [](const auto& info) { return info.param.name; });
-
-struct ProgramCase {
-    std::string name;
-    Bytes sent;  // everything is echoed
-    bool stored;
-};
-
-Bytes Address(uint16_t a) {
+Bytes At(uint16_t a) {
     return {0x02, static_cast<uint8_t>(a >> 8), 0x03, static_cast<uint8_t>(a)};
 }
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& p : parts) {
-        out.insert(out.end(), p.begin(), p.end());
-    }
-    return out;
+// LOAD_DATA 0x77, PROGRAM arm, PROGRAM commit.
+const Bytes Write77 = {0x04, 0x77, 0x05, 0x2B, 0x05, 0xB2};
+
+// Programming steps at `address`, all echoed; `stored`: one write of 0x77 there.
+Case Program(const char* name, uint16_t address, const Bytes& steps, bool stored,
+             VirtualEcuFaults faults = {}) {
+    const Bytes sent = Cat(At(address), steps);
+    return {name, sent, sent, std::vector<EepromWrite>(stored ? 1 : 0, {address, 0x77}), faults};
 }
 
-const Bytes Data77 = {0x04, 0x77};
-const Bytes Arm = {0x05, 0x2B};
-const Bytes Commit = {0x05, 0xB2};
-
-class ProgramRules : public testing::TestWithParam<ProgramCase> {};
-
-TEST_P(ProgramRules, CommitsOnlyAnArmedEepromWrite) {
-    VirtualEcu ecu;
-    const Bytes replies = Feed(ecu, GetParam().sent);
-    EXPECT_EQ(replies, GetParam().sent);  // both bytes of every step are echoed
-    const uint16_t address = ecu.AddressPointer();
-    EXPECT_EQ(ecu.memory[address] == 0x77, GetParam().stored);
-    EXPECT_EQ(ecu.Writes().size(), GetParam().stored ? 1u : 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    VirtualEcu, ProgramRules,
-    testing::Values(
-        ProgramCase{"ArmedCommit", Concat({Address(0x0E05), Data77, Arm, Commit}), true},
-        ProgramCase{"FirstEepromByte", Concat({Address(0x0E00), Data77, Arm, Commit}), true},
-        ProgramCase{"LastEepromByte", Concat({Address(0x0FFF), Data77, Arm, Commit}), true},
-        ProgramCase{"CommitWithoutArm", Concat({Address(0x0E05), Data77, Commit}), false},
-        ProgramCase{"CommandBetweenArmAndCommit", Concat({Address(0x0E05), Arm, Data77, Commit}),
-                    false},
-        ProgramCase{"OtherParameterDisarms",
-                    Concat({Address(0x0E05), Data77, Arm, {0x05, 0x00}, Commit}), false},
-        ProgramCase{"BelowEeprom", Concat({Address(0x0DFF), Data77, Arm, Commit}), false},
-        ProgramCase{"AboveEeprom", Concat({Address(0x1000), Data77, Arm, Commit}), false},
-        ProgramCase{"RamIsNotProgrammed", Concat({Address(0x0030), Data77, Arm, Commit}), false}),
-    [](const auto& info) { return info.param.name; });
-
-TEST(VirtualEcu, ArmHoldsForOneCommitOnly) {
-    VirtualEcu ecu;
-    Feed(ecu, Concat({Address(0x0E05), Data77, Arm, Commit, {0x04, 0x55}, Commit}));
-    EXPECT_EQ(ecu.memory[0x0E05], 0x77);
-    EXPECT_EQ(ecu.Writes(), (std::vector<EepromWrite>{{0x0E05, 0x77}}));
-}
-
-struct FaultCase {
-    std::string name;
-    std::function<void(VirtualEcuFaults&)> set;
-    Bytes sent;
-    Bytes replies;
+const Case Cases[] = {
+    {"SendKeepsAndSendIncAdvances", Cat(At(0x0E00), {0x00, 0x00, 0x01, 0x01, 0x00}),
+     Cat(At(0x0E00), {0x11, 0x11, 0x11, 0x22, 0x33})},
+    {"PointerWrapsAtTop", Cat(At(0xFFFF), {0x01, 0x01}), Cat(At(0xFFFF), {0x99, 0x42})},
+    {"HighByteKeepsLowByte", {0x03, 0x01, 0x02, 0x0E, 0x00}, {0x03, 0x01, 0x02, 0x0E, 0x22}},
+    {"ParameterEqualToACommand", {0x04, 0x01, 0x00}, {0x04, 0x01, 0x42}},
+    {"SlotReadsBigEndianPair", {0x04, 0x30, 0x93, 0x83, 0xC3}, {0x04, 0x30, 0x93, 0x12, 0x34}},
+    {"UnboundSlotReadsAddressZero", {0x8F}, {0x42}},
+    {"UnknownCommandsAreIgnored", {0x06, 0x7F, 0xA0, 0xB5, 0xFF}, {}},
+    Program("ArmedCommit", 0x0E05, Write77, true),
+    Program("FirstEepromByte", 0x0E00, Write77, true),
+    Program("LastEepromByte", 0x0FFF, Write77, true),
+    Program("BelowEeprom", 0x0DFF, Write77, false),
+    Program("AboveEeprom", 0x1000, Write77, false),
+    Program("CommitWithoutArm", 0x0E05, {0x04, 0x77, 0x05, 0xB2}, false),
+    Program("CommandBetweenArmAndCommit", 0x0E05, {0x05, 0x2B, 0x04, 0x77, 0x05, 0xB2}, false),
+    Program("OtherParamDisarms", 0x0E05, {0x04, 0x77, 0x05, 0x2B, 0x05, 0x00, 0x05, 0xB2}, false),
+    Program("ArmHoldsForOneCommit", 0x0E05, Cat(Write77, {0x04, 0x55, 0x05, 0xB2}), true),
+    Program("UnstoredWriteIsEchoedOnly", 0x0E05, Write77, false, {.unstoredWrites = true}),
+    {"SilentEcuDoesNotAct", Cat(At(0x0E05), Write77), At(0x0E05), {}, {.silentAfterBytes = 4}},
+    {"SilentFromNowOn", {0x02, 0x0E}, {}, {}, {.silent = true}},
+    {"WrongParameterEcho", {0x02, 0x0E, 0x00}, {0x02, 0xF1, 0x11}, {}, {.wrongEcho = true}},
+    {"DropEverySecondReply", At(0x0E00), {0x02, 0x03}, {}, {.dropReplyEvery = 2}},
+    {"StrayBeforeEchoesOnly",
+     {0x02, 0x0E, 0x03, 0x55, 0x00},
+     {0x55, 0x02, 0x55, 0x0E, 0x55, 0x03, 0xAA, 0x55, 0xFF},
+     {},
+     {.strayBeforeEcho = true}},
 };
 
-class Faults : public testing::TestWithParam<FaultCase> {};
-
-TEST_P(Faults, ChangeWhatTheEcuSends) {
-    VirtualEcu ecu = PreparedEcu();
-    GetParam().set(ecu.faults);
-    EXPECT_EQ(Feed(ecu, GetParam().sent), GetParam().replies);
-    EXPECT_EQ(ecu.Received(), GetParam().sent);  // received bytes are recorded regardless
-    EXPECT_EQ(ecu.Sent(), GetParam().replies);
+TEST(VirtualEcu, AnswersActsAndRecordsAsTheProtocolSays) {
+    const std::pair<uint16_t, uint8_t> preset[] = {{0x0000, 0x42}, {0x0030, 0x12}, {0x0031, 0x34},
+                                                   {0x0E00, 0x11}, {0x0E01, 0x22}, {0x0E02, 0x33},
+                                                   {0xFFFF, 0x99}};
+    VirtualEcu prepared;
+    for (auto [address, value] : preset) {
+        prepared.memory[address] = value;
+    }
+    for (const Case& c : Cases) {
+        SCOPED_TRACE(c.name);
+        VirtualEcu ecu = prepared;
+        ecu.faults = c.faults;
+        Bytes replies;
+        for (uint8_t b : c.sent) {
+            ecu.Receive(b, replies);
+        }
+        EXPECT_EQ(replies, c.replies);
+        EXPECT_EQ(ecu.Received(), c.sent);
+        EXPECT_EQ(ecu.Sent(), c.replies);
+        EXPECT_EQ(ecu.Writes(), c.writes);
+        auto expected = prepared.memory;  // nothing but the recorded writes changes memory
+        for (const EepromWrite& w : c.writes) {
+            expected[w.address] = w.value;
+        }
+        EXPECT_TRUE(ecu.memory == expected);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    VirtualEcu, Faults,
-    testing::Values(FaultCase{"SilentAfterTwoBytes",
-                              [](auto& f) { f.silentAfterBytes = 2; },
-                              {0x02, 0x0E, 0x03, 0x00},
-                              {0x02, 0x0E}},
-                    FaultCase{
-                        "SilentFromNowOn", [](auto& f) { f.silent = true; }, {0x02, 0x0E}, {}},
-                    FaultCase{"WrongParameterEcho",
-                              [](auto& f) { f.wrongEcho = true; },
-                              {0x02, 0x0E, 0x00},
-                              {0x02, 0xF1, 0x11}},
-                    FaultCase{"DropEverySecondReply",
-                              [](auto& f) { f.dropReplyEvery = 2; },
-                              {0x02, 0x0E, 0x03, 0x00},
-                              {0x02, 0x03}},
-                    FaultCase{"StrayBeforeEchoesOnly",
-                              [](auto& f) { f.strayBeforeEcho = true; },
-                              {0x02, 0x0E, 0x03, 0x55, 0x00},
-                              {0x55, 0x02, 0x55, 0x0E, 0x55, 0x03, 0xAA, 0x55, 0xFF}}),
-    [](const auto& info) { return info.param.name; });
+constexpr int64_t C = 1042;  // a character time at 9600 baud (10 bits), in microseconds
 
-TEST(VirtualEcu, SilencedEcuNeitherAnswersNorActs) {
-    VirtualEcu ecu;
-    ecu.faults.silentAfterBytes = 4;
-    Feed(ecu, Concat({Address(0x0E05), Data77, Arm, Commit}));
-    EXPECT_EQ(ecu.memory[0x0E05], 0xFF);
-    EXPECT_TRUE(ecu.Writes().empty());
-}
-
-TEST(VirtualEcu, UnstoredWritesEchoButKeepTheByte) {
-    VirtualEcu ecu;
-    ecu.faults.unstoredWrites = true;
-    const Bytes sent = Concat({Address(0x0E05), Data77, Arm, Commit});
-    EXPECT_EQ(Feed(ecu, sent), sent);
-    EXPECT_EQ(ecu.memory[0x0E05], 0xFF);
-    EXPECT_TRUE(ecu.LastByteProgrammed());  // the programming time still passes
+TEST(PacedEcu, RepliesLeaveNoFasterThanTheLine) {
+    struct PacingCase {
+        const char* name;
+        LineTiming timing;
+        VirtualEcuFaults faults;
+        Bytes sent;                // all arrive at time 0
+        std::vector<int64_t> due;  // when each reply byte has left the line
+    };
+    const LineTiming slow{9600, 0, 20'000};  // 20 ms programming time
+    const Bytes write = Cat(At(0x0E00), Write77);
+    const std::vector<int64_t> committed = {2 * C, 3 * C, 4 * C, 5 * C,  6 * C,
+                                            7 * C, 8 * C, 9 * C, 10 * C, 11 * C + 20'000};
+    const PacingCase cases[] = {
+        // A request takes one character time to arrive and its reply another.
+        {"BurstIsPacedBothWays", {9600, 0, 0}, {}, {0x01, 0x01, 0x01}, {2 * C, 3 * C, 4 * C}},
+        {"StrayQueuesBehindEcho", {9600, 0, 0}, {.strayBeforeEcho = true}, {0x02}, {2 * C, 3 * C}},
+        {"Latency", {9600, 5000, 0}, {}, {0x00}, {2 * C + 5000}},
+        {"Unpaced", {0, 0, 0}, {}, {0x02, 0x2B}, {0, 0}},
+        // Only the echo of a commit into the EEPROM waits, even when the byte is not stored.
+        {"CommittedWriteWaits", slow, {}, write, committed},
+        {"UnstoredWriteWaits", slow, {.unstoredWrites = true}, write, committed},
+        {"CommitAtZero", slow, {}, {0x05, 0x2B, 0x05, 0xB2}, {2 * C, 3 * C, 4 * C, 5 * C}},
+    };
+    for (const PacingCase& c : cases) {
+        VirtualEcu ecu;
+        ecu.faults = c.faults;
+        PacedEcu paced(ecu, c.timing);
+        paced.Receive(c.sent.data(), c.sent.size(), 0, 0);
+        std::vector<int64_t> due;
+        for (int64_t t = paced.NextDueUs(); t >= 0; t = paced.NextDueUs()) {
+            Bytes out;
+            paced.TakeDue(t, out);
+            due.insert(due.end(), out.size(), t);
+        }
+        EXPECT_EQ(due, c.due) << c.name;
+    }
 }
 
 }  // namespace

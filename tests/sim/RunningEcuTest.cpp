@@ -1,0 +1,96 @@
+// The virtual ECU running: its simulated engine, whose values move the way
+// the monitor panel and the strip chart expect, and the ECU as an in-process
+// transport under the real link and acquisition scheduler, on a fake clock.
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "app/AcquisitionScheduler.h"
+#include "link/Transfers.h"
+#include "monitor/UnitScale.h"
+#include "sim/EngineModel.h"
+#include "sim/VirtualEcu.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/RecordingReporter.h"
+
+namespace korvel {
+namespace {
+
+// Two-byte values must carry across the low byte, or a torn read never shows.
+TEST(EngineModel, BatteryHoldsFuelSwitchesBitTwoPulseWidthCarries) {
+    std::set<uint32_t> fuel, pulseWidthHighBytes;
+    for (double t = 0; t < 90; t += 0.05) {
+        const float battery = static_cast<float>(EngineRaw(EngineSignal::Battery, t, false));
+        ASSERT_NEAR(RawToUnits(battery, BatScale), 14.0, 0.3) << t;
+        fuel.insert(EngineRaw(EngineSignal::Fuel, t, false));
+        const uint32_t pulseWidth = EngineRaw(EngineSignal::PulseWidth, t, true);
+        ASSERT_LE(pulseWidth, 0xFFFFu);
+        pulseWidthHighBytes.insert(pulseWidth >> 8);
+    }
+    ASSERT_EQ(fuel.size(), 2u);
+    EXPECT_EQ(*fuel.begin() ^ *fuel.rbegin(), 0x04u);
+    EXPECT_GE(pulseWidthHighBytes.size(), 4u);
+}
+
+class InProcessLink : public testing::Test {
+protected:
+    InProcessLink() {
+        for (int i = 0; i < ImageSize; ++i) {
+            pattern[i] = static_cast<uint32_t>((i * 37 + 5) & 0xFF);
+        }
+        ecu.LoadCalibration(pattern);
+    }
+
+    CalibrationImage pattern;
+    VirtualEcu ecu;
+    FakeClock clock;
+    InProcessEcuTransport transport{ecu, clock};
+    RecordingReporter reporter;
+    EcuLink link{transport, clock, reporter};
+};
+
+// Replies are there at once: the transfers never wait, so no time passes.
+TEST_F(InProcessLink, UploadThenDownloadWritesOnlyTheChangedByte) {
+    const int64_t start = clock.MonotonicMs();
+    CalibrationImage image;
+    ASSERT_FALSE(UploadRange(link, image.values.data(), 0x0E00, 0x0FFF, {}));
+    EXPECT_EQ(image.values, pattern.values);
+    ASSERT_FALSE(DownloadRange(link, image.values.data(), 0x0E00, 0x0FFF, {}));
+    EXPECT_EQ(ecu.Received().size(), 4u + ImageSize + 5u * ImageSize);  // no programming
+    image[100] = 0xA5;
+    ASSERT_FALSE(DownloadRange(link, image.values.data(), 0x0E00, 0x0FFF, {}));
+    EXPECT_EQ(ecu.Writes(), (std::vector<EepromWrite>{{0x0E00 + 100, 0xA5}}));
+    EXPECT_EQ(ecu.Calibration().values, image.values);
+    EXPECT_EQ(clock.MonotonicMs(), start);
+}
+
+TEST_F(InProcessLink, SilentEcuTimesOutOnTheFakeClock) {
+    ecu.faults.silent = true;
+    const int64_t start = clock.MonotonicMs();
+    EXPECT_TRUE(SendAddress(link, 0x0E00));
+    EXPECT_GE(clock.MonotonicMs() - start, ExchangeTimeoutMs);
+}
+
+// The engine stores a two-byte variable high byte first, as the scheduler reads it.
+TEST_F(InProcessLink, SchedulerReadsTheEnginesOneAndTwoByteVariables) {
+    MonitorFile monitor;
+    ASSERT_EQ(ParseMonitorFile("Bat,40,1\nPW,1Ch,2\n", monitor), 2);
+    ecu.AnimateVariables(monitor);
+    ecu.AdvanceEngine(clock.WallMs());  // the engine starts...
+    clock.Advance(4000);                // ...and runs 4 s before the first request
+    int cycles = 0;
+    AcquisitionScheduler scheduler(link, monitor, [&] { ++cycles; });
+    for (int i = 0; i < 100 && cycles == 0; ++i) {
+        scheduler.OnIdle();
+    }
+    ASSERT_EQ(cycles, 1);
+    EXPECT_EQ(monitor.liveValues[0], EngineRaw(EngineSignal::Battery, 4.0, false));
+    EXPECT_EQ(monitor.liveValues[1], EngineRaw(EngineSignal::PulseWidth, 4.0, true));
+    EXPECT_GT(monitor.liveValues[1], 0xFFu);
+    EXPECT_EQ(ecu.Received(), (std::vector<uint8_t>{0x02, 0x2B, 0x04, 40, 0x90, 0x04, 0x1C, 0x91,
+                                                    0x80, 0x81, 0xC1}));
+}
+
+}  // namespace
+}  // namespace korvel
