@@ -1,118 +1,173 @@
 #include <gtest/gtest.h>
 
-#include "tests/app/SchedulerFixture.h"
+#include <algorithm>
+#include <functional>
+#include <numeric>
+
+#include "app/TransferCommands.h"
+#include "tests/support/EchoEcu.h"
+#include "tests/support/RecordingReporter.h"
+#include "tests/support/ScriptedTransport.h"
 
 namespace korvel {
 namespace {
 
-using SchedulerTest = SchedulerFixture;
+using Bytes = std::vector<uint8_t>;
+using Texts = std::vector<std::string>;
+using Variables = std::vector<std::pair<uint8_t, uint8_t>>;  // (address, byteCount)
+const Variables kThree{{0x10, 1}, {0x20, 2}, {0x30, 1}};
 
-const std::vector<std::pair<uint8_t, uint8_t>> kThree{{0x10, 1}, {0x20, 1}, {0x30, 1}};
+// An AcquisitionScheduler over a scripted, well-behaved ECU and a fake clock.
+struct Rig {
+    FakeClock clock;
+    EchoEcu ecu;
+    std::function<Bytes(uint8_t, Bytes)> twist;  // changes the ECU's reply to one byte
+    ScriptedTransport port{
+        clock, [this](uint8_t b) { return twist ? twist(b, ecu.Receive(b)) : ecu.Receive(b); }};
+    RecordingReporter reporter;
+    EcuLink link{port, clock, reporter};
+    MonitorFile monitor;
+    int updates = 0;
+    AcquisitionScheduler scheduler{link, monitor, [this] { ++updates; }};
 
-TEST_F(SchedulerTest, StartUpProbesBindsEachSlotThenReadsCyclically) {
-    SetVariables(kThree);
+    explicit Rig(const Variables& list = kThree) { SetVariables(list); }
+    void SetVariables(const Variables& list) {
+        monitor.variableCount = static_cast<int>(list.size());
+        for (size_t i = 0; i < list.size(); ++i)
+            monitor.variables[i] = {list[i].first, list[i].second};
+    }
+    bool Flag(uint32_t bit) const { return scheduler.statusFlags.Test(bit); }
+    // One OnIdle; returns the bytes it sent.
+    Bytes Idle() {
+        const size_t mark = port.sent.size();
+        scheduler.OnIdle();
+        return Bytes(port.sent.begin() + mark, port.sent.end());
+    }
+    // OnIdle calls with a sleep on the port in between, as the programs do,
+    // until `done` holds; false when it never does.
+    bool DriveUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 10000 && !done(); ++i) {
+            scheduler.OnIdle();
+            const auto wait = scheduler.NextWait();
+            if (!wait.sendNow) {
+                port.WaitReadable(std::max<int64_t>(0, wait.deadlineMs - clock.MonotonicMs()));
+            }
+        }
+        return done();
+    }
+    bool DriveToReading() {
+        return DriveUntil([this] { return Flag(SlotsLoaded); });
+    }
+    // Drives until `last` is sent; returns the bytes sent meanwhile.
+    Bytes DriveUntilSent(uint8_t last) {
+        const size_t mark = port.sent.size();
+        DriveUntil([&] { return port.sent.size() > mark && port.sent.back() == last; });
+        return Bytes(port.sent.begin() + mark, port.sent.end());
+    }
+};
+
+TEST(Scheduler, StartUpProbesBindsEachSlotThenReadsCyclically) {
+    Rig f;
+    f.ecu.memory[0x20] = 0x12;
+    f.ecu.memory[0x21] = 0x34;
     // Bytes sent by each OnIdle call of an ECU that answers at once.
     // clang-format off
     const std::vector<Bytes> perCall{
         {0x02}, {}, {0x2B}, {},                                      // the probe, a step a call
         {0x04, 0x10, 0x90}, {0x04, 0x20, 0x91}, {0x04, 0x30, 0x92},  // a slot a call
-        {0x80}, {0x81}, {0x82}, {0x80}};                             // a variable a call
+        {0x80}, {0x81, 0xC1}, {0x82}, {0x80}};                       // a variable a call
     // clang-format on
     const std::vector<int> updatesAfter{0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1};
     for (size_t call = 0; call < perCall.size(); ++call) {
-        const size_t mark = port.sent.size();
-        scheduler.OnIdle();
-        EXPECT_EQ(SentSince(mark), perCall[call]) << "call " << call;
-        EXPECT_EQ(updates, updatesAfter[call]) << "call " << call;
+        EXPECT_EQ(f.Idle(), perCall[call]) << "call " << call;
+        EXPECT_EQ(f.updates, updatesAfter[call]) << "call " << call;
     }
-    EXPECT_EQ(reporter.PaneTexts(EcuStatePane).front(), "ECU On Line");
+    EXPECT_EQ(f.reporter.PaneTexts(EcuStatePane).front(), "ECU On Line");
+    EXPECT_EQ(f.monitor.liveValues[1], 4660u);  // the first byte is the high byte
 }
 
-TEST_F(SchedulerTest, LateRepliesLeaveTheWireTraceUnchanged) {
+TEST(Scheduler, LateRepliesLeaveTheWireTraceUnchanged) {
     // OnIdle returns while a reply is awaited; the flags resume the exchange.
-    SetVariables({{0x10, 1}, {0x20, 2}});
-    ASSERT_TRUE(DriveUntil([this] { return updates == 2; }));
-    const Bytes prompt = port.sent;
+    Rig prompt;
+    ASSERT_TRUE(prompt.DriveUntil([&] { return prompt.updates == 2; }));
     for (int64_t delay : {1, 700, 4999}) {
-        SchedulerRig late;
-        late.SetVariables({{0x10, 1}, {0x20, 2}});
+        Rig late;
         late.port.replyDelayMs = delay;
         ASSERT_TRUE(late.DriveUntil([&] { return late.updates == 2; })) << delay;
-        EXPECT_EQ(late.port.sent, prompt) << delay;
+        EXPECT_EQ(late.port.sent, prompt.port.sent) << delay;
         EXPECT_TRUE(late.Flag(EcuOnLine)) << delay;
     }
 }
 
-TEST_F(SchedulerTest, WrongEchoInSlotLoadingGoesOffLineAtOnce) {
-    for (uint8_t wrongAfter : {0x04, 0x10, 0x90}) {
-        SchedulerRig f;
-        f.SetVariables(kThree);
-        f.twist = [wrongAfter](uint8_t b, Bytes r) { return b == wrongAfter ? Bytes{0x66} : r; };
-        ASSERT_TRUE(f.DriveUntil([&] { return f.Flag(EcuOnLine); }));
+TEST(Scheduler, WrongEchoInSlotLoadingOrAFailedPortGoesOffLineAtOnce) {
+    for (int fault : {0x04, 0x10, 0x90, -1}) {  // the byte echoed wrongly, or -1: the port fails
+        Rig f;
+        f.twist = [fault](uint8_t b, Bytes r) { return b == fault ? Bytes{0x66} : r; };
+        ASSERT_TRUE(f.DriveUntil([&] { return f.Flag(fault < 0 ? SlotsLoaded : EcuOnLine); }));
+        if (fault < 0) {
+            f.port.replyDelayMs = 100;
+            f.scheduler.OnIdle();  // a read is awaited
+            f.port.failed = true;
+            EXPECT_TRUE(f.scheduler.NextWait().sendNow);  // no sleep on a dead port
+        }
         const int64_t start = f.clock.MonotonicMs();
         f.scheduler.OnIdle();
-        EXPECT_FALSE(f.Flag(EcuOnLine)) << int{wrongAfter};
+        EXPECT_FALSE(f.Flag(EcuOnLine) || f.Flag(ReplyPending)) << fault;
         EXPECT_EQ(f.clock.MonotonicMs(), start);
         EXPECT_EQ(f.reporter.Pane(EcuStatePane), "ECU Off Line");
-        // The next exchange starts from its first byte.
-        const size_t mark = f.port.sent.size();
-        f.scheduler.OnIdle();
-        EXPECT_EQ(f.SentSince(mark), Bytes{0x02}) << int{wrongAfter};
+        EXPECT_EQ(f.Idle(), Bytes{0x02}) << fault;  // the next exchange starts afresh
     }
 }
 
-TEST_F(SchedulerTest, SilentEcuDuringAReadGoesOffLineThenEverySlotIsBoundAgain) {
-    SetVariables(kThree);
-    ASSERT_TRUE(DriveToReading());
-    twist = [this](uint8_t b, Bytes r) {
+TEST(Scheduler, SilentEcuDuringAReadGoesOffLineThenEverySlotIsBoundAgain) {
+    Rig f;
+    ASSERT_TRUE(f.DriveToReading());
+    f.twist = [silent = false](uint8_t b, Bytes r) mutable {
         silent = silent || b == 0x81;
         return silent ? Bytes{} : r;
     };
-    ASSERT_TRUE(DriveUntil([this] { return !port.sent.empty() && port.sent.back() == 0x81; }));
-    const int64_t waits = port.readableWaits;
-    ASSERT_TRUE(DriveUntil([this] { return !Flag(EcuOnLine); }));
-    EXPECT_EQ(clock.MonotonicMs() - scheduler.firstReadTime, OffLineTimeoutMs + 1);
-    EXPECT_LE(port.readableWaits - waits, 3);  // slept, never spun
-    EXPECT_EQ(reporter.Pane(EcuStatePane), "ECU Off Line");
+    f.DriveUntilSent(0x81);
+    const int64_t waits = f.port.readableWaits;
+    ASSERT_TRUE(f.DriveUntil([&] { return !f.Flag(EcuOnLine); }));
+    EXPECT_EQ(f.clock.MonotonicMs() - f.scheduler.firstReadTime, OffLineTimeoutMs + 1);
+    EXPECT_LE(f.port.readableWaits - waits, 3);  // slept, never spun
+    EXPECT_EQ(f.reporter.Pane(EcuStatePane), "ECU Off Line");
 
-    twist = {};
-    silent = false;
-    const size_t mark = port.sent.size();
-    ASSERT_TRUE(DriveUntil([&] { return port.sent.size() > mark && port.sent.back() == 0x80; }));
-    EXPECT_EQ(SentSince(mark),
+    f.twist = {};
+    EXPECT_EQ(f.DriveUntilSent(0x80),
               (Bytes{0x02, 0x2B, 0x04, 0x10, 0x90, 0x04, 0x20, 0x91, 0x04, 0x30, 0x92, 0x80}));
 }
 
-TEST_F(SchedulerTest, NewMonitorListWhileAReadIsAwaitedRebindsFromSlotZero) {
-    SetVariables(kThree);
-    ecu.memory[0x10] = 0x77;
-    ASSERT_TRUE(DriveToReading());
-    port.replyDelayMs = 50;
-    scheduler.OnIdle();  // sends 0x80 and returns awaiting its reply
-    ASSERT_TRUE(Flag(ReplyPending));
-    port.replyDelayMs = 0;
-    SetVariables({{0x50, 1}, {0x60, 1}});
-    scheduler.statusFlags.Clear(EcuOnLine);  // what loading a monitor file does
-    reporter.Clear();
-    const int64_t start = clock.MonotonicMs();
-    const size_t mark = port.sent.size();
-    ASSERT_TRUE(DriveUntil([&] { return port.sent.size() > mark && port.sent.back() == 0x80; }));
-    EXPECT_EQ(SentSince(mark), (Bytes{0x02, 0x2B, 0x04, 0x50, 0x90, 0x04, 0x60, 0x91, 0x80}));
+TEST(Scheduler, NewMonitorListWhileAReadIsAwaitedRebindsFromSlotZero) {
+    Rig f;
+    ASSERT_TRUE(f.DriveToReading());
+    f.port.replyDelayMs = 50;
+    f.scheduler.OnIdle();  // sends 0x80 and returns awaiting its reply
+    ASSERT_TRUE(f.Flag(ReplyPending));
+    f.port.replyDelayMs = 0;
+    f.SetVariables({{0x50, 1}, {0x60, 1}});
+    f.scheduler.statusFlags.Clear(EcuOnLine);  // what loading a monitor file does
+    f.reporter.events.clear();
+    const int64_t start = f.clock.MonotonicMs();
+    EXPECT_EQ(f.DriveUntilSent(0x80),
+              (Bytes{0x02, 0x2B, 0x04, 0x50, 0x90, 0x04, 0x60, 0x91, 0x80}));
     // The abandoned read's late reply is skipped by the probe, not waited out.
-    EXPECT_LT(clock.MonotonicMs() - start, 1000);
-    EXPECT_EQ(reporter.Pane(EcuStatePane), "ECU On Line");
-    for (const auto& text : reporter.PaneTexts(EcuStatePane))
-        EXPECT_NE(text, "ECU Off Line");
+    EXPECT_LT(f.clock.MonotonicMs() - start, 1000);
+    EXPECT_EQ(f.reporter.PaneTexts(EcuStatePane), Texts(3, "ECU On Line"));
 }
 
-TEST_F(SchedulerTest, OneVariableUpdatesAfterEveryRead) {
-    SetVariables({{0x10, 1}});
-    ASSERT_TRUE(DriveUntil([this] { return updates == 5; }));
-    EXPECT_EQ(std::count(port.sent.begin(), port.sent.end(), 0x80), 5);
+TEST(Scheduler, OneVariableUpdatesAfterEveryReadWithItsPlaceInTheSweep) {
+    Rig f({{0x10, 1}});
+    f.scheduler.SetTimeScale(20);
+    f.clock.SetWallMs(20000LL * 85'000'000 + 7250);  // 7.25 s into a 20 s sweep
+    ASSERT_TRUE(f.DriveUntil([&] { return f.updates == 5; }));
+    EXPECT_EQ(std::ranges::count(f.port.sent, 0x80), 5);
+    EXPECT_EQ(f.monitor.sampleTimes[0], 7250);
 }
 
-TEST_F(SchedulerTest, OffLineEachCallMakesOneProbeStep) {
-    silent = true;
+TEST(Scheduler, OffLineEachCallMakesOneProbeStep) {
+    Rig f;
+    f.twist = [](uint8_t, Bytes) { return Bytes{}; };
     const struct {
         int64_t advanceMs;  // before the call
         Bytes sent;
@@ -120,104 +175,99 @@ TEST_F(SchedulerTest, OffLineEachCallMakesOneProbeStep) {
     } calls[] = {{0, {0x02}, false}, {0, {}, false},     {OffLineTimeoutMs, {}, false},
                  {1, {}, true},      {0, {0x02}, false}, {0, {}, false}};
     for (const auto& c : calls) {
-        clock.Advance(c.advanceMs);
-        reporter.Clear();
-        const size_t mark = port.sent.size();
-        scheduler.OnIdle();
-        EXPECT_EQ(SentSince(mark), c.sent);
-        EXPECT_EQ(reporter.Pane(EcuStatePane), c.offLineShown ? "ECU Off Line" : "");
-        EXPECT_FALSE(Flag(EcuOnLine));
+        f.clock.Advance(c.advanceMs);
+        f.reporter.events.clear();
+        EXPECT_EQ(f.Idle(), c.sent);
+        EXPECT_EQ(f.reporter.Pane(EcuStatePane), c.offLineShown ? "ECU Off Line" : "");
+        EXPECT_FALSE(f.Flag(EcuOnLine));
     }
 }
 
-TEST_F(SchedulerTest, RefusedSendIsRetriedWithTheSameByte) {
-    SetVariables(kThree);
-    ASSERT_TRUE(DriveUntil([this] { return scheduler.pollIndex == 1 && Flag(SlotsLoaded); }));
-    port.refuseSends = 1;
-    const size_t mark = port.sent.size();
-    scheduler.OnIdle();
-    EXPECT_TRUE(SentSince(mark).empty());
-    EXPECT_FALSE(scheduler.NextWait().sendNow);  // a short pause, not a spin
-    clock.Advance(1000);
-    scheduler.OnIdle();
-    EXPECT_EQ(SentSince(mark), Bytes{0x81});
-    EXPECT_EQ(scheduler.firstReadTime, clock.MonotonicMs());  // noted again
+TEST(Scheduler, RefusedSendIsRetriedWithTheSameByte) {
+    Rig f;
+    ASSERT_TRUE(f.DriveUntil([&] { return f.scheduler.pollIndex == 2 && f.Flag(SlotsLoaded); }));
+    f.port.refuseSends = 1;
+    EXPECT_TRUE(f.Idle().empty());
+    EXPECT_FALSE(f.scheduler.NextWait().sendNow);  // a short pause, not a spin
+    f.clock.Advance(1000);
+    EXPECT_EQ(f.Idle(), Bytes{0x82});
+    EXPECT_EQ(f.scheduler.firstReadTime, f.clock.MonotonicMs());  // noted again
 }
 
-TEST_F(SchedulerTest, SampleTimeIsThePositionInTheSweep) {
-    SetVariables({{0x10, 1}});
+TEST(Scheduler, EmptyListStaysWithTheProbe) {
+    Rig f(Variables{});
+    f.DriveUntil([&] { return f.port.sent.size() >= 40; });
+    EXPECT_TRUE(f.Flag(EcuOnLine));
+    EXPECT_EQ(f.updates, 0);
+    for (size_t i = 0; i < f.port.sent.size(); ++i) {
+        ASSERT_EQ(f.port.sent[i], i % 2 ? 0x2B : 0x02) << i;
+    }
+}
+
+TEST(TransferCommands, UploadFirstFinishesTheAwaitedTwoByteRead) {
+    Rig f({{0x40, 2}});
+    f.ecu.memory[0x40] = 0x12;
+    f.ecu.memory[0x41] = 0x34;
+    std::iota(f.ecu.memory.begin() + 0x0E00, f.ecu.memory.begin() + 0x1000, uint8_t{0});
+    ASSERT_TRUE(f.DriveToReading());
+    f.port.replyDelayMs = 100;
+    f.scheduler.OnIdle();  // READ_SLOT 0 sent, its reply still on the way
+    ASSERT_TRUE(f.Flag(ReplyPending));
+    CalibrationImage image;
+    int progress = 0;
+    EXPECT_EQ(OnUpload(f.scheduler, image, [&](int, uint32_t) { ++progress; }),
+              TransferOutcome::Succeeded);
+    EXPECT_EQ(f.monitor.liveValues[0], 4660u);  // both bytes read before the upload
+    EXPECT_EQ(f.updates, 1);
+    EXPECT_TRUE(
+        std::equal(image.values.begin(), image.values.end(), f.ecu.memory.begin() + 0x0E00));
+    EXPECT_EQ(progress, ImageSize);
+}
+
+TEST(TransferCommands, OutcomesSetPanesAndFlags) {
+    using Outcome = TransferOutcome;
+    constexpr uint32_t Both = EcuOnLine | DataLoaded;
     const struct {
-        int timeScale;
-        int64_t wallMs;
-        int32_t sample;
-    } cases[] = {{20, 20000LL * 85'000'000 + 7250, 7250},
-                 {60, 60000LL * 28'000'000 + 59'999, 59'999}};
-    ASSERT_TRUE(DriveToReading());
-    for (const auto& c : cases) {
-        scheduler.SetTimeScale(c.timeScale);
-        clock.SetWallMs(c.wallMs);
-        const int before = updates;
-        ASSERT_TRUE(DriveUntil([&] { return updates > before; }));
-        EXPECT_EQ(monitor.sampleTimes[0], c.sample) << c.timeScale;
-    }
-}
-
-TEST_F(SchedulerTest, EmptyListStaysWithTheProbe) {
-    SetVariables({});
-    for (int i = 0; i < 100; ++i)
-        Drive();
-    EXPECT_TRUE(Flag(EcuOnLine));
-    EXPECT_EQ(updates, 0);
-    ASSERT_GE(port.sent.size(), 20u);
-    for (size_t i = 0; i < port.sent.size(); ++i) {
-        ASSERT_EQ(port.sent[i], i % 2 ? 0x2B : 0x02) << i;
-    }
-}
-
-TEST_F(SchedulerTest, FailedPortGoesOffLineAtOnce) {
-    SetVariables(kThree);
-    ASSERT_TRUE(DriveToReading());
-    port.replyDelayMs = 100;
-    scheduler.OnIdle();  // a read is awaited
-    port.failed = true;
-    EXPECT_TRUE(scheduler.NextWait().sendNow);
-    const int64_t start = clock.MonotonicMs();
-    scheduler.OnIdle();
-    EXPECT_FALSE(Flag(EcuOnLine));
-    EXPECT_FALSE(Flag(ReplyPending));
-    EXPECT_EQ(clock.MonotonicMs(), start);
-    EXPECT_EQ(reporter.Pane(EcuStatePane), "ECU Off Line");
-}
-
-TEST_F(SchedulerTest, FinishOutstandingLeavesAQuietLine) {
-    const struct {
-        const char* name;
-        bool silentEcu;
-        bool onLineAfter;
-    } cases[] = {{"answering", false, true}, {"silent", true, false}};
-    for (const auto& c : cases) {
-        SchedulerRig f;
-        f.SetVariables({{0x40, 2}});
-        f.ecu.memory[0x40] = 0x12;
-        f.ecu.memory[0x41] = 0x34;
-        ASSERT_TRUE(f.DriveToReading());
-        f.port.replyDelayMs = 300;
-        f.Drive();  // the high byte arrives
-        f.silent = c.silentEcu;
-        f.scheduler.OnIdle();  // the low byte is asked for
-        ASSERT_TRUE(f.Flag(SecondBytePending) && f.Flag(ReplyPending)) << c.name;
-        const int64_t start = f.clock.MonotonicMs();
-        f.scheduler.FinishOutstanding();
-        EXPECT_FALSE(f.Flag(ReplyPending | SecondBytePending)) << c.name;
-        EXPECT_EQ(f.Flag(EcuOnLine), c.onLineAfter) << c.name;
-        EXPECT_LE(f.clock.MonotonicMs() - start, OffLineTimeoutMs + 1) << c.name;
-        if (c.onLineAfter) {
-            EXPECT_EQ(f.monitor.liveValues[0], 4660u);  // high byte first
-            EXPECT_EQ(f.updates, 1);
+        bool download;
+        bool onLine;
+        long answeredSends;  // the ECU falls silent after this many (-1: never)
+        Outcome outcome;
+        const char* panes;    // message pane | ECU state pane
+        uint32_t flagsAfter;  // of EcuOnLine | DataLoaded, starting from DataLoaded
+        Texts messages;
+    } cases[] = {
+        // clang-format off
+        {false, false, -1, Outcome::NotRun, "|", DataLoaded, {}},
+        {true, false, -1, Outcome::NotRun, "|", DataLoaded, {}},
+        {false, true, -1, Outcome::Succeeded, "Data Loaded|", Both, {}},
+        {false, true, 0, Outcome::Failed, "Data NOT Loaded|ECU Offline", DataLoaded,
+         {"Send Address failed"}},
+        {false, true, 100, Outcome::Failed, "Data NOT Loaded|ECU Offline", DataLoaded,
+         {"Timed out waiting for data", "Not all addresses loaded"}},
+        {true, true, -1, Outcome::Succeeded, "Programming Complete|", Both, {}},
+        {true, true, 100, Outcome::Failed, "Programming FAILED|", 0, {}},
+        // clang-format on
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        Rig f(Variables{});
+        f.ecu.memory[0x0E00] = 0x5A;
+        f.scheduler.statusFlags.bits = c.onLine ? Both : DataLoaded;
+        long sends = 0;
+        f.twist = [&](uint8_t, Bytes r) {
+            return c.answeredSends < 0 || sends++ < c.answeredSends ? r : Bytes{};
+        };
+        CalibrationImage image;
+        EXPECT_EQ(c.download ? OnDownload(f.scheduler, image) : OnUpload(f.scheduler, image),
+                  c.outcome)
+            << i;
+        EXPECT_EQ(f.reporter.Pane(MessagePane) + "|" + f.reporter.Pane(EcuStatePane), c.panes) << i;
+        EXPECT_EQ(f.scheduler.statusFlags.bits & Both, c.flagsAfter) << i;
+        EXPECT_EQ(f.reporter.Messages(), c.messages) << i;
+        EXPECT_EQ(f.port.sent.empty(), !c.onLine) << i;  // off line nothing happens
+        if (c.outcome == Outcome::Succeeded) {
+            EXPECT_EQ(f.ecu.memory[0x0E00], image[0]) << i;
         }
-        const size_t mark = f.port.sent.size();
-        f.scheduler.FinishOutstanding();  // nothing left to finish
-        EXPECT_TRUE(f.SentSince(mark).empty()) << c.name;
     }
 }
 

@@ -1,1 +1,1 @@
-// Keeps the support library non-empty while the doubles are added.
+// The test doubles are header-only; this file keeps the support library non-empty.

@@ -13,25 +13,14 @@ public:
     struct Event {
         int pane;  // -1 for a message
         std::string text;
-        bool operator==(const Event&) const = default;
     };
-
     std::vector<Event> events;
 
     void ShowMessage(const std::string& text) override { events.push_back({-1, text}); }
     void SetPaneText(int pane, const std::string& text) override { events.push_back({pane, text}); }
 
-    std::vector<std::string> Messages() const { return Texts(-1); }
-    std::vector<std::string> PaneTexts(int pane) const { return Texts(pane); }
-    // The pane's current text ("" when never written).
-    std::string Pane(int pane) const {
-        auto texts = Texts(pane);
-        return texts.empty() ? std::string() : texts.back();
-    }
-    void Clear() { events.clear(); }
-
-private:
-    std::vector<std::string> Texts(int pane) const {
+    // Every text written to `pane`, in order (-1: the messages).
+    std::vector<std::string> PaneTexts(int pane) const {
         std::vector<std::string> out;
         for (const auto& e : events) {
             if (e.pane == pane) {
@@ -39,6 +28,12 @@ private:
             }
         }
         return out;
+    }
+    std::vector<std::string> Messages() const { return PaneTexts(-1); }
+    // The pane's current text ("" when never written).
+    std::string Pane(int pane) const {
+        const auto texts = PaneTexts(pane);
+        return texts.empty() ? std::string() : texts.back();
     }
 };
 

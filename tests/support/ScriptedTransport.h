@@ -1,8 +1,8 @@
 #pragma once
 // A ByteTransport for tests: a programmable responder answers each sent
-// byte, bytes can be injected, sends refused and a failure simulated. Every
-// byte taken for sending is recorded. Its waits advance a FakeClock instead
-// of sleeping, so time-outs pass at once.
+// byte, sends can be refused and a failure simulated. Every byte taken for
+// sending is recorded. Its waits advance a FakeClock instead of sleeping, so
+// time-outs pass at once.
 
 #include <cstdint>
 #include <deque>
@@ -22,28 +22,56 @@ public:
     explicit ScriptedTransport(FakeClock& clock, Responder respond = {})
         : responder(std::move(respond)), clock_(clock) {}
 
-    // The next byte whose arrival time has come, or NoByte.
-    int ReadByte() override;
-    int SendByte(int byte) override;
-    // A byte readable now: returns true at once. Otherwise advances the clock
-    // to the next arrival within maxWaitMs (true), or by maxWaitMs (false).
-    bool WaitReadable(int64_t maxWaitMs) override;
-    // Advances the clock by maxWaitMs.
-    void WaitWritable(int64_t maxWaitMs) override;
-    bool HasFailed() const override { return failed; }
-
-    // Bytes that arrive `afterMs` from now (at once by default).
-    void Inject(const std::vector<uint8_t>& bytes, int64_t afterMs = 0);
-    size_t PendingCount() const { return pending_.size(); }
-
     Responder responder;
     int64_t replyDelayMs = 0;   // responder's bytes arrive this long after the send
     std::vector<uint8_t> sent;  // every byte the port took, in order
     int refuseSends = 0;        // refuse this many next sends
-    int refusedCount = 0;       // sends refused so far
     bool failed = false;
     int64_t readableWaits = 0;  // WaitReadable calls
-    int64_t writableWaits = 0;  // WaitWritable calls
+
+    // The next byte whose arrival time has come, or NoByte.
+    int ReadByte() override {
+        if (pending_.empty() || pending_.front().atMs > clock_.MonotonicMs()) {
+            return NoByte;
+        }
+        const int byte = pending_.front().byte;
+        pending_.pop_front();
+        return byte;
+    }
+    int SendByte(int byte) override {
+        if (refuseSends > 0) {
+            --refuseSends;
+            return NoByte;
+        }
+        sent.push_back(static_cast<uint8_t>(byte));
+        if (responder) {
+            Inject(responder(sent.back()), replyDelayMs);
+        }
+        return 0;
+    }
+    // A byte readable now: true at once. Otherwise advances the clock to the
+    // next arrival within maxWaitMs (true), or by maxWaitMs (false).
+    bool WaitReadable(int64_t maxWaitMs) override {
+        ++readableWaits;
+        const int64_t now = clock_.MonotonicMs();
+        const bool arrives = !pending_.empty() && pending_.front().atMs <= now + maxWaitMs;
+        clock_.Advance(arrives ? pending_.front().atMs - now : maxWaitMs);
+        return arrives;
+    }
+    void WaitWritable(int64_t maxWaitMs) override { clock_.Advance(maxWaitMs); }
+    bool HasFailed() const override { return failed; }
+
+    // Bytes that arrive `afterMs` from now; later bytes never overtake earlier
+    // ones, as on a serial line.
+    void Inject(const std::vector<uint8_t>& bytes, int64_t afterMs = 0) {
+        int64_t at = clock_.MonotonicMs() + afterMs;
+        if (!pending_.empty()) {
+            at = std::max(at, pending_.back().atMs);
+        }
+        for (uint8_t b : bytes) {
+            pending_.push_back({at, b});
+        }
+    }
 
 private:
     struct Arrival {

@@ -2,17 +2,11 @@
 // The desktop program built around an in-process virtual ECU, a fake clock
 // and a scripted prompter, for GUI tests on the offscreen platform.
 
-#include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
 
-#include "app/qt/Application.h"
 #include "app/qt/MainWindow.h"
 #include "sim/VirtualEcu.h"
 #include "tests/support/FakeClock.h"
@@ -28,24 +22,25 @@ public:
     QTemporaryDir dir;
     bool portOpens = true;
     std::vector<std::string> openedPorts;  // every port name the program tried to open
-    std::unique_ptr<Application> app;
-
-    AppHarness() {
-        app = std::make_unique<Application>(
-            AppContext{clock, prompter, [this](const std::string& name, Reporter& reporter) {
-                           return OpenPort(name, reporter);
-                       }});
-    }
+    std::unique_ptr<Application> app = std::make_unique<Application>(
+        AppContext{clock, prompter, [this](const std::string& name, Reporter& reporter) {
+                       openedPorts.push_back(name);
+                       if (!portOpens) {
+                           reporter.ShowMessage("Error Opening Serial Port");
+                           return OpenedPort{};
+                       }
+                       return OpenedPort{std::make_unique<InProcessEcuTransport>(
+                                             ecu, clock, [this](int64_t ms) { clock.Advance(ms); }),
+                                         nullptr};
+                   }});
 
     // A file in the temporary folder; returns its path.
     QString WriteFile(const QString& name, const QByteArray& bytes) {
-        const QString path = dir.filePath(name);
-        QFile file(path);
+        QFile file(dir.filePath(name));
         file.open(QIODevice::WriteOnly);
         file.write(bytes);
-        return path;
+        return file.fileName();
     }
-
     // Starts with the monitor file `config` as the command line's "engine".
     bool StartWithMonitor(const QByteArray& config) {
         WriteFile("engine.cfg", config);
@@ -62,33 +57,17 @@ public:
     bool RunUntil(const std::function<bool()>& done) {
         QElapsedTimer safety;
         safety.start();
-        while (!done()) {
-            if (safety.elapsed() > 10000) {
-                return false;
-            }
+        while (!done() && safety.elapsed() < 10000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         }
-        return true;
+        return done();
     }
-
     // On line with every slot bound and at least one full pass shown.
     bool RunUntilMonitoring() {
         return RunUntil([this] {
             return Flags().Test(EcuOnLine) && Flags().Test(SlotsLoaded) &&
                    !Window().Panel()->ValueText(0).isEmpty();
         });
-    }
-
-private:
-    OpenedPort OpenPort(const std::string& name, Reporter& reporter) {
-        openedPorts.push_back(name);
-        if (!portOpens) {
-            reporter.ShowMessage("Error Opening Serial Port");
-            return {};
-        }
-        auto transport = std::make_unique<InProcessEcuTransport>(
-            ecu, clock, [this](int64_t ms) { clock.Advance(ms); });
-        return {std::move(transport), nullptr};
     }
 };
 

@@ -14,21 +14,15 @@ namespace korvel {
 class ScriptedPrompter : public Prompter {
 public:
     struct Shown {
-        QString text;
-        QString caption;
+        QString text, caption;
         Icon icon;
     };
     struct Asked {
-        QString title;
-        QString filter;
-        QString defaultSuffix;
-        QString initialName;
+        QString title, filter, defaultSuffix, initialName;
     };
-
     std::vector<Shown> messages;
     std::vector<Asked> fileDialogs;
-    // Answers for the next file dialogs, in order; nullopt cancels. An empty
-    // script cancels.
+    // Answers for the next file dialogs, in order; nullopt (or none left) cancels.
     std::deque<std::optional<QString>> fileAnswers;
 
     void Message(QWidget*, const QString& text, const QString& caption, Icon icon) override {
@@ -48,14 +42,13 @@ public:
 
 private:
     std::optional<QString> Next() {
-        if (fileAnswers.empty()) {
-            return std::nullopt;
-        }
         // Taken apart rather than copied: GCC's -O2 flow analysis misreads a
         // copied optional<QString> as maybe uninitialised.
-        const bool cancelled = !fileAnswers.front().has_value();
+        const bool cancelled = fileAnswers.empty() || !fileAnswers.front().has_value();
         const QString path = cancelled ? QString() : *fileAnswers.front();
-        fileAnswers.pop_front();
+        if (!fileAnswers.empty()) {
+            fileAnswers.pop_front();
+        }
         if (cancelled) {
             return std::nullopt;
         }

@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "link/Transfers.h"
+#include "tests/support/EchoEcu.h"
+#include "tests/support/RecordingReporter.h"
+#include "tests/support/ScriptedTransport.h"
+
+namespace korvel {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Texts = std::vector<std::string>;
+using Primitive = std::function<bool(EcuLink&)>;
+
+struct LinkTest : ::testing::Test {
+    FakeClock clock;
+    EchoEcu ecu;
+    ScriptedTransport port{clock, [this](uint8_t b) { return ecu.Receive(b); }};
+    RecordingReporter reporter;
+    EcuLink link{port, clock, reporter};
+    CalibrationImage image;
+
+    LinkTest() {
+        for (int i = 0; i < ImageSize; ++i)
+            ecu.memory[ImageBaseAddress + i] = static_cast<uint8_t>(i * 7 + 3);
+    }
+    bool Upload() { return UploadRange(link, image.values.data(), 0x0E00, 0x0FFF, {}); }
+    bool EcuHoldsTheImage() const {
+        return std::equal(image.values.begin(), image.values.end(),
+                          ecu.memory.begin() + ImageBaseAddress);
+    }
+};
+
+TEST_F(LinkTest, EchoedPrimitivesSendTheirBytesRetryingRefusals) {
+    const struct {
+        Primitive run;
+        Bytes sent;
+    } cases[] = {
+        {[](EcuLink& l) { return SendAddress(l, 0x0E00); }, {0x02, 0x0E, 0x03, 0x00}},
+        {[](EcuLink& l) { return SendAddress(l, 0x3ABCD); }, {0x02, 0xAB, 0x03, 0xCD}},
+        {[](EcuLink& l) { return WriteDataByte(l, 0x1F7); }, {0x04, 0xF7}},
+        {ProgramArm, {0x05, 0x2B}},
+        {ProgramCommit, {0x05, 0xB2}},
+    };
+    for (const auto& c : cases) {
+        port.sent.clear();
+        port.refuseSends = 50;  // 50 short pauses stay well inside one phase
+        EXPECT_FALSE(c.run(link));
+        EXPECT_EQ(port.sent, c.sent);
+    }
+    EXPECT_TRUE(reporter.events.empty());
+}
+
+TEST_F(LinkTest, StrayBytesBeforeAnEchoAreSkipped) {
+    port.responder = [this](uint8_t b) {
+        Bytes reply{0x55, static_cast<uint8_t>(b ^ 0xFF)};
+        for (uint8_t r : ecu.Receive(b))
+            reply.push_back(r);
+        return reply;
+    };
+    EXPECT_FALSE(SendAddress(link, 0x0E10));
+    EXPECT_EQ(ecu.pointer, 0x0E10);
+    EXPECT_EQ(port.ReadByte(), NoByte);
+}
+
+TEST_F(LinkTest, DataStepTakesTheFirstByteWhateverItIs) {
+    // 0x00 and bytes equal to SEND / SEND_INC are data, not absence or echo.
+    for (uint8_t data : {0x00, 0x01, 0xFF}) {
+        port.responder = [data](uint8_t) { return Bytes{data, 0x77}; };
+        uint32_t next = 999;
+        uint8_t at = 99;
+        EXPECT_FALSE(ReadNextByte(link, next));
+        EXPECT_EQ(port.ReadByte(), 0x77);  // a later byte is left for the next reader
+        EXPECT_FALSE(ReadByteAtAddress(link, at));
+        EXPECT_EQ(port.ReadByte(), 0x77);
+        EXPECT_EQ(next, data);
+        EXPECT_EQ(at, data);
+    }
+}
+
+TEST_F(LinkTest, EachPhaseHasItsOwnTimeLimit) {
+    port.replyDelayMs = 1900;  // four late echoes: 7.6 s in all, yet no step fails
+    const int64_t start = clock.MonotonicMs();
+    EXPECT_FALSE(SendAddress(link, 0x0E00));
+    EXPECT_EQ(clock.MonotonicMs() - start, 4 * 1900);
+}
+
+TEST_F(LinkTest, TimeOutsFailWithTheirMessages) {
+    uint32_t value = 0;
+    uint8_t byte = 0;
+    const Primitive next = [&](EcuLink& l) { return ReadNextByte(l, value); };
+    const Primitive at = [&](EcuLink& l) { return ReadByteAtAddress(l, byte); };
+    const Primitive address = [](EcuLink& l) { return SendAddress(l, 0x0E00); };
+    const Primitive data = [](EcuLink& l) { return WriteDataByte(l, 7); };
+    const struct {
+        size_t answered;  // the ECU falls silent after this many sent bytes
+        int refusals;
+        Primitive run;
+        Texts messages;
+        size_t sentCount;
+    } cases[] = {
+        {0, 0, next, {"Timed out waiting for data"}, 1},
+        {0, 1000, next, {"Timed out sending SEND_INC command"}, 0},
+        {3, 0, address, {}, 4},
+        {0, 0, at, {}, 1},
+        {1, 0, data, {}, 2},
+        {0, 1000, ProgramArm, {}, 0},
+        {1, 0, ProgramCommit, {}, 2},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        EchoEcu fresh;
+        port.sent.clear();
+        reporter.events.clear();
+        port.refuseSends = c.refusals;
+        port.responder = [&](uint8_t b) {
+            return port.sent.size() <= c.answered ? fresh.Receive(b) : Bytes{};
+        };
+        const int64_t start = clock.MonotonicMs();
+        EXPECT_TRUE(c.run(link)) << i;
+        EXPECT_EQ(reporter.Messages(), c.messages) << i;
+        EXPECT_EQ(port.sent.size(), c.sentCount) << i;
+        EXPECT_GE(clock.MonotonicMs() - start, ExchangeTimeoutMs) << i;
+        EXPECT_LT(clock.MonotonicMs() - start, 2 * ExchangeTimeoutMs) << i;
+    }
+}
+
+TEST_F(LinkTest, FailedPortSleepsUntilTheDeadlineInsteadOfSpinning) {
+    port.failed = true;
+    port.responder = {};
+    EXPECT_TRUE(SendAddress(link, 0x0E00));
+    EXPECT_LE(port.readableWaits, 2);
+}
+
+TEST_F(LinkTest, UploadSendsTheAddressOnceAndReadsEveryByteInOrder) {
+    int calls = 0;
+    EXPECT_FALSE(UploadRange(link, image.values.data(), 0x0E00, 0x0FFF,
+                             [&](int index, uint32_t) { EXPECT_EQ(index, calls++); }));
+    Bytes expected{0x02, 0x0E, 0x03, 0x00};
+    expected.insert(expected.end(), 512, 0x01);
+    EXPECT_EQ(port.sent, expected);
+    EXPECT_TRUE(EcuHoldsTheImage());
+    EXPECT_EQ(calls, 512);
+    EXPECT_EQ(reporter.Pane(MessagePane), UploadProgressText(511, image[511]));
+    EXPECT_TRUE(reporter.Messages().empty());
+}
+
+TEST_F(LinkTest, UploadThatStopsHalfWayKeepsTheBytesReadSoFar) {
+    image.values.fill(0xEE);
+    int answered = 0;
+    port.responder = [&](uint8_t b) {
+        return (b == SEND_INC && answered++ >= 256) ? Bytes{} : ecu.Receive(b);
+    };
+    EXPECT_TRUE(Upload());
+    for (int i = 0; i < ImageSize; ++i) {
+        ASSERT_EQ(image[i], i < 256 ? ecu.memory[ImageBaseAddress + i] : 0xEEu) << i;
+    }
+    EXPECT_EQ(reporter.Messages(),
+              (Texts{"Timed out waiting for data", "Not all addresses loaded"}));
+}
+
+TEST_F(LinkTest, DownloadWritesOnlyTheBytesThatDiffer) {
+    for (const std::vector<int>& edited : {std::vector<int>{}, {0x15}, {0, 511}}) {
+        ASSERT_FALSE(Upload());
+        Bytes expected;  // per address: the address, SEND, and a write where edited
+        for (int i = 0; i < ImageSize; ++i) {
+            const uint32_t a = ImageBaseAddress + i;
+            expected.insert(expected.end(), {0x02, uint8_t(a >> 8), 0x03, uint8_t(a), 0x00});
+            if (std::ranges::count(edited, i) > 0) {
+                image[i] ^= 0x5A;
+                expected.insert(expected.end(), {0x04, uint8_t(image[i]), 0x05, 0x2B, 0x05, 0xB2});
+            }
+        }
+        port.sent.clear();
+        EXPECT_FALSE(DownloadRange(link, image.values.data(), 0x0E00, 0x0FFF, {}));
+        EXPECT_EQ(port.sent, expected) << edited.size();
+        EXPECT_TRUE(EcuHoldsTheImage());
+    }
+}
+
+TEST(LinkTexts, ProgressTextsAndPortNames) {
+    EXPECT_EQ(UploadProgressText(0, 0x0A), "Uploading Data 0  A");
+    EXPECT_EQ(UploadProgressText(511, 0xFF), "Uploading Data 511  FF");
+    EXPECT_EQ(DownloadProgressText(0x00, 0x1AB), "Programming ECU:  0  1AB");
+    const char* ports[][3] = {{"", "COM1", "/dev/ttyS0"},
+                              {"2", "COM2", "/dev/ttyS1"},
+                              {"3", "3", "3"},
+                              {"COM4", "COM4", "/dev/ttyS3"},
+                              {"COM0", "COM0", "COM0"},
+                              {"/dev/ttyUSB0", "/dev/ttyUSB0", "/dev/ttyUSB0"}};
+    for (const auto& c : ports) {
+        EXPECT_EQ(CanonicalPortName(c[0]), c[1]) << c[0];
+        EXPECT_EQ(DevicePathForPort(c[1]), c[2]) << c[0];
+    }
+}
+
+}  // namespace
+}  // namespace korvel
