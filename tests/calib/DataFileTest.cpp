@@ -4,11 +4,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sstream>
-#include <vector>
+#include <set>
 
 namespace korvel {
 namespace {
@@ -19,123 +19,133 @@ CalibrationImage Filled(uint32_t value) {
     return image;
 }
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 TEST(DataFile, FormatIsOneDecimalLinePerSlot) {
-    CalibrationImage image;
-    image.values = {0x0E, 0x40, 0, 300, 0xFFFFFFFF};
+    const CalibrationImage image{{0x0E, 0x40, 0, 300, 0xFFFFFFFF}};
     const std::string text = FormatDataFile(image);
     EXPECT_EQ(text.substr(0, 23), std::string("14\r\n64\r\n0\r\n300\r\n-1\r\n0\r\n"));
     EXPECT_EQ(text.size(), 11 + 5 + 4 + 3 * 507u);
 }
 
-TEST(DataFile, RandomImagesRoundTrip) {
-    std::mt19937 rng(5);
-    for (int run = 0; run < 20; ++run) {
-        CalibrationImage image;
-        for (uint32_t& v : image.values) {
-            v = run % 2 ? rng() : rng() % 256;
-        }
-        CalibrationImage back = Filled(7);
-        const DataFileReadResult result = ParseDataFile(FormatDataFile(image), back);
-        EXPECT_EQ(result.valuesStored, ImageSize);
-        EXPECT_EQ(back.values, image.values);
-    }
-}
-
 TEST(DataFile, LinesAreReadLikePercentD) {
     struct Case {
-        std::string text;
-        std::vector<uint32_t> head;  // the first slots afterwards; the rest stay 7
+        std::string text, head;  // head: the first slots afterwards as a file; the rest stay 7
         int stored, withoutNumber;
     };
-    const Case cases[] = {
-        {"  42\r\n\t-1\r\n300\r\n", {42, 0xFFFFFFFF, 300, 7}, 3, 0},
-        {"1\r\nabc\r\n\r\n4\r\n", {1, 7, 7, 4, 7}, 2, 2},
-        {"5\n6\n7\n8", {5, 6, 7, 8, 7}, 4, 0},
-        {"5\n\n\n6\r\n\n7\n", {5, 7, 7, 6, 7, 7}, 3, 3},
-        {"12345678901234567\r\n9\r\n", {3755744309u, 9, 7}, 2, 0},
-        {"123456789012345678\n9\n", {3755744309u, 9, 7}, 2, 0},
-        {"              42\n1", {42, 1, 7}, 2, 0},
-        {"+7 junk\r\n- 5\r\n  \n3", {7, 7, 7, 3}, 2, 2},
-    };
+    const Case cases[] = {{"  42\r\n\t-1\r\n300\r\n", "42\r\n-1\r\n300\r\n7\r\n", 3, 0},
+                          {"1\r\nabc\r\n\r\n4\r\n", "1\r\n7\r\n7\r\n4\r\n7\r\n", 2, 2},
+                          {"5\n6\n7\n8", "5\r\n6\r\n7\r\n8\r\n7\r\n", 4, 0},
+                          {"5\n\n\n6\r\n\n7\n", "5\r\n7\r\n7\r\n6\r\n7\r\n7\r\n", 3, 3},
+                          {"12345678901234567\r\n9\r\n", "-539222987\r\n9\r\n7\r\n", 2, 0},
+                          {"123456789012345678\n9\n", "-539222987\r\n9\r\n7\r\n", 2, 0},
+                          {"              42\n1", "42\r\n1\r\n7\r\n", 2, 0},
+                          {"+7 junk\r\n- 5\r\n  \n3", "7\r\n7\r\n7\r\n3\r\n", 2, 2}};
     for (const Case& c : cases) {
         CalibrationImage image = Filled(7);
         const DataFileReadResult result = ParseDataFile(c.text, image);
         EXPECT_EQ(result.valuesStored, c.stored) << c.text;
         EXPECT_EQ(result.linesWithoutNumber, c.withoutNumber) << c.text;
-        for (size_t i = 0; i < c.head.size(); ++i) {
-            EXPECT_EQ(image[static_cast<int>(i)], c.head[i]) << c.text << " slot " << i;
-        }
+        EXPECT_EQ(FormatDataFile(image).substr(0, c.head.size()), c.head) << c.text;
         EXPECT_EQ(image[ImageSize - 1], 7u);
     }
 }
 
-TEST(DataFile, LinesAfterThe512thAreIgnored) {
-    std::string text;
-    for (int i = 0; i < 600; ++i) {
-        text += std::to_string(i) + "\r\n";
-    }
-    CalibrationImage image;
-    EXPECT_EQ(ParseDataFile(text, image).valuesStored, ImageSize);
-    EXPECT_EQ(image[ImageSize - 1], 511u);
+std::string Slurp(const std::string& path) {
+    return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }
 
-class DataFileOnDisk : public testing::Test {
-protected:
-    void SetUp() override {
-        folder_ = testing::TempDir() + "datafile_" + std::to_string(getpid()) + "_" +
-                  testing::UnitTest::GetInstance()->current_test_info()->name();
-        path_ = folder_ + "/cal.dat";
-        std::filesystem::create_directories(folder_);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
-    // Names in the folder: a save leaves no temporary file behind.
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
-            names.push_back(entry.path().filename());
+// Random images, bytes and full 32-bit slots, survive a save and an open; a
+// save replaces the file atomically, and a failed one keeps the old file.
+TEST(DataFile, SaveAndOpen) {
+    const std::string folder = testing::TempDir() + "datafile_" + std::to_string(getpid());
+    const std::string path = folder + "/cal.dat";
+    std::filesystem::create_directories(folder);
+    std::mt19937 rng(5);
+    CalibrationImage image;
+    for (int run = 0; run < 10; ++run) {
+        for (uint32_t& v : image.values) {
+            v = run % 2 ? rng() : rng() % 256;
         }
-        return names;
+        ASSERT_EQ(WriteDataFile(path, image), SaveResult::Saved);
+        CalibrationImage back = Filled(7);
+        EXPECT_EQ(ReadDataFile(path, back).valuesStored, ImageSize);
+        EXPECT_EQ(back.values, image.values);
+        back = Filled(7);  // lines after the 512th are ignored
+        EXPECT_EQ(ParseDataFile(FormatDataFile(image) + "1\r\n2\r\n", back).valuesStored,
+                  ImageSize);
+        EXPECT_EQ(back.values, image.values);
     }
-    std::string folder_, path_;
-};
-
-TEST_F(DataFileOnDisk, SaveThenOpenGivesTheSameImage) {
-    CalibrationImage image;
-    image[80] = 300;
-    image[5] = 0xFFFFFFFF;
-    ASSERT_EQ(WriteDataFile(path_, image), SaveResult::Saved);
-    EXPECT_EQ(Slurp(path_), FormatDataFile(image));
-    CalibrationImage back = Filled(9);
-    EXPECT_TRUE(ReadDataFile(path_, back).opened);
-    EXPECT_EQ(back.values, image.values);
-    EXPECT_EQ(Entries(), std::vector<std::string>{"cal.dat"});
-}
-
-TEST_F(DataFileOnDisk, FailedSaveKeepsTheOldFile) {
-    const std::string old = "1\r\n2\r\nnot a number\r\n";
-    std::ofstream(path_, std::ios::binary) << old;
     // Half the bytes reach the disk, then the write fails (a full disk).
     const DataFileWriter failing = [](int fd, std::string_view bytes) {
         static_cast<void>(write(fd, bytes.data(), bytes.size() / 2) > 0);
         return false;
     };
-    EXPECT_EQ(WriteDataFile(path_, Filled(3), failing), SaveResult::WriteFailed);
-    EXPECT_EQ(Slurp(path_), old);
-    EXPECT_EQ(Entries(), std::vector<std::string>{"cal.dat"});  // no temporary left behind
+    EXPECT_EQ(WriteDataFile(path, Filled(3), failing), SaveResult::WriteFailed);
+    EXPECT_EQ(Slurp(path), FormatDataFile(image));  // the last image saved, byte for byte
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);  // no temporary
+    EXPECT_EQ(WriteDataFile(folder + "/missing/cal.dat", image), SaveResult::OpenFailed);
+    EXPECT_EQ(WriteDataFile(folder, image), SaveResult::OpenFailed);
+    CalibrationImage unchanged = Filled(4);
+    EXPECT_FALSE(ReadDataFile(folder + "/missing.dat", unchanged).opened);
+    EXPECT_FALSE(ReadDataFile(folder, unchanged).opened);
+    EXPECT_EQ(unchanged.values, Filled(4).values);
+    std::filesystem::remove_all(folder);
+}
 
-    EXPECT_EQ(WriteDataFile(folder_ + "/missing/cal.dat", Filled(3)), SaveResult::OpenFailed);
-    EXPECT_EQ(WriteDataFile(folder_, Filled(3)), SaveResult::OpenFailed);
-    CalibrationImage image = Filled(4);
-    EXPECT_FALSE(ReadDataFile(folder_ + "/missing.dat", image).opened);
-    EXPECT_FALSE(ReadDataFile(folder_, image).opened);
-    EXPECT_EQ(image.values, Filled(4).values);
+// The shipped demo calibration satisfies every layout rule the ECU relies on.
+TEST(DemoData, SatisfiesTheLayoutAndTakesTenMorePoints) {
+    CalibrationImage image;
+    ASSERT_EQ(ReadDataFile(KORVEL_SOURCE_DIR "/data/demo.dat", image).valuesStored, ImageSize);
+    EXPECT_LE(*std::max_element(image.values.begin(), image.values.end()), 255u);
+    // The pointer table ends at slot 21; two of the fixed constants.
+    EXPECT_EQ((std::array{image[21], Read16(image, 80), image[87]}), (std::array{0u, 900u, 90u}));
+
+    const int sizes[] = {-3, 2, 2, 2, 3, 2, -2, 0, -2};  // at slots 3, 5, .., 19; < 0: a table
+    std::set<std::vector<uint32_t>> veKeySets;           // a sparse table: rows differ in MAP keys
+    int end = 104;                                       // behind the last fixed constant
+    for (int r = 0; r < 9; ++r) {
+        const int slot = VeTableSlot + 2 * r, size = std::abs(sizes[r]);
+        ASSERT_GE(PointerTarget(image, slot), end) << "regions overlap or are out of order";
+        end = PointerTarget(image, slot);
+        std::vector<std::vector<int>> lists;  // the entries of each row, or the curve's points
+        if (sizes[r] < 0) {
+            const RowListWalk walk = WalkRowList(image, slot, size);
+            ASSERT_FALSE(walk.broken) << slot;
+            for (const TableRow& row : walk.rows) {
+                lists.push_back(row.entries);
+            }
+        } else if (size > 0) {
+            const CurveWalk walk = WalkCurve(image, slot, size);
+            ASSERT_FALSE(walk.broken) << slot;
+            lists.push_back(walk.points);
+        }
+        for (const std::vector<int>& list : lists) {
+            std::vector<uint32_t> keys;  // x of a curve's points
+            for (int index : list) {
+                keys.push_back(image[index]);
+            }
+            EXPECT_EQ(std::adjacent_find(keys.begin(), keys.end(), std::greater_equal<>()),
+                      keys.end())
+                << "keys must ascend at slot " << slot;
+            EXPECT_TRUE(sizes[r] < 0 || (keys.front() == 0 && keys.back() == 255)) << slot;
+            end = std::max(end, list.back() + size + (sizes[r] > 0));  // a curve's end byte
+            if (r == 0) {
+                veKeySets.insert(keys);
+            }
+        }
+    }
+    EXPECT_LE(end, ImageSize - 30);  // room for ten more 3-byte points
+    EXPECT_TRUE(std::all_of(image.values.begin() + end, image.values.end(),
+                            [](uint32_t v) { return v == FreeByte; }));
+    EXPECT_GE(WalkRowList(image, VeTableSlot, 3).rows.size(), 4u);
+    EXPECT_GE(veKeySets.size(), 2u);
+
+    for (int i = 0; i < 10; ++i) {
+        const int selected = WalkCurve(image, BCurveSlot, 3).points.at(1);
+        ASSERT_EQ(InsertCurvePoint(image, BCurveSlot, 3, selected, SparkTableSlot),
+                  InsertResult::Inserted);
+    }
+    EXPECT_EQ(WalkCurve(image, BCurveSlot, 3).points.size(), 17u);
+    EXPECT_FALSE(WalkRowList(image, SecondRowListSlot, 2).broken);
 }
 
 }  // namespace

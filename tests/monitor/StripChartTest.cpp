@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+
 namespace korvel {
 namespace {
 
@@ -13,166 +16,142 @@ bool operator==(const PlotRect& a, const PlotRect& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-TEST(StripChartFrame, PlotAreaInsideTheGreyBand) {
-    struct Case {
-        int32_t clientHeight;
-        PlotRect plotRect;
-        bool drawn;
-    };
-    const Case cases[] = {
-        {600, Area, true},
-        {186, {70, 104, 769, 154}, true},  // exactly 50 pixels high
-        {185, {0, 104, 800, 153}, false},  // too small: the band only, rect half adjusted
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.clientHeight);
-        const ChartFrame frame = ComputeChartFrame(800, c.clientHeight, 65, Metrics);
-        EXPECT_TRUE((frame.band == PlotRect{0, 65, 800, c.clientHeight}));
-        EXPECT_TRUE(frame.plotRect == c.plotRect);
-        EXPECT_EQ(frame.chartDrawn, c.drawn);
+TEST(PanelLayout, TwoRowsOfEightColumns) {
+    // Variable k, its name's x and y, its value's y; the second row starts at 3h.
+    const std::array<int32_t, 4> cases[] = {
+        {0, 0, 0, 13}, {3, 180, 0, 13}, {7, 420, 0, 13}, {8, 0, 39, 52}, {15, 420, 39, 52}};
+    for (const auto& [k, x, nameY, valueY] : cases) {
+        const TextPosition name = NamePosition(k, Metrics), value = ValuePosition(k, Metrics);
+        EXPECT_EQ((std::array{name.x, name.y, value.x, value.y}),
+                  (std::array{x, nameY, x, valueY}));
+    }
+    // The chart starts at 2h below one row in use, at 5h below two.
+    const std::pair<int, int32_t> bottoms[] = {{0, 26}, {1, 26}, {8, 26}, {9, 65}, {16, 65}};
+    for (const auto& [count, bottom] : bottoms) {
+        EXPECT_EQ(PanelBottom(count, Metrics), bottom) << count << " variables";
+    }
+    const PlotState plot{.plottedVariable = {4, 2, 2},
+                         .plotRect = Area};  // colour of its first channel
+    EXPECT_EQ((std::array{NameChannel(2, plot), NameChannel(4, plot), NameChannel(3, plot)}),
+              (std::array{1, 0, -1}));
+}
+
+TEST(PlotState, ChannelsAreTakenAndFreedLowestFirst) {
+    // Add (true) or delete a variable, the channel reported, every channel's variable afterwards.
+    const std::tuple<bool, int, int, std::array<int32_t, MaxPlottedVariables>> script[] = {
+        {true, 4, 0, {4, -1, -1}},    {true, 4, 1, {4, 4, -1}},   {true, 4, 2, {4, 4, 4}},
+        {true, 5, -1, {4, 4, 4}},   // all three in use
+        {false, 4, 0, {-1, 4, 4}},  // the first channel plotting it is freed
+        {true, 7, 0, {7, 4, 4}},    // and reused first
+        {false, 4, 1, {7, -1, 4}},    {false, 4, 2, {7, -1, -1}}, {false, 4, -1, {7, -1, -1}},
+        {false, -1, -1, {7, -1, -1}},  // -1 marks a free channel, never a variable
+        {true, -1, -1, {7, -1, -1}}};
+    PlotState plot;
+    plot.lastPointX = plot.lastPointY = {9, 9, 9};
+    for (const auto& [add, variable, expected, afterwards] : script) {
+        const int channel =
+            add ? plot.AddChannel(variable, 5.0f, 50.0f) : plot.DeleteChannel(variable);
+        EXPECT_EQ(channel, expected) << (add ? "add " : "delete ") << variable;
+        EXPECT_EQ(plot.plottedVariable, afterwards) << variable;
+        const auto c = static_cast<size_t>(std::max(channel, 0));
+        if (channel >= 0 && add) {  // an added channel takes the range
+            EXPECT_EQ((std::array{plot.plotMinimum[c], plot.plotMaximum[c]}),
+                      (std::array{5.0f, 50.0f}));
+        } else if (channel >= 0) {  // a freed one forgets its last point
+            EXPECT_EQ((std::array{plot.lastPointX[c], plot.lastPointY[c]}), (std::array{0, 0}));
+        }
     }
 }
 
-TEST(StripChartFrame, TimeTicksUseIntegerPositionsAndSecondLabels) {
+TEST(StripChart, FrameTicksGridAndLabels) {
+    const std::tuple<int32_t, PlotRect, bool> frames[] = {
+        {600, Area, true},
+        {186, {70, 104, 769, 154}, true},   // exactly 50 pixels high
+        {185, {0, 104, 800, 153}, false}};  // too small: the band only, rect half adjusted
+    for (const auto& [height, plotRect, drawn] : frames) {
+        const ChartFrame frame = ComputeChartFrame(800, height, 65, Metrics);
+        EXPECT_TRUE((frame.band == PlotRect{0, 65, 800, height})) << height;
+        EXPECT_TRUE(frame.plotRect == plotRect) << height;
+        EXPECT_EQ(frame.chartDrawn, drawn) << height;
+    }
+
     const auto ticks = TimeAxisTicks(Area, 20, Metrics);
-    EXPECT_EQ(ticks[0].x, 139);  // 70 + 699 / 10
-    EXPECT_EQ(ticks[2].x, 279);  // 70 + 2097 / 10
-    EXPECT_EQ(ticks[9].x, 769);
-    EXPECT_EQ(ticks[0].label, " 2.0");
-    EXPECT_EQ(ticks[9].label, "20.0");
-    EXPECT_EQ(ticks[0].labelAt.x, 127);
-    EXPECT_EQ(ticks[0].labelAt.y, 569);
-    EXPECT_EQ(TimeAxisTicks(Area, 7, Metrics)[2].label, " 2.1");
-}
+    EXPECT_EQ((std::array{ticks[0].x, ticks[2].x, ticks[9].x}), (std::array{139, 279, 769}));
+    EXPECT_EQ((std::array{ticks[0].labelAt.x, ticks[0].labelAt.y}), (std::array{127, 569}));
+    EXPECT_EQ(
+        (std::array{ticks[0].label, ticks[9].label, TimeAxisTicks(Area, 7, Metrics)[2].label}),
+        (std::array<std::string, 3>{" 2.0", "20.0", " 2.1"}));
+    EXPECT_EQ(GridLineYs(Area), (std::array{181, 258, 336, 413, 490}));  // 104 + k * 464 / 6
 
-TEST(StripChartFrame, GridDividesTheHeightInSixths) {
-    const auto ys = GridLineYs(Area);
-    EXPECT_EQ(ys[0], 181);  // 104 + 464 / 6
-    EXPECT_EQ(ys[4], 490);  // 104 + 2320 / 6
-}
-
-TEST(StripChartFrame, ValueLabelsStackPerChannelInUse) {
-    PlotState plot;
-    EXPECT_TRUE(ValueAxisLabels(Area, plot, Metrics).empty());
-
-    plot.plottedVariable = {0, -1, 3};
-    plot.plotMinimum[2] = 10.0f;
-    plot.plotMaximum[2] = 255.0f;
+    EXPECT_TRUE(ValueAxisLabels(Area, PlotState{}, Metrics).empty());
+    const PlotState plot{.plottedVariable = {0, -1, 3},
+                         .plotMinimum = {0.0f, 0.0f, 10.0f},
+                         .plotMaximum = {3000.0f, 3000.0f, 255.0f},
+                         .plotRect = Area};
     const auto labels = ValueAxisLabels(Area, plot, Metrics);
     ASSERT_EQ(labels.size(), 14u);
     // Level 1: channel 0 lifted by trunc(0.5 h), channel 2 by trunc(2.5 h).
-    EXPECT_EQ(labels[2].channel, 0);
-    EXPECT_EQ(labels[2].text, " 500");
-    EXPECT_EQ(labels[2].at.x, 41);
-    EXPECT_EQ(labels[2].at.y, 568 - 77 - 6);
-    EXPECT_EQ(labels[3].channel, 2);
-    EXPECT_EQ(labels[3].text, "  51");
-    EXPECT_EQ(labels[3].at.y, 568 - 77 - 32);
-    EXPECT_EQ(labels[13].text, " 255");
+    EXPECT_EQ((std::array{labels[2].channel, labels[3].channel}), (std::array{0, 2}));
+    EXPECT_EQ((std::array{labels[2].text, labels[3].text, labels[13].text}),
+              (std::array<std::string, 3>{" 500", "  51", " 255"}));
+    EXPECT_EQ((std::array{labels[2].at.x, labels[2].at.y, labels[3].at.y}),
+              (std::array{41, 568 - 77 - 6, 568 - 77 - 32}));
 }
 
-TEST(StripChartPoints, XFollowsTheSweepPosition) {
+TEST(StripChart, PointsAndCarryCorrection) {
     EXPECT_EQ(PlotPointX(7250, 20, Area), 70 + 253);  // 0.3625 of 699
     EXPECT_EQ(PlotPointX(0, 20, Area), 70);
     EXPECT_EQ(PlotPointX(500, 0, Area), 70 + 349);  // a zero time scale counts as one second
-}
-
-TEST(StripChartPoints, CarryCorrection) {
-    struct Case {
-        int32_t previous;
-        int32_t raw;
-        int32_t plotted;
-    };
-    const Case cases[] = {
-        {0x01FF, 0x0100, 0x0200},  // carry caught between the two bytes
-        {0, 255, -1},              // a one-byte step of +255
-        {0, 250, 250},
-        {0, 251, -5},
-        {0, 261, 5},
-        {0, 262, 262},
-        {300, 49, 305},
-        {300, 39, 39 + 256},
-        {300, 38, 38},
-    };
-    for (const Case& c : cases) {
-        int32_t previous = c.previous;
-        EXPECT_EQ(CarryCorrect(c.raw, previous), c.plotted) << c.previous << " -> " << c.raw;
-        EXPECT_EQ(previous, c.raw);
-    }
-}
-
-TEST(StripChartPoints, YScalesTheRawCountIntoTheRange) {
     EXPECT_EQ(PlotPointY(1500, 0.0f, 3000.0f, Area), 336);
     EXPECT_EQ(PlotPointY(3000, 0.0f, 3000.0f, Area), 104);
     EXPECT_EQ(PlotPointY(-1, 0.0f, 255.0f, Area), 569);  // just below the minimum
     EXPECT_EQ(PlotPointY(5, 7.0f, 7.0f, Area), std::nullopt);
-    const auto far = PlotPointY(65535, 0.0f, 1.0f, Area);
-    ASSERT_TRUE(far.has_value());
-    EXPECT_LT(*far, Area.top);  // outside the area, without overflowing
-}
+    EXPECT_LT(PlotPointY(65535, 0.0f, 1.0f, Area).value_or(Area.top), Area.top);  // no overflow
 
-class PlotSampleTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        plot.plotRect = Area;
-        plot.plotMaximum = {255.0f, 255.0f, 255.0f};
+    // Previous raw value, raw value, plotted value; 511 -> 256 is a carry caught mid-read.
+    const int32_t carries[][3] = {{511, 256, 512}, {0, 255, -1},   {0, 250, 250},
+                                  {0, 251, -5},    {0, 261, 5},    {0, 262, 262},
+                                  {300, 49, 305},  {300, 39, 295}, {300, 38, 38}};
+    for (const auto& [before, raw, plotted] : carries) {
+        int32_t previous = before;
+        EXPECT_EQ(CarryCorrect(raw, previous), plotted) << before << " -> " << raw;
+        EXPECT_EQ(previous, raw);
     }
-    int PlotK(int k) { return PlotSample(plot, monitor, k, steps); }
+}
 
-    PlotState plot;
+TEST(StripChart, PlotSample) {
+    // Channel 2's range is empty: it is not drawn.
+    PlotState plot{
+        .plottedVariable = {0, 0, 0}, .plotMaximum = {255.0f, 255.0f, 0.0f}, .plotRect = Area};
     MonitorFile monitor;
+    monitor.liveValues[0] = 255;  // a step of +255 from 0
     std::array<ChannelStep, MaxPlottedVariables> steps;
-};
-
-TEST_F(PlotSampleTest, CarryCorrectedValueIsWrittenBackAndPlotted) {
-    plot.plottedVariable[0] = 0;
-    plot.plotMaximum[0] = 3000.0f;
-    plot.previousRaw[0] = 0x01FF;
-    monitor.liveValues[0] = 0x0100;
-    ASSERT_EQ(PlotK(0), 1);
-    EXPECT_EQ(monitor.liveValues[0], 0x0200u);
-    EXPECT_EQ(plot.previousRaw[0], 0x0100);
-    EXPECT_EQ(plot.lastPointY[0], PlotPointY(0x0200, 0.0f, 3000.0f, Area));
-}
-
-TEST_F(PlotSampleTest, SecondChannelOfTheSameVariableSeesTheCorrectedValue) {
-    plot.plottedVariable = {0, 0, -1};
-    monitor.liveValues[0] = 255;
-    ASSERT_EQ(PlotK(0), 2);
+    ASSERT_EQ(PlotSample(plot, monitor, 0, steps), 2);
     EXPECT_EQ(plot.previousRaw[0], 255);
-    EXPECT_EQ(plot.previousRaw[1], -1);
+    EXPECT_EQ(plot.previousRaw[1], -1);  // channel 1 saw the corrected value
     EXPECT_EQ(static_cast<int32_t>(monitor.liveValues[0]), -1);
-    EXPECT_EQ(plot.lastPointY[1], 569);
-}
+    EXPECT_EQ((std::array{plot.lastPointY[0], plot.lastPointY[1]}), (std::array{569, 569}));
+    EXPECT_EQ(plot.lastPointX[2], 0);
 
-TEST_F(PlotSampleTest, SegmentsJoinLastPointsAndTheSweepRestartsOnWrap) {
-    plot.plottedVariable = {0, -1, 1};
+    // Segments join the last points; the sweep restarts when the time wraps.
+    plot = PlotState{
+        .plottedVariable = {0, -1, 1}, .plotMaximum = {255.0f, 255.0f, 255.0f}, .plotRect = Area};
     monitor.sampleTimes[0] = 10000;
     monitor.liveValues[0] = 0;
-    ASSERT_EQ(PlotK(0), 1);
+    ASSERT_EQ(PlotSample(plot, monitor, 0, steps), 1);
     EXPECT_FALSE(steps[0].drawn);  // the first point has nothing to join
     const int32_t midX = plot.lastPointX[0];
     plot.lastPointX[2] = 600;
     plot.lastPointY[2] = 200;
-
-    monitor.sampleTimes[0] = 1000;  // wrapped to the start of a new sweep
+    monitor.sampleTimes[0] = 1000;
     monitor.liveValues[0] = 255;
-    ASSERT_EQ(PlotK(0), 1);
+    ASSERT_EQ(PlotSample(plot, monitor, 0, steps), 1);
     EXPECT_TRUE(steps[0].restarted);
     ASSERT_TRUE(steps[0].drawn);
-    EXPECT_EQ(steps[0].x0, Area.left);
-    EXPECT_EQ(steps[0].y0, Area.bottom);  // from the left edge at the old height
+    EXPECT_EQ((std::array{steps[0].x0, steps[0].y0}), (std::array{Area.left, Area.bottom}));
     EXPECT_LT(steps[0].x1, midX);
-    EXPECT_EQ(plot.lastPointX[2], Area.left);
-    EXPECT_EQ(plot.lastPointY[2], 200);
+    EXPECT_EQ((std::array{plot.lastPointX[2], plot.lastPointY[2]}), (std::array{Area.left, 200}));
     EXPECT_EQ(plot.lastPointX[1], 0);  // a free channel without a last point keeps none
-}
-
-TEST_F(PlotSampleTest, EmptyRangeIsNotDrawn) {
-    plot.plottedVariable[0] = 0;
-    plot.plotMaximum[0] = 0.0f;
-    EXPECT_EQ(PlotK(0), 0);
-    EXPECT_EQ(plot.lastPointX[0], 0);
 }
 
 }  // namespace
