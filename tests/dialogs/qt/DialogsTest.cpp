@@ -1,0 +1,336 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <cstring>
+#include <memory>
+
+#include "dialogs/Dialogs.h"
+#include "sim/VirtualEcu.h"
+#include "tests/support/FakeClock.h"
+#include "tests/support/RecordingReporter.h"
+#include "tests/support/qt/ScriptedPrompter.h"
+
+// Readable failure output for Qt strings (found by argument-dependent lookup).
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace korvel {
+namespace {
+
+using Messages = std::vector<std::string>;
+
+// A dialog's control by its identifier; a missing one fails the test and gets a stand-in.
+template <typename T = QLineEdit>
+T* Field(QWidget& dialog, const char* id) {
+    T* found = dialog.findChild<T*>(QString::fromLatin1(id));
+    EXPECT_NE(found, nullptr) << "no control " << id;
+    return found != nullptr ? found : new T(&dialog);
+}
+
+void Click(QWidget& dialog, const char* id) {
+    Field<QPushButton>(dialog, id)->click();
+}
+
+// "caption: text" of each message since the last call; all are exclamations.
+Messages TakeMessages(ScriptedPrompter& prompter) {
+    Messages shown;
+    for (const auto& m : prompter.messages) {
+        EXPECT_EQ(m.icon, Prompter::Icon::Exclamation) << m.text.toStdString();
+        shown.push_back((m.caption + ": " + m.text).toStdString());
+    }
+    prompter.messages.clear();
+    return shown;
+}
+
+enum class Kind { Byte, Rpm, Word };
+using FieldSlot = std::tuple<const char*, int, Kind>;  // a Word's slot is its high byte's
+
+struct ConstantsForm {
+    const char* okId;
+    std::unique_ptr<QDialog> (*open)(CalibrationImage&);
+    std::vector<FieldSlot> fields;
+};
+
+template <typename D>
+std::unique_ptr<QDialog> Open(CalibrationImage& image) {
+    auto dialog = std::make_unique<D>(image, nullptr);
+    dialog->show();
+    return dialog;
+}
+
+// clang-format off
+const std::vector<ConstantsForm>& Dialogs() {
+    constexpr Kind B = Kind::Byte, R = Kind::Rpm, W = Kind::Word;
+    static const std::vector<ConstantsForm> dialogs = {
+        {"1024", Open<RpmPresetsDialog>, {{"1017", 87, R}, {"1018", 88, R}, {"1019", 89, R},
+          {"1020", 80, W}, {"1021", 82, W}, {"1022", 102, W}}},
+        {"1032", Open<AeMisDialog>, {{"1025", 46, B}, {"1026", 47, B}, {"1027", 48, B},
+          {"1028", 49, B}, {"1029", 50, B}, {"1030", 95, B}, {"1011", 96, B}, {"1012", 97, B},
+          {"1014", 98, B}, {"1013", 99, B}}},
+        {"1033", Open<GovernorDialog>, {{"1011", 62, B}, {"1012", 68, B}, {"1013", 74, B},
+          {"1014", 63, B}, {"1015", 69, B}, {"1016", 75, B}, {"1020", 64, B}, {"1021", 70, B},
+          {"1022", 76, B}, {"1034", 65, B}, {"1035", 71, B}, {"1036", 77, B}, {"1037", 66, B},
+          {"1038", 72, B}, {"1039", 78, B}, {"1017", 67, B}, {"1018", 73, B}, {"1019", 79, B}}},
+    };
+    return dialogs;
+}
+// clang-format on
+
+// Every slot a different byte, moved on by `shift`.
+CalibrationImage Pattern(uint32_t shift) {
+    CalibrationImage image;
+    for (int i = 0; i < ImageSize; ++i) {
+        image[i] = (static_cast<uint32_t>(i) * 7 + shift) & 0xFF;
+    }
+    return image;
+}
+
+// OK without editing stores back what the fields show: every byte value in
+// every field, then 16-bit values across their range in the word fields.
+TEST(ConstantsDialogs, OkWithoutEditingKeepsEveryValue) {
+    const uint32_t words[] = {0, 1, 255, 256, 300, 4464, 32767, 32768, 40503, 65280, 65535};
+    for (const ConstantsForm& form : Dialogs()) {
+        for (uint32_t n = 0; n < 256 + std::size(words); ++n) {
+            CalibrationImage image = Pattern(n);
+            for (int slot : {80, 82, 102}) {  // the word fields
+                Write16(image, slot, n < 256 ? Read16(image, slot) : words[n - 256]);
+            }
+            const CalibrationImage before = image;
+            auto dialog = form.open(image);
+            for (const auto& [id, slot, kind] : form.fields) {
+                const uint32_t shown = kind == Kind::Rpm    ? before[slot] * 20
+                                       : kind == Kind::Word ? Read16(before, slot)
+                                                            : before[slot];
+                ASSERT_EQ(Field(*dialog, id)->text(), QString::number(shown)) << id << " " << n;
+            }
+            Click(*dialog, form.okId);
+            EXPECT_FALSE(dialog->isVisible());
+            ASSERT_EQ(image.values, before.values) << form.okId << " " << n;
+        }
+    }
+}
+
+TEST(ConstantsDialogs, EnteredTextIsStoredAsTheFieldMapsIt) {
+    enum { Rpm, AeMis, Governor };  // index into Dialogs()
+    const std::tuple<int, const char*, QString, std::vector<std::pair<int, uint32_t>>> cases[] = {
+        {Rpm, "1017", "3010", {{87, 150}}},
+        {Rpm, "1017", "19", {{87, 0}}},
+        {Rpm, "1018", "6000", {{88, 300}}},
+        {Rpm, "1019", "  40rpm", {{89, 2}}},
+        {Rpm, "1020", "70000", {{80, 0x11}, {81, 0x70}}},
+        {Rpm, "1021", "300", {{82, 0x01}, {83, 0x2C}}},
+        {Rpm, "1022", "", {{102, 0}, {103, 0}}},
+        {Rpm, "1017", "abc", {{87, 0}}},
+        {AeMis, "1029", "+5", {{50, 0}}},
+        {AeMis, "1013", "77", {{99, 77}}},
+        {AeMis, "1014", "66", {{98, 66}}},
+        {Governor, "1017", "1000", {{67, 1000}}},     // no range check on raw bytes
+        {Governor, "1039", "4294967296", {{78, 0}}},  // beyond 32 bits reads as 0
+    };
+    CalibrationImage shown = Pattern(5);
+    shown[87] = 150;
+    EXPECT_EQ(Field(*Open<RpmPresetsDialog>(shown), "1017")->text(), "3000");
+    for (const auto& [index, id, text, slotsAfter] : cases) {
+        const ConstantsForm& form = Dialogs()[static_cast<size_t>(index)];
+        CalibrationImage image = Pattern(5);
+        CalibrationImage expected = image;
+        for (const auto& [slot, value] : slotsAfter) {
+            expected[slot] = value;
+        }
+        auto dialog = form.open(image);
+        Field(*dialog, id)->setText(text);
+        Click(*dialog, form.okId);
+        EXPECT_EQ(image.values, expected.values) << id << " \"" << text.toStdString() << '"';
+    }
+}
+
+// Return, Enter and Escape in a field, and Cancel (unknown key), close without storing.
+TEST(ConstantsDialogs, OnlyTheirOwnOkButtonStores) {
+    for (const ConstantsForm& form : Dialogs()) {
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_unknown}) {
+            CalibrationImage image = Pattern(3);
+            const CalibrationImage before = image;
+            auto dialog = form.open(image);
+            QLineEdit* field = Field(*dialog, std::get<0>(form.fields.back()));
+            field->setText("1");
+            key != Qt::Key_unknown ? QTest::keyClick(field, key) : Click(*dialog, "2");
+            EXPECT_FALSE(dialog->isVisible()) << form.okId << " " << key;
+            EXPECT_EQ(image.values, before.values) << form.okId << " " << key;
+        }
+    }
+}
+
+// The Peek/Poke dialog against the in-process virtual ECU. Its waits move the
+// fake clock on, so a silent ECU fails at once.
+struct Bench {
+    FakeClock clock;
+    VirtualEcu ecu;
+    InProcessEcuTransport transport{ecu, clock};
+    RecordingReporter reporter;
+    EcuLink link{transport, clock, reporter};
+    ScriptedPrompter prompter;
+    int quietCalls = 0;
+    PeekPokeDialog dialog{link, prompter, [this] { ++quietCalls; }, nullptr};
+
+    Bench() { dialog.show(); }
+    void Press(const char* button, const char* address, const char* data) {
+        Field(dialog, "1045")->setText(address);
+        Field(dialog, "1046")->setText(data);
+        Click(dialog, button);
+    }
+};
+
+// A refused address is never sent; a silent ECU is reported at the step that
+// failed. Either way the data and the dialog stay.
+TEST(PeekPokeDialog, FailuresAreReportedOnce) {
+    const char* range = "Address Error: Address out of range";
+    const char* eeprom = "Poke Error: Only EEPROM addresses may be poked";
+    const char* address = "Communications Error: Could not send the address to the ECU";
+    const char* data = "Communications Error: Could not get data from ECU";
+    // Peek (1043) or Poke (1044), address, silent after so many bytes (-1: never), message.
+    const std::tuple<const char*, const char*, long, const char*> cases[] = {
+        {"1043", "10000", -1, range}, {"1043", "", -1, range},     {"1043", "xyz", -1, range},
+        {"1043", "-1", -1, range},    {"1044", "DFF", -1, eeprom}, {"1044", "1000", -1, eeprom},
+        {"1044", "0", -1, eeprom},    {"1044", "", -1, range},     {"1043", "E10", 0, address},
+        {"1043", "E10", 3, address},  {"1043", "E10", 4, data},    {"1044", "E10", 0, address},
+        {"1044", "E10", 5, data},     {"1044", "E10", 6, nullptr},  // programming not echoed
+        {"1044", "E10", 8, nullptr},
+    };
+    for (const auto& [button, address, silentAfter, message] : cases) {
+        Bench bench;
+        bench.ecu.faults.silentAfterBytes = silentAfter;
+        bench.Press(button, address, "7");
+        const bool refused = silentAfter < 0;
+        EXPECT_EQ(TakeMessages(bench.prompter), message ? Messages{message} : Messages{})
+            << button << " " << address << " " << silentAfter;
+        EXPECT_EQ(Field(bench.dialog, "1046")->text(), "7");
+        EXPECT_EQ(bench.ecu.Received().empty(), refused);
+        EXPECT_EQ(bench.quietCalls, refused ? 0 : 1);
+        EXPECT_TRUE(bench.dialog.isVisible());
+        EXPECT_TRUE(bench.reporter.events.empty());
+    }
+}
+
+// Peek shows the byte at the address; Poke programs the data's low byte.
+TEST(PeekPokeDialog, PeekAndPokeReachTheEcu) {
+    Bench bench;
+    const bool peek = true, poke = false;
+    // What is pressed, address, data, the byte's address, the byte read or stored, bytes sent.
+    const std::tuple<bool, const char*, const char*, uint16_t, uint8_t, size_t> cases[] = {
+        {peek, "E00", "99", 0x0E00, 171, 5},
+        {peek, " ffff", "99", 0xFFFF, 33, 5},
+        {peek, "0x1234", "99", 0x1234, 9, 5},
+        {peek, "00000E00", "99", 0x00E0, 224, 5},  // 7 characters are read
+        {poke, "E00", "300", 0x0E00, 44, 10},      // address, data, arm and commit
+        {poke, "FFF", "255", 0x0FFF, 255, 10},
+        {poke, "e80", "", 0x0E80, 0, 10},
+        {poke, "E81", "256", 0x0E81, 0, 10},
+    };
+    for (const auto& [isPeek, address, data, at, value, sent] : cases) {
+        bench.ecu.memory[at] = isPeek ? value : 0x5A;
+        bench.ecu.ClearRecords();
+        bench.Press(isPeek ? "1043" : "1044", address, data);
+        EXPECT_EQ(Field(bench.dialog, "1046")->text(), isPeek ? QString::number(value) : data);
+        EXPECT_EQ(bench.ecu.memory[at], value) << address;
+        EXPECT_EQ(bench.ecu.Received().size(), sent) << address;
+    }
+    EXPECT_TRUE(TakeMessages(bench.prompter).empty());
+    EXPECT_EQ(bench.quietCalls, 8);
+}
+
+// Add (1003) takes the first free channel, for any variable any number of
+// times; Delete (1004) frees the first channel showing the selected variable.
+TEST(PlotVariableDialog, AddsAndDeletesChannels) {
+    using Channels = std::array<int32_t, 3>;
+    MonitorFile monitor;
+    monitor.variableCount = 3;
+    for (int k = 0; k < 3; ++k) {
+        std::memcpy(monitor.variableNames[k].data(), &"RPM  MAP  Tair "[5 * k], 5);
+    }
+    PlotState plot;
+    ScriptedPrompter prompter;
+    PlotVariableDialog dialog(monitor, plot, prompter, nullptr);
+    auto* list = dialog.findChild<QListWidget*>(QStringLiteral("1000"));
+    const auto press = [&](const char* button, int row, const char* low = "0",
+                           const char* high = "3000") {
+        list->setCurrentRow(row);
+        Field(dialog, "1013")->setText(low);
+        Field(dialog, "1014")->setText(high);
+        Click(dialog, button);
+    };
+    dialog.show();
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(2)->text(), "Tair ");
+    // The focus starts on Add: Enter adds the first variable. Ranges take digits only.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    ASSERT_EQ(QApplication::focusWidget(), Field<QPushButton>(dialog, "1003"));
+    Field(dialog, "1014")->clear();
+    QTest::keyClicks(Field(dialog, "1014"), "-1a2.5 e3");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    press("1003", -1);  // nothing selected: nothing happens
+    press("1004", -1);
+    press("1003", 2, "", "3000");
+    press("1003", 0, "500", "5");
+    press("1003", 1, "7", "8");
+    EXPECT_EQ(TakeMessages(prompter),
+              Messages{"Please delete a variable: No more variables can be plotted"});
+    EXPECT_EQ(plot.plottedVariable, (Channels{0, 2, 0}));
+    EXPECT_EQ(plot.plotMinimum, (std::array<float, 3>{0, 0, 500}));
+    EXPECT_EQ(plot.plotMaximum, (std::array<float, 3>{1253, 3000, 5}));
+
+    plot.lastPointX = {11, 22, 33};
+    plot.lastPointY = {44, 55, 66};
+    press("1004", 0);
+    EXPECT_EQ(plot.plottedVariable, (Channels{-1, 2, 0}));
+    EXPECT_EQ(plot.lastPointX, (Channels{0, 22, 33}));
+    EXPECT_EQ(plot.lastPointY, (Channels{0, 55, 66}));
+    press("1004", 0);
+    press("1004", 0);
+    EXPECT_EQ(TakeMessages(prompter),
+              Messages{"Variable cannot be deleted: This variable is not being plotted"});
+    press("1003", 1);
+    EXPECT_EQ(plot.plottedVariable, (Channels{1, 2, -1}));
+    EXPECT_TRUE(dialog.isVisible());
+    // OK stores nothing more; a reopened dialog shows the start range.
+    Field(dialog, "1013")->setText("1");
+    Click(dialog, "1");
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(plot.plotMinimum[0], 0.0f);
+    PlotVariableDialog again(monitor, plot, prompter, nullptr);
+    EXPECT_EQ(Field(again, "1013")->text() + "-" + Field(again, "1014")->text(), "0-3000");
+}
+
+TEST(TimeScaleDialog, StoresOnlyUsableSweepLengths) {
+    const std::pair<QString, int32_t> cases[] = {
+        // 0: refused, the old value kept
+        {"15", 15},     {"  15 s", 15},    {"2147483", MaxTimeScaleSeconds},
+        {"0", 0},       {"", 0},           {"abc", 0},
+        {"2147484", 0}, {"4294967296", 0},
+    };
+    const Messages refusal{"Time Scale Error: Enter a time scale from 1 to 2147483 seconds"};
+    for (const auto& [text, stored] : cases) {
+        PlotState plot;
+        plot.timeScale = 33;
+        ScriptedPrompter prompter;
+        TimeScaleDialog dialog(plot, prompter, nullptr);
+        dialog.show();
+        QLineEdit* field = Field(dialog, "1042");
+        EXPECT_EQ(field->text(), "33");
+        field->setText(text);
+        QTest::keyClick(field, Qt::Key_Return);  // Enter is OK here
+        EXPECT_EQ(plot.timeScale, stored != 0 ? stored : 33) << text.toStdString();
+        EXPECT_EQ(dialog.isVisible(), stored == 0) << text.toStdString();
+        EXPECT_EQ(TakeMessages(prompter), stored == 0 ? refusal : Messages{}) << text.toStdString();
+        field->setText("77");
+        Click(dialog, "2");  // Cancel never stores
+        EXPECT_EQ(plot.timeScale, stored != 0 ? stored : 33);
+    }
+}
+
+}  // namespace
+}  // namespace korvel
