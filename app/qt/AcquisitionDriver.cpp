@@ -29,7 +29,8 @@ AcquisitionDriver::AcquisitionDriver(AcquisitionScheduler& scheduler, ByteTransp
 
 void AcquisitionDriver::ListenTo(QObject* source) {
     if (source != nullptr) {
-        connect(source, SIGNAL(readyRead()), this, SLOT(OnReadyRead()), Qt::QueuedConnection);
+        // Direct: a queued call would cost a posted event, a wake-up, per byte.
+        connect(source, SIGNAL(readyRead()), this, SLOT(OnReadyRead()), Qt::DirectConnection);
     }
 }
 

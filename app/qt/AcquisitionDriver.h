@@ -20,8 +20,9 @@ class AcquisitionDriver : public QObject {
 public:
     AcquisitionDriver(AcquisitionScheduler& scheduler, ByteTransport& transport, Clock& clock);
 
-    // Steps whenever `source` emits readyRead(). Queued: a port may emit it
-    // from inside a wait, and the scheduler must never be re-entered.
+    // Steps whenever `source` emits readyRead(). A port may emit it from inside
+    // a wait; Step() then returns at once (it never nests, and a paused driver
+    // does nothing), and the running step or the next wake-up reads the byte.
     void ListenTo(QObject* source);
 
     void Start();
