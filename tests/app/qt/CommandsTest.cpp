@@ -3,6 +3,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "calib/DataFile.h"
 #include "tests/support/qt/AppHarness.h"
 
 namespace korvel {
@@ -117,9 +118,15 @@ TEST_F(Commands, SaveAndOpenReportFailuresAndShortFiles) {
     }
 }
 
-TEST_F(Commands, RpmOpensOneWindowUntilItIsClosed) {
-    h.Flags().Set(DataLoaded);
-    h.Window().RefreshCommands();
+TEST_F(Commands, RpmAfterAnUploadOpensOneWindowUntilItIsClosed) {
+    CalibrationImage demo;
+    ASSERT_TRUE(ReadDataFile(KORVEL_SOURCE_DIR "/data/demo.dat", demo).opened);
+    h.ecu.LoadCalibration(demo);
+    EXPECT_FALSE(h.Window().Action(CmdRpm)->isEnabled());
+    ASSERT_TRUE(h.RunUntilMonitoring());
+    h.Trigger(CmdUpload);
+    ASSERT_EQ(h.State().image.values, demo.values);
+    ASSERT_TRUE(h.Window().Action(CmdRpm)->isEnabled());
     for (int round = 0; round < 2; ++round) {  // the second time after a close
         h.Trigger(CmdRpm);
         QPointer<EditorWindow> rpm = h.Window().Editor(EditorKind::Rpm);
