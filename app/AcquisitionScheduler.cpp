@@ -6,7 +6,6 @@ namespace korvel {
 
 namespace {
 
-constexpr int64_t SendRetryPauseMs = 5;       // pause before a refused request is retried
 constexpr int MaxTimeScaleSeconds = 2147483;  // keeps sample times inside 32 bits
 
 // The exchanges' own progress bits, dropped when the ECU goes off line so the
@@ -73,8 +72,9 @@ AcquisitionScheduler::Step AcquisitionScheduler::ExchangeStep(int request, int64
     return {};
 }
 
+// Every exchange, the probe included, starts again from its first byte.
 void AcquisitionScheduler::DeclareOffLine() {
-    statusFlags.Clear(EcuOnLine | ExchangeBits);
+    statusFlags.Clear(EcuOnLine | ExchangeBits | ProbeEchoed);
     link_.reporter.SetPaneText(EcuStatePane, "ECU Off Line");
 }
 
@@ -85,8 +85,7 @@ void AcquisitionScheduler::PollEcuStatus() {
     const int request = echoed ? ProbeParameter : LOAD_ADDR_HI;
     const Step step = ExchangeStep(request, probeTime, false);
     if (step.outcome == Outcome::TimedOut) {
-        statusFlags.Clear(EcuOnLine | ProbeEchoed | ReplyPending);
-        link_.reporter.SetPaneText(EcuStatePane, "ECU Off Line");
+        DeclareOffLine();
         return;
     }
     if (step.outcome != Outcome::Reply) {
@@ -125,7 +124,6 @@ void AcquisitionScheduler::LoadSlot(int n) {
         return;
     }
     statusFlags.Clear(ReplyPending);
-    statusFlags.Set(EcuOnLine);
     if (!statusFlags.Test(DataEchoed)) {
         statusFlags.Set(DataEchoed);
     } else if (!statusFlags.Test(AddressEchoed)) {
@@ -137,10 +135,8 @@ void AcquisitionScheduler::LoadSlot(int n) {
     }
 }
 
+// Called by PollVariable, which checks n.
 void AcquisitionScheduler::ReadFirstByte(int n) {
-    if (n < 0 || n >= MaxMonitorVariables) {
-        return;
-    }
     const Step step = ExchangeStep(READ_SLOT + n, firstReadTime, true);
     if (step.outcome == Outcome::TimedOut) {
         DeclareOffLine();
@@ -154,9 +150,6 @@ void AcquisitionScheduler::ReadFirstByte(int n) {
 }
 
 void AcquisitionScheduler::ReadSecondByte(int n) {
-    if (n < 0 || n >= MaxMonitorVariables) {
-        return;
-    }
     const Step step = ExchangeStep(READ_SLOT_NEXT + n, secondReadTime, true);
     if (step.outcome == Outcome::TimedOut) {
         DeclareOffLine();
@@ -214,7 +207,6 @@ void AcquisitionScheduler::RunOnLine() {
     }
     statusFlags.Clear(IdleStepTaken);
     while (!statusFlags.Test(IdleStepTaken) && statusFlags.Test(EcuOnLine)) {
-        statusFlags.Clear(IdleStepTaken);
         stalled_ = false;
         if (!statusFlags.Test(SlotsLoaded)) {
             LoadingPass();
@@ -281,12 +273,13 @@ AcquisitionScheduler::Wait AcquisitionScheduler::NextWait() const {
     return {true, 0};
 }
 
-void AcquisitionScheduler::SleepUntilNextStep() {
+void AcquisitionScheduler::SleepUntilNextStep(int64_t maxWaitMs) {
     const Wait wait = NextWait();
     if (wait.sendNow) {
         return;
     }
-    const int64_t remaining = std::max<int64_t>(0, wait.deadlineMs - link_.clock.MonotonicMs());
+    const int64_t remaining = std::clamp<int64_t>(wait.deadlineMs - link_.clock.MonotonicMs(), 0,
+                                                  std::max<int64_t>(maxWaitMs, 0));
     if (statusFlags.Test(ReplyPending)) {
         link_.transport.WaitReadable(remaining);
     } else {
@@ -303,12 +296,11 @@ void AcquisitionScheduler::FinishOutstanding() {
             return;
         }
         if (link_.clock.MonotonicMs() > giveUp) {
-            statusFlags.Clear(EcuOnLine | ExchangeBits | ProbeEchoed);
-            link_.reporter.SetPaneText(EcuStatePane, "ECU Off Line");
+            DeclareOffLine();
             return;
         }
         OnIdle();
-        SleepUntilNextStep();
+        SleepUntilNextStep(FinishLimitMs);
     }
 }
 

@@ -2,10 +2,10 @@
 // The acquisition scheduler and the non-blocking ECU exchanges it drives:
 // the presence probe, monitor slot binding and variable reads. Each exchange
 // call does exactly one thing (send the next request byte, or make one read
-// attempt); the flags carry progress between calls. The scheduler never
-// waits: it tells its driver what it waits for, and the driver sleeps on the
-// port or the deadline (Qt's event loop in the desktop program, a blocking
-// wait in the command-line tool).
+// attempt); the flags carry progress between calls. OnIdle never waits: it
+// tells its driver what it waits for, and the driver sleeps on the port or the
+// deadline (Qt's event loop in the desktop program; SleepUntilNextStep in the
+// command-line tool and the benchmark).
 
 #include <cstdint>
 #include <functional>
@@ -27,7 +27,6 @@ public:
     // The plot sweep length in seconds (>= 1); sample times are the wall
     // clock's milliseconds modulo timeScale * 1000.
     void SetTimeScale(int seconds);
-    int TimeScale() const { return timeScale_; }
 
     // One idle step of the scheduler: off line, one probe step; on line, the
     // slot-loading or reading loop, which returns early (state kept in the
@@ -50,6 +49,11 @@ public:
     // OnIdle declares the ECU off line at once.
     Wait NextWait() const;
 
+    // The blocking driver's sleep: on the port (awaiting a reply) or a plain
+    // pause (after a refused send) until NextWait's deadline, at most
+    // `maxWaitMs`; returns at once when a step can be taken now.
+    void SleepUntilNextStep(int64_t maxWaitMs);
+
     // Finishes the outstanding exchange, waiting (on the transport, never
     // spinning) for its reply or its time-out and handling it as the step
     // would. On line it completes the slot or variable in progress (both
@@ -61,13 +65,6 @@ public:
     static constexpr int64_t FinishLimitMs = 4 * OffLineTimeoutMs;
 
     EcuLink& Link() const { return link_; }
-
-    // The exchanges, one step per call.
-    void PollEcuStatus();
-    void LoadSlot(int n);
-    void PollVariable(int n);
-    void ReadFirstByte(int n);
-    void ReadSecondByte(int n);
 
     // Request times (monotonic ms), one per exchange.
     int64_t probeTime = 0;
@@ -83,13 +80,18 @@ private:
         int byte = NoByte;
     };
     Step ExchangeStep(int request, int64_t& requestTime, bool failFast);
+    // The exchanges, one step per call.
+    void PollEcuStatus();
+    void LoadSlot(int n);
+    void PollVariable(int n);
+    void ReadFirstByte(int n);
+    void ReadSecondByte(int n);
     void DeclareOffLine();
     bool UseProbe() const;
     bool UnitInProgress() const;
     void RunOnLine();
     void LoadingPass();
     void ReadingPass();
-    void SleepUntilNextStep();
     int VariableCount() const;
     int64_t AwaitedRequestTime() const;
     int32_t SampleTime() const;

@@ -138,11 +138,7 @@ private:
                 return false;
             }
             scheduler_.OnIdle();
-            const AcquisitionScheduler::Wait wait = scheduler_.NextWait();
-            if (!wait.sendNow) {
-                transport_.WaitReadable(std::clamp<int64_t>(
-                    std::min(wait.deadlineMs, end) - clock_.MonotonicMs(), 0, 200));
-            }
+            scheduler_.SleepUntilNextStep(std::min<int64_t>(end - now, 200));
         }
         return true;
     }

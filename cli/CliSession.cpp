@@ -48,18 +48,7 @@ bool CliSession::ReachEcu() {
 
 void CliSession::Step(int64_t untilMs) {
     scheduler.OnIdle();
-    const AcquisitionScheduler::Wait wait = scheduler.NextWait();
-    if (wait.sendNow) {
-        return;
-    }
-    const int64_t now = clock.MonotonicMs();
-    const int64_t ms =
-        std::clamp<int64_t>(std::min(wait.deadlineMs, untilMs) - now, 0, WaitSliceMs);
-    if (scheduler.statusFlags.Test(ReplyPending)) {
-        transport.WaitReadable(ms);
-    } else {
-        transport.WaitWritable(ms);
-    }
+    scheduler.SleepUntilNextStep(std::min(untilMs - clock.MonotonicMs(), WaitSliceMs));
 }
 
 }  // namespace korvel

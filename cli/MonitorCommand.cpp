@@ -39,6 +39,9 @@ public:
             return ExitFailure;
         }
         PrintHeader();
+        // Ctrl-C ends the loop between steps, so the run stops with a whole
+        // last line and status 0 instead of dying mid-line.
+        InstallInterruptHandler();
         startMs_ = lastCycleMs_ = session_.clock.MonotonicMs();
         while (!Interrupted() && (args_.cycles == 0 || cycles_ < args_.cycles)) {
             if (session_.clock.MonotonicMs() - lastCycleMs_ > EcuAnswerLimitMs) {

@@ -59,7 +59,7 @@ std::vector<GridCell> CurveModel::Cells(int bottom) {
 }
 
 // The bounded walk keeps a broken curve (no end byte, pointer outside the
-// image) to the points that lie inside the image.
+// image) to the points whose every byte, y included, lies inside the image.
 void CurveModel::AddCurveCells(int curve, int bottom, std::vector<GridCell>& cells) {
     const CurveSpec& spec = curves_[curve];
     const int step = EntrySize(spec.kind);
@@ -71,9 +71,6 @@ void CurveModel::AddCurveCells(int curve, int bottom, std::vector<GridCell>& cel
         const int x = walk.points[p];
         const int y = x + yOffset;
         const int line = bottom - p;
-        if (!CalibrationImage::InRange(x) || !CalibrationImage::InRange(y)) {
-            break;
-        }
         const bool xSelected = Matches(spec.xColumn, line);
         const bool ySelected = Matches(yColumn, line);
         if (xSelected || ySelected) {

@@ -30,7 +30,9 @@ TableModel::TableModel(CalibrationImage& image, TableLayout layout)
     : image_(image), layout_(layout) {}
 
 // The bounded walk keeps a broken table (link or pointer outside the image,
-// a row without its end entry, a loop) to the rows and entries inside it.
+// a row without its end entry, a loop) to the rows and entries inside it:
+// every row start, entry and value byte it returns lies inside the image.
+// Slots may hold numbers above 255, so keys are still checked.
 std::vector<GridCell> TableModel::Cells(int bottom) {
     selection_.reset();
     const RowListWalk walk = WalkRowList(image_, layout_.pointerSlot, EntrySize(layout_.entryKind));
@@ -46,13 +48,13 @@ std::vector<GridCell> TableModel::Cells(int bottom) {
 // MAP key 0 is always the bottom line and 255 the top one; between them
 // every key 1..254 that some row has, ascending.
 TableModel::LinePositions TableModel::AddLabels(const RowListWalk& walk, int bottom,
-                                                std::vector<GridCell>& cells) {
+                                                std::vector<GridCell>& cells) const {
     std::array<bool, 256> present{};
     present[0] = true;
     present[EndKey] = true;
     for (const TableRow& row : walk.rows) {
         for (int entry : row.entries) {
-            if (CalibrationImage::InRange(entry) && image_[entry] <= EndKey) {
+            if (image_[entry] <= EndKey) {
                 present[image_[entry]] = true;
             }
         }
@@ -77,7 +79,7 @@ void TableModel::AddHeaders(const RowListWalk& walk, int bottom,
                             std::vector<GridCell>& cells) const {
     for (int c = 0; c < static_cast<int>(walk.rows.size()); ++c) {
         const int start = walk.rows[c].start;
-        if (!CalibrationImage::InRange(start) || (c > 0 && image_[start] == 0)) {
+        if (c > 0 && image_[start] == 0) {
             break;
         }
         cells.push_back({GridColumn(c), bottom + 1,
@@ -93,8 +95,7 @@ void TableModel::AddValues(const RowListWalk& walk, const LinePositions& lines, 
         const int column = GridColumn(c);
         for (int entry : walk.rows[c].entries) {
             const int value = entry + offset;
-            if (!CalibrationImage::InRange(entry) || !CalibrationImage::InRange(value) ||
-                image_[entry] > EndKey) {
+            if (image_[entry] > EndKey) {
                 continue;
             }
             const int line = bottom - lines[image_[entry]];

@@ -58,7 +58,8 @@ private:
     // Line position of each MAP key; -1 for keys without a line.
     using LinePositions = std::array<int, 256>;
 
-    LinePositions AddLabels(const RowListWalk& walk, int bottom, std::vector<GridCell>& cells);
+    LinePositions AddLabels(const RowListWalk& walk, int bottom,
+                            std::vector<GridCell>& cells) const;
     void AddHeaders(const RowListWalk& walk, int bottom, std::vector<GridCell>& cells) const;
     void AddValues(const RowListWalk& walk, const LinePositions& lines, int bottom,
                    std::vector<GridCell>& cells);

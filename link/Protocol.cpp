@@ -6,10 +6,6 @@ namespace korvel {
 
 namespace {
 
-// A refused send is retried after this short sleep, so a port that keeps
-// refusing costs a few wake-ups per second, not a core.
-constexpr int64_t SendRetryPauseMs = 5;
-
 // Send phase: hands `byte` to the port, retrying a refusal until the phase's
 // own time limit passes. True when the port took the byte.
 bool SendPhase(EcuLink& link, int byte) {

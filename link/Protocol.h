@@ -28,6 +28,9 @@ constexpr int ProbeParameter = 0x2B;  // the presence probe is LOAD_ADDR_HI 0x2B
 
 constexpr int64_t ExchangeTimeoutMs = 2000;  // each phase of each step
 constexpr int64_t OffLineTimeoutMs = 5000;   // non-blocking exchanges
+// A refused send is retried after this short pause, so a port that keeps
+// refusing costs a few wake-ups per second, not a core.
+constexpr int64_t SendRetryPauseMs = 5;
 
 // What every exchange needs: the port, the clock and the user.
 struct EcuLink {

@@ -12,8 +12,8 @@
 
 namespace korvel {
 
-constexpr uint32_t CalibrationFirstAddress = 0x0E00;
-constexpr uint32_t CalibrationLastAddress = 0x0FFF;
+constexpr uint32_t CalibrationFirstAddress = ImageBaseAddress;
+constexpr uint32_t CalibrationLastAddress = ImageBaseAddress + ImageSize - 1;
 
 using UploadProgress = std::function<void(int index, uint32_t value)>;
 using DownloadProgress = std::function<void(uint32_t ecuByte, uint32_t imageValue)>;

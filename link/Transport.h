@@ -27,9 +27,10 @@ public:
     // its output drains overrides it.
     virtual void WaitWritable(int64_t maxWaitMs);
     // True while the port is in a failure episode (a read failed, the device
-    // went away). The exchanges then declare the ECU off line at once instead
-    // of waiting for their time-out. The transport reports the failure itself,
-    // once per episode.
+    // went away). The acquisition exchanges then declare the ECU off line at
+    // once instead of waiting for their time-out; the blocking primitives
+    // sleep out theirs. The transport reports the failure itself, once per
+    // episode.
     virtual bool HasFailed() const { return false; }
 };
 

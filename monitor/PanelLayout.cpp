@@ -1,7 +1,5 @@
 #include "monitor/PanelLayout.h"
 
-#include <cstddef>
-
 namespace korvel {
 
 TextPosition NamePosition(int k, TextMetrics metrics) {
@@ -21,12 +19,7 @@ int32_t PanelBottom(int variableCount, TextMetrics metrics) {
 }
 
 int NameChannel(int k, const PlotState& plot) {
-    for (int c = 0; c < MaxPlottedVariables; ++c) {
-        if (plot.plottedVariable[static_cast<size_t>(c)] == k) {
-            return c;
-        }
-    }
-    return -1;
+    return plot.ChannelOf(k);
 }
 
 }  // namespace korvel

@@ -22,17 +22,24 @@ int PlotState::AddChannel(int variable, float minimum, float maximum) {
 }
 
 int PlotState::DeleteChannel(int variable) {
+    const int c = ChannelOf(variable);
+    if (c >= 0) {
+        const auto i = static_cast<size_t>(c);
+        plottedVariable[i] = -1;
+        // The next point of a reused channel starts a fresh line.
+        lastPointX[i] = 0;
+        lastPointY[i] = 0;
+    }
+    return c;
+}
+
+int PlotState::ChannelOf(int variable) const {
     // Otherwise a negative variable would "match" a free channel.
     if (variable < 0) {
         return -1;
     }
     for (int c = 0; c < MaxPlottedVariables; ++c) {
-        const auto i = static_cast<size_t>(c);
-        if (plottedVariable[i] == variable) {
-            plottedVariable[i] = -1;
-            // The next point of a reused channel starts a fresh line.
-            lastPointX[i] = 0;
-            lastPointY[i] = 0;
+        if (plottedVariable[static_cast<size_t>(c)] == variable) {
             return c;
         }
     }

@@ -32,6 +32,9 @@ struct PlotState {
     // Frees the first channel that plots `variable` and forgets its last
     // point; returns the channel, or -1 when no channel plots it.
     int DeleteChannel(int variable);
+
+    // The first channel that plots `variable`, or -1.
+    int ChannelOf(int variable) const;
 };
 
 }  // namespace korvel

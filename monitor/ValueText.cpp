@@ -1,5 +1,6 @@
 #include "monitor/ValueText.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "monitor/UnitScale.h"
@@ -50,16 +51,12 @@ bool OnLp(uint32_t raw) {
     return (raw & 4u) != 0;
 }
 
-std::string Format(const char* format, double value) {
+// `value` is a double or an int32_t, matching the conversion in `format`.
+template <typename Number>
+std::string Format(const char* format, Number value) {
     char text[64];
     const int n = std::snprintf(text, sizeof text, format, value);
-    return {text, static_cast<size_t>(n > 0 ? n : 0)};
-}
-
-std::string Format(const char* format, int32_t value) {
-    char text[32];
-    const int n = std::snprintf(text, sizeof text, format, value);
-    return {text, static_cast<size_t>(n > 0 ? n : 0)};
+    return {text, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof text) - 1))};
 }
 
 }  // namespace

@@ -4,18 +4,22 @@
 #include <thread>
 
 #include "link/Protocol.h"
+#include "link/Transfers.h"
 #include "sim/EngineModel.h"
 
 namespace korvel {
 
 namespace {
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
+bool InEeprom(uint32_t address) {
+    return address >= CalibrationFirstAddress && address <= CalibrationLastAddress;
 }
 
-bool InEeprom(uint32_t address) {
-    return address >= EepromFirstAddress && address <= EepromLastAddress;
+void Record(std::vector<uint8_t>& record, long& count, uint8_t byte, bool keep) {
+    ++count;
+    if (keep) {
+        record.push_back(byte);
+    }
 }
 
 // A byte that can never be mistaken for the echo it precedes.
@@ -39,7 +43,7 @@ EngineSignal SignalForName(std::string_view name) {
         {"Thr", EngineSignal::Throttle},    {"rpm", EngineSignal::EngineSpeed},
     };
     for (const Prefix& p : prefixes) {
-        if (StartsWith(name, p.text)) {
+        if (name.starts_with(p.text)) {
             return p.signal;
         }
     }
@@ -48,21 +52,21 @@ EngineSignal SignalForName(std::string_view name) {
 
 VirtualEcu::VirtualEcu() {
     // An erased EEPROM until a calibration is loaded.
-    for (uint32_t a = EepromFirstAddress; a <= EepromLastAddress; ++a) {
+    for (uint32_t a = CalibrationFirstAddress; a <= CalibrationLastAddress; ++a) {
         memory[a] = 0xFF;
     }
 }
 
 void VirtualEcu::LoadCalibration(const CalibrationImage& image) {
     for (int i = 0; i < ImageSize; ++i) {
-        memory[EepromFirstAddress + static_cast<uint32_t>(i)] = static_cast<uint8_t>(image[i]);
+        memory[CalibrationFirstAddress + static_cast<uint32_t>(i)] = static_cast<uint8_t>(image[i]);
     }
 }
 
 CalibrationImage VirtualEcu::Calibration() const {
     CalibrationImage image;
     for (int i = 0; i < ImageSize; ++i) {
-        image[i] = memory[EepromFirstAddress + static_cast<uint32_t>(i)];
+        image[i] = memory[CalibrationFirstAddress + static_cast<uint32_t>(i)];
     }
     return image;
 }
@@ -98,15 +102,16 @@ void VirtualEcu::ClearRecords() {
     received_.clear();
     sent_.clear();
     writes_.clear();
+    receivedCount_ = sentCount_ = 0;
 }
 
 bool VirtualEcu::Silent() const {
-    return faults.silent || (faults.silentAfterBytes >= 0 &&
-                             static_cast<long>(received_.size()) > faults.silentAfterBytes);
+    return faults.silent ||
+           (faults.silentAfterBytes >= 0 && receivedCount_ > faults.silentAfterBytes);
 }
 
 void VirtualEcu::Receive(uint8_t byte, std::vector<uint8_t>& out) {
-    received_.push_back(byte);
+    Record(received_, receivedCount_, byte, recordBytes);
     lastByteProgrammed_ = false;
     if (Silent()) {
         return;  // a dead ECU neither answers nor acts
@@ -204,10 +209,10 @@ void VirtualEcu::Emit(const Reply& reply, std::vector<uint8_t>& out) {
     }
     if (reply.kind != ReplyKind::Data && faults.strayBeforeEcho) {
         out.push_back(StrayFor(value));
-        sent_.push_back(out.back());
+        Record(sent_, sentCount_, out.back(), recordBytes);
     }
     out.push_back(value);
-    sent_.push_back(value);
+    Record(sent_, sentCount_, value, recordBytes);
 }
 
 InProcessEcuTransport::InProcessEcuTransport(VirtualEcu& ecu, Clock& clock, AdvanceFunction advance)

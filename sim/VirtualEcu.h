@@ -2,13 +2,13 @@
 // A model of the ECU's side of the command protocol: a 16-bit address
 // pointer, a 64 KiB memory whose 0x0E00..0x0FFF block is the calibration
 // EEPROM, 16 monitor slots, and a running engine behind the monitored
-// variables. It records every byte it received and sent.
+// variables. It counts, and unless told otherwise records, every byte it
+// received and sent.
 
 #include <array>
 #include <concepts>
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -19,8 +19,6 @@
 
 namespace korvel {
 
-constexpr uint32_t EepromFirstAddress = 0x0E00;
-constexpr uint32_t EepromLastAddress = 0x0FFF;
 constexpr int EcuSlotCount = 16;
 
 struct VirtualEcuFaults {
@@ -61,6 +59,9 @@ public:
 
     VirtualEcuFaults faults;
     std::array<uint8_t, 65536> memory{};
+    // Off in korvel-ecusim: a simulator left running for hours would keep
+    // every byte of the line; the counts and the EEPROM writes are enough.
+    bool recordBytes = true;
 
     // The EEPROM block; every slot's low 8 bits are stored.
     void LoadCalibration(const CalibrationImage& image);
@@ -86,6 +87,10 @@ public:
     const std::vector<uint8_t>& Received() const { return received_; }
     const std::vector<uint8_t>& Sent() const { return sent_; }
     const std::vector<EepromWrite>& Writes() const { return writes_; }
+    // Bytes received and sent, recorded or not.
+    long ReceivedCount() const { return receivedCount_; }
+    long SentCount() const { return sentCount_; }
+    // Forgets the records and restarts the counts (and so --silent-after).
     void ClearRecords();
 
 private:
@@ -111,6 +116,8 @@ private:
     std::vector<uint8_t> received_;
     std::vector<uint8_t> sent_;
     std::vector<EepromWrite> writes_;
+    long receivedCount_ = 0;
+    long sentCount_ = 0;
 
     uint16_t pointer_ = 0;
     uint8_t dataByte_ = 0;

@@ -14,7 +14,6 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -334,6 +333,7 @@ int main(int argc, char** argv) {
     }
     VirtualEcu ecu;
     ecu.faults = options.faults;
+    ecu.recordBytes = false;
     if (!LoadFiles(options, ecu)) {
         return 1;
     }
@@ -356,8 +356,8 @@ int main(int argc, char** argv) {
     }
     close(master);
     if (options.log) {
-        std::fprintf(stderr, "received %zu bytes, sent %zu bytes, programmed %zu EEPROM bytes\n",
-                     ecu.Received().size(), ecu.Sent().size(), ecu.Writes().size());
+        std::fprintf(stderr, "received %ld bytes, sent %ld bytes, programmed %zu EEPROM bytes\n",
+                     ecu.ReceivedCount(), ecu.SentCount(), ecu.Writes().size());
     }
     return 0;
 }

@@ -43,15 +43,12 @@ struct Rig {
         scheduler.OnIdle();
         return Bytes(port.sent.begin() + mark, port.sent.end());
     }
-    // OnIdle calls with a sleep on the port in between, as the programs do,
-    // until `done` holds; false when it never does.
+    // OnIdle calls with the blocking driver's sleep in between, as the
+    // command-line tool does, until `done` holds; false when it never does.
     bool DriveUntil(const std::function<bool()>& done) {
         for (int i = 0; i < 10000 && !done(); ++i) {
             scheduler.OnIdle();
-            const auto wait = scheduler.NextWait();
-            if (!wait.sendNow) {
-                port.WaitReadable(std::max<int64_t>(0, wait.deadlineMs - clock.MonotonicMs()));
-            }
+            scheduler.SleepUntilNextStep(OffLineTimeoutMs + 1);  // never cut short
         }
         return done();
     }
