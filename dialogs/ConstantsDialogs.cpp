@@ -1,6 +1,4 @@
 // "RPM Presets", "AE / MIS", "Governor" and "Korvel" (About).
-#include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <initializer_list>
 #include <span>

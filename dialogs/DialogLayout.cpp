@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 
 #include "dialogs/FieldText.h"
 
@@ -29,6 +30,11 @@ QFont DialogFont(int pointSize) {
 int Scale(int value, int base, int divisor) {
     const int product = value * base;
     return (product + (product >= 0 ? divisor / 2 : -divisor / 2)) / divisor;
+}
+
+// Non-Latin-1 characters become '?', which is neither a digit nor a hex digit.
+std::string Latin1Text(const QLineEdit* edit) {
+    return edit->text().toLatin1().toStdString();
 }
 
 class EnterRejects : public QObject {
@@ -67,32 +73,32 @@ DialogTemplate::DialogTemplate(QDialog* dialog, const QString& caption, int poin
     const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     baseX_ = std::max(1, (metrics.horizontalAdvance(letters) / 26 + 1) / 2);
     baseY_ = std::max(1, metrics.height());
-    dialog->setFixedSize(Map(0, 0, width, height).size());
+    dialog->setFixedSize(Map({0, 0, width, height}).size());
 }
 
-QRect DialogTemplate::Map(int x, int y, int width, int height) const {
-    return {Scale(x, baseX_, 4), Scale(y, baseY_, 8), Scale(width, baseX_, 4),
-            Scale(height, baseY_, 8)};
+QRect DialogTemplate::Map(QRect units) const {
+    return {Scale(units.x(), baseX_, 4), Scale(units.y(), baseY_, 8),
+            Scale(units.width(), baseX_, 4), Scale(units.height(), baseY_, 8)};
 }
 
 QPushButton* DialogTemplate::Button(const char* id, const QString& text, QRect units) {
     auto* button = new QPushButton(text, dialog_);
     button->setObjectName(QString::fromLatin1(id));
-    button->setGeometry(Map(units.x(), units.y(), units.width(), units.height()));
+    button->setGeometry(Map(units));
     return button;
 }
 
 QLineEdit* DialogTemplate::Edit(const char* id, QRect units) {
     auto* edit = new QLineEdit(dialog_);
     edit->setObjectName(QString::fromLatin1(id));
-    edit->setGeometry(Map(units.x(), units.y(), units.width(), units.height()));
+    edit->setGeometry(Map(units));
     return edit;
 }
 
 QLabel* DialogTemplate::Label(const QString& text, QRect units, Qt::Alignment align) {
     auto* label = new QLabel(text, dialog_);
     label->setAlignment(align | Qt::AlignTop);
-    label->setGeometry(Map(units.x(), units.y(), units.width(), units.height()));
+    label->setGeometry(Map(units));
     return label;
 }
 
@@ -101,7 +107,7 @@ QGroupBox* DialogTemplate::Group(const char* id, const QString& title, QRect uni
     if (id != nullptr) {
         group->setObjectName(QString::fromLatin1(id));
     }
-    group->setGeometry(Map(units.x(), units.y(), units.width(), units.height()));
+    group->setGeometry(Map(units));
     return group;
 }
 
@@ -110,7 +116,7 @@ QListWidget* DialogTemplate::List(const char* id, QRect units) {
     list->setObjectName(QString::fromLatin1(id));
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    list->setGeometry(Map(units.x(), units.y(), units.width(), units.height()));
+    list->setGeometry(Map(units));
     return list;
 }
 
@@ -126,9 +132,11 @@ void SetFieldUnsigned(QLineEdit* edit, uint32_t value) {
 }
 
 uint32_t FieldUnsigned(const QLineEdit* edit) {
-    // Non-Latin-1 characters become '?', which is not a digit either.
-    const QByteArray text = edit->text().toLatin1();
-    return FieldUnsigned(std::string_view(text.constData(), static_cast<size_t>(text.size())));
+    return FieldUnsigned(Latin1Text(edit));
+}
+
+std::optional<uint32_t> FieldHexAddress(const QLineEdit* edit) {
+    return FieldHexAddress(Latin1Text(edit));
 }
 
 QLineEdit* FieldById(const QDialog* dialog, const char* id) {

@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 class QGroupBox;
 class QLabel;
@@ -23,7 +24,7 @@ public:
     DialogTemplate(QDialog* dialog, const QString& caption, int pointSize, int width, int height);
 
     // Dialog units to pixels: x * average letter width / 4, y * font height / 8.
-    QRect Map(int x, int y, int width, int height) const;
+    QRect Map(QRect units) const;
 
     QPushButton* Button(const char* id, const QString& text, QRect units);
     QLineEdit* Edit(const char* id, QRect units);
@@ -44,9 +45,10 @@ private:
 void CloseOnEnterInFields(QDialog* dialog);
 
 // Number transfers of edit fields: written as unsigned decimal, read with
-// FieldUnsigned (empty or non-numeric text reads as 0).
+// FieldUnsigned (empty or non-numeric text reads as 0) or FieldHexAddress.
 void SetFieldUnsigned(QLineEdit* edit, uint32_t value);
 uint32_t FieldUnsigned(const QLineEdit* edit);
+std::optional<uint32_t> FieldHexAddress(const QLineEdit* edit);
 
 // The edit field called `id` of `dialog`; the dialogs build every field they
 // look up, so a missing one is a programming error.

@@ -1,23 +1,12 @@
 // Single-byte ECU memory access: Peek anywhere in the 16-bit address space,
 // Poke only in the calibration EEPROM. Neither touches the image in memory.
-#include <QLineEdit>
 #include <QPushButton>
 
 #include "dialogs/DialogLayout.h"
 #include "dialogs/Dialogs.h"
-#include "dialogs/FieldText.h"
 #include "link/PeekPoke.h"
 
 namespace korvel {
-namespace {
-
-// The address typed in hex, or nullopt when it is no hex number at all.
-std::optional<uint32_t> TypedAddress(const QDialog* dialog) {
-    const QByteArray text = FieldById(dialog, "1045")->text().toLatin1();
-    return FieldHexAddress(std::string_view(text.constData(), static_cast<size_t>(text.size())));
-}
-
-}  // namespace
 
 PeekPokeDialog::PeekPokeDialog(EcuLink& link, Prompter& prompter, std::function<void()> quietLine,
                                QWidget* parent)
@@ -47,7 +36,7 @@ bool PeekPokeDialog::Warn(const PeekPokeFailure* failure) {
 }
 
 void PeekPokeDialog::OnPeek() {
-    const std::optional<uint32_t> address = TypedAddress(this);
+    const std::optional<uint32_t> address = FieldHexAddress(FieldById(this, "1045"));
     if (Warn(CheckPeekAddress(address))) {
         return;
     }
@@ -61,7 +50,7 @@ void PeekPokeDialog::OnPeek() {
 }
 
 void PeekPokeDialog::OnPoke() {
-    const std::optional<uint32_t> address = TypedAddress(this);
+    const std::optional<uint32_t> address = FieldHexAddress(FieldById(this, "1045"));
     if (Warn(CheckPokeAddress(address))) {
         return;
     }

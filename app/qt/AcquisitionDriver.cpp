@@ -27,15 +27,12 @@ AcquisitionDriver::AcquisitionDriver(AcquisitionScheduler& scheduler, ByteTransp
     connect(&waitTimer_, &QTimer::timeout, this, &AcquisitionDriver::Step);
 }
 
-void AcquisitionDriver::ListenTo(QObject* source) {
+void AcquisitionDriver::ListenTo(QIODevice* source) {
     if (source != nullptr) {
         // Direct: a queued call would cost a posted event, a wake-up, per byte.
-        connect(source, SIGNAL(readyRead()), this, SLOT(OnReadyRead()), Qt::DirectConnection);
+        connect(source, &QIODevice::readyRead, this, &AcquisitionDriver::Step,
+                Qt::DirectConnection);
     }
-}
-
-void AcquisitionDriver::OnReadyRead() {
-    Step();
 }
 
 void AcquisitionDriver::Start() {

@@ -5,6 +5,7 @@
 // between the thread sleeps in the event loop. Steps never nest, and
 // blocking commands pause the driver while they own the line.
 
+#include <QIODevice>
 #include <QObject>
 #include <QTimer>
 #include <functional>
@@ -23,7 +24,7 @@ public:
     // Steps whenever `source` emits readyRead(). A port may emit it from inside
     // a wait; Step() then returns at once (it never nests, and a paused driver
     // does nothing), and the running step or the next wake-up reads the byte.
-    void ListenTo(QObject* source);
+    void ListenTo(QIODevice* source);
 
     void Start();
     void Pause();
@@ -52,9 +53,6 @@ public:
     private:
         AcquisitionDriver& driver_;
     };
-
-private slots:
-    void OnReadyRead();
 
 private:
     void Reschedule();

@@ -8,8 +8,7 @@
 namespace korvel {
 
 Session::Session(Clock& clock_, Prompter& prompter_)
-    : clock(clock_),
-      prompter(prompter_),
+    : prompter(prompter_),
       reporter(prompter_),
       link{port, clock_, reporter},
       scheduler(link, monitor,

@@ -4,7 +4,7 @@
 // window. Built from a context, so tests run it against an in-process ECU
 // and a scripted prompter.
 
-#include <QObject>
+#include <QIODevice>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -26,7 +26,7 @@ class MainWindow;
 
 struct OpenedPort {
     std::unique_ptr<ByteTransport> transport;  // null: the port could not be opened
-    QObject* readyReadSource = nullptr;        // emits readyRead() when bytes arrive
+    QIODevice* readyReadSource = nullptr;      // emits readyRead() when bytes arrive
 };
 
 // Opens and configures the named port; on failure it reports its own
@@ -43,7 +43,6 @@ struct AppContext {
 struct Session {
     Session(Clock& clock, Prompter& prompter);
 
-    Clock& clock;
     Prompter& prompter;
     PortHolder port;
     GuiReporter reporter;

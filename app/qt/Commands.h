@@ -1,6 +1,6 @@
 #pragma once
-// The menu commands: their identifiers (also each QAction's objectName and
-// data) and the rule that enables each one from the status flags.
+// The menu commands: their identifiers (also each QAction's objectName) and
+// the rule that enables each one from the status flags.
 
 #include "app/StatusFlags.h"
 

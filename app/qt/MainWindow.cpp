@@ -51,13 +51,11 @@ MainWindow::~MainWindow() {
 
 // ---- Menus ----------------------------------------------------------------
 
-QAction* MainWindow::AddCommand(QMenu* menu, const char* text, int command) {
+void MainWindow::AddCommand(QMenu* menu, const char* text, int command) {
     QAction* action = menu->addAction(text);
     action->setObjectName(QString::number(command));
-    action->setData(command);
     connect(action, &QAction::triggered, this, [this, command] { Run(command); });
     actions_[command] = action;
-    return action;
 }
 
 void MainWindow::BuildMenus() {
@@ -183,10 +181,7 @@ void MainWindow::RunDialogCommand(int command) {
             break;
         case CmdTimeScale: {
             const int32_t before = s.plot.timeScale;
-            TimeScaleDialog(s.plot, s.prompter, this).exec();
-            if (s.plot.timeScale < 1) {
-                s.plot.timeScale = before;  // a zero sweep would divide by zero
-            }
+            TimeScaleDialog(s.plot, s.prompter, this).exec();  // stores only 1 s and more
             s.scheduler.SetTimeScale(s.plot.timeScale);
             if (s.plot.timeScale != before) {
                 panel_->ClearTraces();  // the lines were drawn to the old scale
@@ -269,16 +264,6 @@ void MainWindow::DropAllSelections() {
     for (EditorSlot& slot : editors_) {
         if (slot.open && slot.window) {
             slot.window->DropSelection();
-        }
-    }
-}
-
-void MainWindow::RefreshEditors() {
-    // A new image replaces the old one under any selection: drop it and redraw.
-    DropAllSelections();
-    for (EditorSlot& slot : editors_) {
-        if (slot.open && slot.window) {
-            slot.window->update();
         }
     }
 }

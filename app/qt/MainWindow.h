@@ -51,7 +51,7 @@ private:
 
     void BuildMenus();
     void BuildStatusBar();
-    QAction* AddCommand(QMenu* menu, const char* text, int command);
+    void AddCommand(QMenu* menu, const char* text, int command);
     void Run(int command);
     void RunDialogCommand(int command);
     void AfterModalDialog();
@@ -69,8 +69,9 @@ private:
 
     // Editors.
     void OpenEditor(EditorKind kind);
+    // Every open editor forgets its selection and repaints: after a point
+    // insertion, and when a new image replaces the old one.
     void DropAllSelections();
-    void RefreshEditors();
 
     Session& session_;
     MonitorPanel* panel_ = nullptr;

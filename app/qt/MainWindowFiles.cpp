@@ -36,7 +36,7 @@ void MainWindow::OnOpen() {
     }
     session_.scheduler.statusFlags.Set(DataLoaded);
     RefreshCommands();
-    RefreshEditors();
+    DropAllSelections();  // the editors show the new image, with no selection
     WarnIfIncomplete(result.valuesStored, result.linesWithoutNumber);
 }
 
@@ -107,7 +107,7 @@ void MainWindow::OnUpload() {
         EndTransfer();
     }
     if (outcome == TransferOutcome::Succeeded) {
-        RefreshEditors();
+        DropAllSelections();  // the editors show the new image, with no selection
     }
 }
 

@@ -10,15 +10,7 @@ namespace {
 const char* const ProgramCaption = "Korvel ECU Interface";
 
 QMessageBox::Icon BoxIcon(Prompter::Icon icon) {
-    switch (icon) {
-        case Prompter::Icon::Stop:
-            return QMessageBox::Critical;
-        case Prompter::Icon::Exclamation:
-            return QMessageBox::Warning;
-        case Prompter::Icon::Information:
-            break;
-    }
-    return QMessageBox::Information;
+    return icon == Prompter::Icon::Stop ? QMessageBox::Critical : QMessageBox::Warning;
 }
 
 std::optional<QString> RunFileDialog(QFileDialog& dialog) {

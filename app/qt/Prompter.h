@@ -11,7 +11,7 @@ namespace korvel {
 
 class Prompter {
 public:
-    enum class Icon { Stop, Exclamation, Information };
+    enum class Icon { Stop, Exclamation };
 
     virtual ~Prompter() = default;
 

@@ -11,7 +11,7 @@ korvel::OpenedPort OpenSerialPort(const std::string& portName, korvel::Reporter&
     if (!transport->Open(portName, reporter)) {
         return {};  // the transport has shown its message
     }
-    QObject* source = transport->Port();
+    QIODevice* source = transport->Port();
     return {std::move(transport), source};
 }
 

@@ -1,6 +1,5 @@
 #include "editors/qt/CurveEditorWindow.h"
 
-#include <QCloseEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -18,13 +17,13 @@ CurveEditorWindow::CurveEditorWindow(CalibrationImage& image, Prompter& prompter
     : EditorWindow(owner),
       model_(image, std::move(curves)),
       prompter_(prompter),
-      valueEdit_(CreateValueEdit(this)),
-      changeButton_(CreateEditorButton(this, "Change", "5002", ChangeButtonRect)),
-      addRowButton_(CreateEditorButton(this, "Add Row", "5003", AddRowButtonRect)) {
-    SetUpEditorFrame(this, title, CurveFrame);
+      valueEdit_(CreateValueEdit(this)) {
     connect(valueEdit_, &QLineEdit::returnPressed, this, &CurveEditorWindow::ApplyChange);
-    connect(changeButton_, &QPushButton::clicked, this, &CurveEditorWindow::ApplyChange);
-    connect(addRowButton_, &QPushButton::clicked, this, &CurveEditorWindow::AddRow);
+    connect(CreateEditorButton(this, "Change", "5002", ChangeButtonRect), &QPushButton::clicked,
+            this, &CurveEditorWindow::ApplyChange);
+    connect(CreateEditorButton(this, "Add Row", "5003", AddRowButtonRect), &QPushButton::clicked,
+            this, &CurveEditorWindow::AddRow);
+    SetUpEditorFrame(this, title, CurveFrame);
 }
 
 void CurveEditorWindow::DropSelection() {
@@ -66,11 +65,6 @@ void CurveEditorWindow::mousePressEvent(QMouseEvent* event) {
     model_.Click(text.x(), text.y());
     editSync_.Clicked();
     update();
-}
-
-void CurveEditorWindow::closeEvent(QCloseEvent* event) {
-    EditorWindow::closeEvent(event);
-    emit Closed();
 }
 
 RpmCurvesWindow::RpmCurvesWindow(CalibrationImage& image, Prompter& prompter, QWidget* owner)

@@ -8,7 +8,6 @@
 #include "editors/qt/EditorWindow.h"
 
 class QLineEdit;
-class QPushButton;
 
 namespace korvel {
 
@@ -25,14 +24,12 @@ public:
     // "Add Row": inserts a point after the selected x cell's point.
     void AddRow();
 
-    const CurveModel& Model() const { return model_; }
     QSize CharCell() const { return grid_.CharCell(); }
     int BottomLine() const { return grid_.BottomLine(height()); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     CurveModel model_;
@@ -40,8 +37,6 @@ private:
     GridText grid_;
     EditBoxSync editSync_;
     QLineEdit* valueEdit_;
-    QPushButton* changeButton_;
-    QPushButton* addRowButton_;
 };
 
 class RpmCurvesWindow : public CurveEditorWindow {

@@ -1,9 +1,16 @@
 #include "editors/qt/EditorWindow.h"
 
+#include <QCloseEvent>
+
 #include "editors/qt/CurveEditorWindow.h"
 #include "editors/qt/TableEditorWindow.h"
 
 namespace korvel {
+
+void EditorWindow::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    emit Closed();
+}
 
 EditorWindow* CreateEditorWindow(EditorKind kind, CalibrationImage& image, Prompter& prompter,
                                  QWidget* owner) {

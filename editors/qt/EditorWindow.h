@@ -17,7 +17,8 @@ public:
     using QWidget::QWidget;
 
 public slots:
-    // Forgets the selected cell: another window moved image bytes under it.
+    // Forgets the selected cell and repaints: another window moved image
+    // bytes under it, or a new image replaced the old one.
     virtual void DropSelection() {}
 
 signals:
@@ -25,6 +26,9 @@ signals:
     void Closed();
     // Emitted after a point was inserted and image bytes moved.
     void ImageStructureChanged();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 };
 
 // Creates the editor window of a kind, with its title, size and controls,

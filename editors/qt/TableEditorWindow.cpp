@@ -1,6 +1,5 @@
 #include "editors/qt/TableEditorWindow.h"
 
-#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -15,15 +14,13 @@ const QRect TableFrame{0, 0, 650, 350};
 
 TableEditorWindow::TableEditorWindow(CalibrationImage& image, QWidget* owner, const QString& title,
                                      TableLayout layout)
-    : EditorWindow(owner),
-      model_(image, layout),
-      valueEdit_(CreateValueEdit(this)),
-      changeButton_(CreateEditorButton(this, "Change", "5002", ChangeButtonRect)) {
+    : EditorWindow(owner), model_(image, layout), valueEdit_(CreateValueEdit(this)) {
+    connect(valueEdit_, &QLineEdit::returnPressed, this, &TableEditorWindow::ApplyChange);
+    connect(CreateEditorButton(this, "Change", "5002", ChangeButtonRect), &QPushButton::clicked,
+            this, &TableEditorWindow::ApplyChange);
     SetUpEditorFrame(this, title, TableFrame);
     // A click on the grid focuses the window itself, where Enter also applies.
     setFocusPolicy(Qt::ClickFocus);
-    connect(valueEdit_, &QLineEdit::returnPressed, this, &TableEditorWindow::ApplyChange);
-    connect(changeButton_, &QPushButton::clicked, this, &TableEditorWindow::ApplyChange);
 }
 
 void TableEditorWindow::DropSelection() {
@@ -59,11 +56,6 @@ void TableEditorWindow::keyPressEvent(QKeyEvent* event) {
         return;
     }
     EditorWindow::keyPressEvent(event);
-}
-
-void TableEditorWindow::closeEvent(QCloseEvent* event) {
-    EditorWindow::closeEvent(event);
-    emit Closed();
 }
 
 VeTableWindow::VeTableWindow(CalibrationImage& image, QWidget* owner)

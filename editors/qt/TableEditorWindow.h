@@ -6,7 +6,6 @@
 #include "editors/qt/EditorWindow.h"
 
 class QLineEdit;
-class QPushButton;
 
 namespace korvel {
 
@@ -29,14 +28,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     TableModel model_;
     GridText grid_;
     EditBoxSync editSync_;
     QLineEdit* valueEdit_;
-    QPushButton* changeButton_;
 };
 
 class VeTableWindow : public TableEditorWindow {

@@ -17,6 +17,12 @@ int PollTimeout(int64_t ms) {
     return static_cast<int>(std::clamp<int64_t>(ms, 0, 60'000));
 }
 
+void SleepMs(int64_t ms) {
+    if (ms > 0) {
+        QThread::msleep(static_cast<unsigned long>(std::min<int64_t>(ms, 60'000)));
+    }
+}
+
 }  // namespace
 
 SerialPortTransport::SerialPortTransport() = default;
@@ -190,12 +196,6 @@ void SerialPortTransport::Fail(bool deviceGone) {
             hangUpWatch_->setEnabled(false);
         }
         port_.close();
-    }
-}
-
-void SerialPortTransport::SleepMs(int64_t ms) {
-    if (ms > 0) {
-        QThread::msleep(static_cast<unsigned long>(std::min<int64_t>(ms, 60'000)));
     }
 }
 

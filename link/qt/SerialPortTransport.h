@@ -46,7 +46,6 @@ private:
     bool ApplyNonBlockingReads();
     bool PullPending(int64_t waitMs);
     void Fail(bool deviceGone);
-    void SleepMs(int64_t ms);
 
     QSerialPort port_;
     std::unique_ptr<QSocketNotifier> hangUpWatch_;

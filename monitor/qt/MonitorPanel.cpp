@@ -26,13 +26,14 @@ QRect Area(const PlotRect& rect) {
     return QRect(QPoint(rect.left, rect.top), QPoint(rect.right - 1, rect.bottom - 1));
 }
 
-}  // namespace
-
+// The three channel colours: red, blue, green.
 QColor PlotColour(int channel) {
     static const QColor colours[MaxPlottedVariables] = {QColor(255, 0, 0), QColor(0, 0, 255),
                                                         QColor(0, 255, 0)};
     return colours[std::clamp(channel, 0, MaxPlottedVariables - 1)];
 }
+
+}  // namespace
 
 MonitorPanel::MonitorPanel(MonitorFile& monitor, PlotState& plot, const StatusFlags& flags,
                            QWidget* parent)
@@ -59,7 +60,7 @@ MonitorPanel::FrameKey MonitorPanel::CurrentKey() const {
     FrameKey key;
     key.size = size();
     key.pixelRatio = devicePixelRatioF();
-    key.font = font().key();
+    key.font = font();
     key.loaded = flags_.Test(MonitorLoaded);
     key.variableCount = VariableCount(monitor_);
     key.names = monitor_.variableNames;
@@ -87,19 +88,22 @@ void MonitorPanel::EnsureImages() {
         return;
     }
     frameKey_ = key;
+    // The key holds everything the chart frame depends on, so the updates'
+    // plot area changes only here.
+    const ChartFrame chart = Frame();
+    plot_.plotRect = chart.plotRect;
     frame_ = NewImage();
     QPainter painter(&frame_);
     painter.setFont(font());
-    RenderFrame(painter);
+    RenderFrame(painter, chart);
 }
 
-void MonitorPanel::RenderFrame(QPainter& painter) const {
+void MonitorPanel::RenderFrame(QPainter& painter, const ChartFrame& frame) const {
     painter.fillRect(rect(), Qt::white);
     if (!flags_.Test(MonitorLoaded)) {
         return;
     }
     RenderNames(painter);
-    const ChartFrame frame = Frame();
     painter.fillRect(Area(frame.band), FrameGrey);
     if (frame.chartDrawn) {
         RenderChartFrame(painter, frame);
@@ -157,12 +161,14 @@ void MonitorPanel::DrawValues(QPainter& painter, const QRect& clip) const {
     const int count = VariableCount(monitor_);
     for (int k = 0; k < count; ++k) {
         const QString& text = values_[static_cast<size_t>(k)];
-        const QRect box = ValueRect(k, text);
-        if (text.isEmpty() || !box.intersects(clip)) {
+        if (text.isEmpty()) {
             continue;
         }
-        painter.fillRect(box, Qt::white);  // opaque: the new value covers the old
-        DrawText(painter, ValuePosition(k, Metrics()), text);
+        const QRect box = ValueRect(k, text);
+        if (box.intersects(clip)) {
+            painter.fillRect(box, Qt::white);  // opaque: the new value covers the old
+            DrawText(painter, {box.x(), box.y()}, text);
+        }
     }
 }
 
@@ -185,7 +191,6 @@ void MonitorPanel::paintEvent(QPaintEvent* event) {
 void MonitorPanel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     EnsureImages();  // a new size is a new scale: the lines go
-    plot_.plotRect = Frame().plotRect;
 }
 
 void MonitorPanel::ClearTraces() {
@@ -214,7 +219,6 @@ void MonitorPanel::UpdateMonitor() {
         return;
     }
     EnsureImages();
-    plot_.plotRect = Frame().plotRect;
     std::array<ChannelStep, MaxPlottedVariables> steps;
     for (int k = 0; k < VariableCount(monitor_); ++k) {
         const auto i = static_cast<size_t>(k);

@@ -8,6 +8,7 @@
 // current sweep's lines and the latest values again, and an update repaints
 // only the value texts that changed and the new segments' bounding boxes.
 
+#include <QFont>
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -19,9 +20,6 @@
 #include "monitor/StripChart.h"
 
 namespace korvel {
-
-// The three channel colours: red, blue, green.
-QColor PlotColour(int channel);
 
 class MonitorPanel : public QWidget {
     Q_OBJECT
@@ -53,7 +51,7 @@ private:
     struct FrameKey {
         QSize size;
         qreal pixelRatio = 1.0;
-        QString font;
+        QFont font;
         bool loaded = false;
         int variableCount = 0;
         decltype(MonitorFile::variableNames) names{};
@@ -67,7 +65,7 @@ private:
     FrameKey CurrentKey() const;
     QImage NewImage() const;
     void EnsureImages();
-    void RenderFrame(QPainter& painter) const;
+    void RenderFrame(QPainter& painter, const ChartFrame& frame) const;
     void RenderNames(QPainter& painter) const;
     void RenderChartFrame(QPainter& painter, const ChartFrame& frame) const;
     void DrawText(QPainter& painter, TextPosition at, const QString& text) const;
