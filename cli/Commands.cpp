@@ -4,7 +4,7 @@
 
 #include "app/TransferCommands.h"
 #include "calib/DataFile.h"
-#include "cli/CliSession.h"
+#include "cli/EcuConnection.h"
 #include "link/PeekPoke.h"
 
 namespace korvel {
@@ -18,15 +18,15 @@ void PrintError(const std::string& text) {
 
 // Upload and Download run, as in the desktop program, only once the
 // presence probe has found the ECU on line.
-bool OpenAndReach(CliSession& session, const CliArguments& args) {
-    if (!session.Open(args.port)) {
+bool OpenAndReach(EcuConnection& ecu, const CliArguments& args) {
+    if (!ecu.Open(args.port)) {
         return false;
     }
-    if (session.ReachEcu()) {
+    if (ecu.ReachEcu()) {
         return true;
     }
-    session.reporter.ShowMessage(Interrupted() ? "Interrupted"
-                                               : "The ECU did not answer within 10 seconds");
+    ecu.reporter.ShowMessage(Interrupted() ? "Interrupted"
+                                           : "The ECU did not answer within 10 seconds");
     return false;
 }
 
@@ -37,15 +37,15 @@ const char* SaveError(SaveResult result) {
 }  // namespace
 
 int RunUpload(const CliArguments& args) {
-    CliSession session;
-    if (!OpenAndReach(session, args)) {
+    EcuConnection ecu;
+    if (!OpenAndReach(ecu, args)) {
         return ExitFailure;
     }
     CalibrationImage image;
-    const TransferOutcome outcome = OnUpload(session.scheduler, image, [&](int index, uint32_t) {
-        session.reporter.Progress(index + 1, ImageSize);
+    const TransferOutcome outcome = OnUpload(ecu.scheduler, image, [&](int index, uint32_t) {
+        ecu.reporter.Progress(index + 1, ImageSize);
     });
-    session.reporter.EndProgress();
+    ecu.reporter.EndProgress();
     if (outcome != TransferOutcome::Succeeded) {
         PrintError("Data NOT Loaded");  // and no file is written
         return ExitFailure;
@@ -74,18 +74,18 @@ int RunDownload(const CliArguments& args) {
                    " of 512 values): nothing programmed");
         return ExitFailure;
     }
-    CliSession session;
-    if (!OpenAndReach(session, args)) {
+    EcuConnection ecu;
+    if (!OpenAndReach(ecu, args)) {
         return ExitFailure;
     }
     int checked = 0;
     int differing = 0;
     const TransferOutcome outcome =
-        OnDownload(session.scheduler, image, [&](uint32_t ecuByte, uint32_t imageValue) {
+        OnDownload(ecu.scheduler, image, [&](uint32_t ecuByte, uint32_t imageValue) {
             differing += ecuByte != imageValue ? 1 : 0;
-            session.reporter.Progress(++checked, ImageSize);
+            ecu.reporter.Progress(++checked, ImageSize);
         });
-    session.reporter.EndProgress();
+    ecu.reporter.EndProgress();
     if (outcome != TransferOutcome::Succeeded) {
         PrintError("Programming FAILED");
         return ExitFailure;
@@ -100,12 +100,12 @@ int RunPeek(const CliArguments& args) {
         PrintError(failure->text);
         return ExitFailure;
     }
-    CliSession session;
-    if (!session.Open(args.port)) {
+    EcuConnection ecu;
+    if (!ecu.Open(args.port)) {
         return ExitFailure;
     }
     uint8_t value = 0;
-    if (const PeekPokeFailure* failure = PeekByte(session.link, *address, value)) {
+    if (const PeekPokeFailure* failure = PeekByte(ecu.link, *address, value)) {
         PrintError(failure->text);
         return ExitFailure;
     }
@@ -126,11 +126,11 @@ int RunPoke(const CliArguments& args) {
         PrintError(failure->text);
         return ExitFailure;
     }
-    CliSession session;
-    if (!session.Open(args.port)) {
+    EcuConnection ecu;
+    if (!ecu.Open(args.port)) {
         return ExitFailure;
     }
-    const PokeResult result = PokeByte(session.link, *address, *value);
+    const PokeResult result = PokeByte(ecu.link, *address, *value);
     if (result.failure) {
         PrintError(result.failure->text);
         return ExitFailure;

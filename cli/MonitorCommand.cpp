@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "cli/CliSession.h"
 #include "cli/Commands.h"
+#include "cli/EcuConnection.h"
 #include "monitor/ValueText.h"
 
 namespace korvel {
@@ -22,33 +22,32 @@ std::string_view Trimmed(std::string_view name) {
 
 class CsvMonitor {
 public:
-    explicit CsvMonitor(const CliArguments& args)
-        : args_(args), session_([this] { PrintCycle(); }) {}
+    explicit CsvMonitor(const CliArguments& args) : args_(args), ecu_([this] { PrintCycle(); }) {}
 
     int Run() {
-        if (!ReadMonitorFile(args_.words[0], session_.monitor)) {
+        if (!ReadMonitorFile(args_.words[0], ecu_.monitor)) {
             std::fprintf(stderr, "Error Opening File\n");
             return ExitFailure;
         }
-        if (session_.monitor.empty()) {
+        if (ecu_.monitor.empty()) {
             std::fprintf(stderr, "%s names no variables\n", args_.words[0].c_str());
             return ExitFailure;
         }
-        session_.scheduler.statusFlags.Set(MonitorLoaded);
-        if (!session_.Open(args_.port)) {
+        ecu_.scheduler.statusFlags.Set(MonitorLoaded);
+        if (!ecu_.Open(args_.port)) {
             return ExitFailure;
         }
         PrintHeader();
         // Ctrl-C ends the loop between steps, so the run stops with a whole
         // last line and status 0 instead of dying mid-line.
         InstallInterruptHandler();
-        startMs_ = lastCycleMs_ = session_.clock.MonotonicMs();
+        startMs_ = lastCycleMs_ = ecu_.clock.MonotonicMs();
         while (!Interrupted() && (args_.cycles == 0 || cycles_ < args_.cycles)) {
-            if (session_.clock.MonotonicMs() - lastCycleMs_ > EcuAnswerLimitMs) {
-                session_.reporter.ShowMessage("The ECU did not answer within 10 seconds");
+            if (ecu_.clock.MonotonicMs() - lastCycleMs_ > EcuAnswerLimitMs) {
+                ecu_.reporter.ShowMessage("The ECU did not answer within 10 seconds");
                 return ExitFailure;
             }
-            session_.Step(lastCycleMs_ + EcuAnswerLimitMs + 1);
+            ecu_.Step(lastCycleMs_ + EcuAnswerLimitMs + 1);
         }
         return ExitSuccess;
     }
@@ -56,9 +55,9 @@ public:
 private:
     void PrintHeader() {
         std::string line = "time_ms";
-        for (int i = 0; i < session_.monitor.variableCount; ++i) {
+        for (int i = 0; i < ecu_.monitor.variableCount; ++i) {
             line += ',';
-            line += Trimmed(session_.monitor.name(i));
+            line += Trimmed(ecu_.monitor.name(i));
         }
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
@@ -66,9 +65,9 @@ private:
 
     // Called by the scheduler after each complete pass over the variables.
     void PrintCycle() {
-        lastCycleMs_ = session_.clock.MonotonicMs();
+        lastCycleMs_ = ecu_.clock.MonotonicMs();
         std::string line = std::to_string(lastCycleMs_ - startMs_);
-        const MonitorFile& m = session_.monitor;
+        const MonitorFile& m = ecu_.monitor;
         for (int i = 0; i < m.variableCount; ++i) {
             const uint32_t raw = m.liveValues[static_cast<size_t>(i)];
             line += ',';
@@ -80,7 +79,7 @@ private:
     }
 
     const CliArguments& args_;
-    CliSession session_;
+    EcuConnection ecu_;
     int64_t startMs_ = 0;
     int64_t lastCycleMs_ = 0;
     long cycles_ = 0;

@@ -7,7 +7,7 @@
 
 namespace korvel {
 
-Session::Session(Clock& clock_, Prompter& prompter_)
+ProgramState::ProgramState(Clock& clock_, Prompter& prompter_)
     : prompter(prompter_),
       reporter(prompter_),
       link{port, clock_, reporter},
@@ -23,16 +23,16 @@ Session::Session(Clock& clock_, Prompter& prompter_)
 
 Application::Application(AppContext context)
     : context_(std::move(context)),
-      session_(std::make_unique<Session>(context_.clock, context_.prompter)) {}
+      state_(std::make_unique<ProgramState>(context_.clock, context_.prompter)) {}
 
 Application::~Application() {
     window_.reset();
-    session_->port.Close();
+    state_->port.Close();
 }
 
 bool Application::Start(const QStringList& arguments) {
-    Session& session = *session_;
-    window_ = std::make_unique<MainWindow>(session);
+    ProgramState& state = *state_;
+    window_ = std::make_unique<MainWindow>(state);
     window_->show();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);  // paint it at once
 
@@ -42,20 +42,20 @@ bool Application::Start(const QStringList& arguments) {
                                   Prompter::Icon::Stop);
         return false;
     }
-    session.monitorFileName = line.monitorBaseName;
-    session.comPortName = line.portName;
-    OpenedPort opened = context_.openPort(session.comPortName, session.reporter);
+    state.monitorFileName = line.monitorBaseName;
+    state.comPortName = line.portName;
+    OpenedPort opened = context_.openPort(state.comPortName, state.reporter);
     if (!opened.transport) {
         return false;
     }
-    session.port.Attach(std::move(opened.transport));
-    session.driver.ListenTo(opened.readyReadSource);
+    state.port.Attach(std::move(opened.transport));
+    state.driver.ListenTo(opened.readyReadSource);
 
     window_->SetPaneText(MessagePane, "LOADING MON DATA FILE");
     window_->LoadMonitorFile();
-    session.scheduler.statusFlags.Clear(DataLoaded);
+    state.scheduler.statusFlags.Clear(DataLoaded);
     window_->RefreshCommands();
-    session.driver.Start();
+    state.driver.Start();
     return true;
 }
 

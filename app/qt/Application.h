@@ -1,6 +1,6 @@
 #pragma once
 // The program as a whole: the state every part shares for the whole run
-// (the Session) and the start-up sequence that builds it around the main
+// (the ProgramState) and the start-up sequence that builds it around the main
 // window. Built from a context, so tests run it against an in-process ECU
 // and a scripted prompter.
 
@@ -40,8 +40,8 @@ struct AppContext {
 };
 
 // Everything that lives for the whole run.
-struct Session {
-    Session(Clock& clock, Prompter& prompter);
+struct ProgramState {
+    ProgramState(Clock& clock, Prompter& prompter);
 
     Prompter& prompter;
     PortHolder port;
@@ -69,11 +69,11 @@ public:
     bool Start(const QStringList& arguments);
 
     MainWindow& Window() { return *window_; }
-    Session& State() { return *session_; }
+    ProgramState& State() { return *state_; }
 
 private:
     AppContext context_;
-    std::unique_ptr<Session> session_;
+    std::unique_ptr<ProgramState> state_;
     std::unique_ptr<MainWindow> window_;
 };
 

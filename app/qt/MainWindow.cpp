@@ -20,20 +20,19 @@ size_t SlotOf(EditorKind kind) {
 
 }  // namespace
 
-MainWindow::MainWindow(Session& session) : session_(session) {
+MainWindow::MainWindow(ProgramState& state) : state_(state) {
     setWindowTitle("Korvel ECU Interface");
     setWindowIcon(QIcon(":/korvel.png"));
-    panel_ =
-        new MonitorPanel(session_.monitor, session_.plot, session_.scheduler.statusFlags, this);
+    panel_ = new MonitorPanel(state_.monitor, state_.plot, state_.scheduler.statusFlags, this);
     setCentralWidget(panel_);
     BuildMenus();
     BuildStatusBar();
 
-    session_.reporter.Attach(this,
-                             [this](int pane, const QString& text) { SetPaneText(pane, text); });
-    session_.onUpdateMonitor = [this] { panel_->UpdateMonitor(); };
-    session_.driver.afterStep = [this] {
-        if (session_.scheduler.statusFlags.Test(DataLoaded) != dataLoadedShown_) {
+    state_.reporter.Attach(this,
+                           [this](int pane, const QString& text) { SetPaneText(pane, text); });
+    state_.onUpdateMonitor = [this] { panel_->UpdateMonitor(); };
+    state_.driver.afterStep = [this] {
+        if (state_.scheduler.statusFlags.Test(DataLoaded) != dataLoadedShown_) {
             RefreshCommands();
         }
     };
@@ -44,9 +43,9 @@ MainWindow::MainWindow(Session& session) : session_(session) {
 }
 
 MainWindow::~MainWindow() {
-    session_.onUpdateMonitor = nullptr;
-    session_.driver.afterStep = nullptr;
-    session_.reporter.Attach(nullptr, nullptr);
+    state_.onUpdateMonitor = nullptr;
+    state_.driver.afterStep = nullptr;
+    state_.reporter.Attach(nullptr, nullptr);
 }
 
 // ---- Menus ----------------------------------------------------------------
@@ -103,7 +102,7 @@ QAction* MainWindow::Action(int command) const {
 }
 
 void MainWindow::RefreshCommands() {
-    const StatusFlags flags = session_.scheduler.statusFlags;
+    const StatusFlags flags = state_.scheduler.statusFlags;
     for (const auto& [command, action] : actions_) {
         action->setEnabled(IsCommandEnabled(command, flags));
     }
@@ -174,7 +173,7 @@ void MainWindow::Run(int command) {
 }
 
 void MainWindow::RunDialogCommand(int command) {
-    Session& s = session_;
+    ProgramState& s = state_;
     switch (command) {
         case CmdPlotVariable:
             PlotVariableDialog(s.monitor, s.plot, s.prompter, this).exec();
@@ -244,7 +243,7 @@ void MainWindow::OpenEditor(EditorKind kind) {
     if (slot.open && slot.window) {
         return;  // one window per kind; the open one is left as it is
     }
-    EditorWindow* window = CreateEditorWindow(kind, session_.image, session_.prompter, this);
+    EditorWindow* window = CreateEditorWindow(kind, state_.image, state_.prompter, this);
     if (window == nullptr) {
         return;
     }

@@ -20,7 +20,7 @@ namespace korvel {
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(Session& session);
+    explicit MainWindow(ProgramState& state);
     ~MainWindow() override;
 
     // Status-bar pane 0 (MessagePane) or 1 (EcuStatePane), repainted at once.
@@ -73,7 +73,7 @@ private:
     // insertion, and when a new image replaces the old one.
     void DropAllSelections();
 
-    Session& session_;
+    ProgramState& state_;
     MonitorPanel* panel_ = nullptr;
     QLabel* messagePane_ = nullptr;
     QLabel* ecuStatePane_ = nullptr;

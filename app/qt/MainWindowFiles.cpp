@@ -22,19 +22,19 @@ std::string FileSystemName(const QString& path) {
 // ---- Data files -----------------------------------------------------------
 
 void MainWindow::OnOpen() {
-    Prompter& prompter = session_.prompter;
+    Prompter& prompter = state_.prompter;
     const auto chosen =
         prompter.OpenFileName(this, "Open ECU Data File From Disk", DataFilter, "dat", QString());
     if (!chosen) {
         return;
     }
     dataFilePath_ = *chosen;
-    const DataFileReadResult result = ReadDataFile(FileSystemName(*chosen), session_.image);
+    const DataFileReadResult result = ReadDataFile(FileSystemName(*chosen), state_.image);
     if (!result.opened) {
         prompter.Message(this, "Try another file", "Error Opening File", Prompter::Icon::Stop);
         return;
     }
-    session_.scheduler.statusFlags.Set(DataLoaded);
+    state_.scheduler.statusFlags.Set(DataLoaded);
     RefreshCommands();
     DropAllSelections();  // the editors show the new image, with no selection
     WarnIfIncomplete(result.valuesStored, result.linesWithoutNumber);
@@ -50,18 +50,18 @@ void MainWindow::WarnIfIncomplete(int valuesStored, int linesWithoutNumber) {
         text += QString("\n%1 lines held no number.").arg(linesWithoutNumber);
     }
     text += "\nThe other bytes keep their previous values.";
-    session_.prompter.Message(this, text, "Incomplete Data File", Prompter::Icon::Exclamation);
+    state_.prompter.Message(this, text, "Incomplete Data File", Prompter::Icon::Exclamation);
 }
 
 void MainWindow::OnSave() {
-    Prompter& prompter = session_.prompter;
+    Prompter& prompter = state_.prompter;
     const auto chosen =
         prompter.SaveFileName(this, "Save ECU Data File To Disk", DataFilter, "dat");
     if (!chosen) {
         return;
     }
     dataFilePath_ = *chosen;
-    switch (WriteDataFile(FileSystemName(*chosen), session_.image)) {
+    switch (WriteDataFile(FileSystemName(*chosen), state_.image)) {
         case SaveResult::Saved:
             break;
         case SaveResult::OpenFailed:
@@ -95,14 +95,14 @@ void MainWindow::EndTransfer() {
 }
 
 void MainWindow::OnUpload() {
-    if (!session_.scheduler.statusFlags.Test(EcuOnLine)) {
+    if (!state_.scheduler.statusFlags.Test(EcuOnLine)) {
         return;  // off line: nothing happens
     }
     TransferOutcome outcome;
     {
-        AcquisitionDriver::Pauser pause(session_.driver);
+        AcquisitionDriver::Pauser pause(state_.driver);
         BeginTransfer();
-        outcome = korvel::OnUpload(session_.scheduler, session_.image,
+        outcome = korvel::OnUpload(state_.scheduler, state_.image,
                                    [this](int, uint32_t) { TransferProgress(); });
         EndTransfer();
     }
@@ -112,12 +112,12 @@ void MainWindow::OnUpload() {
 }
 
 void MainWindow::OnDownload() {
-    if (!session_.scheduler.statusFlags.Test(EcuOnLine)) {
+    if (!state_.scheduler.statusFlags.Test(EcuOnLine)) {
         return;
     }
-    AcquisitionDriver::Pauser pause(session_.driver);
+    AcquisitionDriver::Pauser pause(state_.driver);
     BeginTransfer();
-    korvel::OnDownload(session_.scheduler, session_.image,
+    korvel::OnDownload(state_.scheduler, state_.image,
                        [this](uint32_t, uint32_t) { TransferProgress(); });
     EndTransfer();
 }
@@ -127,9 +127,9 @@ void MainWindow::OnDownload() {
 // Tries the current name, then the file dialog until a file is read or the
 // user cancels. Returns false when cancelled.
 bool MainWindow::ReadMonitorFileWithDialog() {
-    Prompter& prompter = session_.prompter;
-    QString name = QString::fromStdString(session_.monitorFileName + ".cfg");
-    if (ReadMonitorFile(FileSystemName(name), session_.monitor)) {
+    Prompter& prompter = state_.prompter;
+    QString name = QString::fromStdString(state_.monitorFileName + ".cfg");
+    if (ReadMonitorFile(FileSystemName(name), state_.monitor)) {
         return true;
     }
     for (;;) {
@@ -139,7 +139,7 @@ bool MainWindow::ReadMonitorFileWithDialog() {
             return false;
         }
         name = *chosen;
-        if (ReadMonitorFile(FileSystemName(name), session_.monitor)) {
+        if (ReadMonitorFile(FileSystemName(name), state_.monitor)) {
             return true;
         }
         prompter.Message(this, "Error Opening File", QString(), Prompter::Icon::Stop);
@@ -147,7 +147,7 @@ bool MainWindow::ReadMonitorFileWithDialog() {
 }
 
 void MainWindow::LoadMonitorFile() {
-    Session& s = session_;
+    ProgramState& s = state_;
     AcquisitionDriver::Pauser pause(s.driver);
     // The variable list changes under the scheduler: let no exchange straddle it.
     s.scheduler.FinishOutstanding();

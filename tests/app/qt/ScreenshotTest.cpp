@@ -13,15 +13,15 @@ namespace {
 TEST(Screenshot, NineVariablesThreeChannels) {
     FakeClock clock;
     ScriptedPrompter prompter;
-    Session session(clock, prompter);
-    MainWindow window(session);
-    MonitorFile& m = session.monitor;
+    ProgramState state(clock, prompter);
+    MainWindow window(state);
+    MonitorFile& m = state.monitor;
     ParseMonitorFile(
         "MAP,1,1\nPW,2,2\nTair,3,1\nTcoo,4,1\nBat,5,1\nDer,6,1\nFuel,7,1\nRPM,8,2\nSpeed,9,1\n", m);
-    session.scheduler.statusFlags.Set(MonitorLoaded);
-    session.plot.AddChannel(0, 0.0f, 255.0f);
-    session.plot.AddChannel(7, 0.0f, 3000.0f);
-    session.plot.AddChannel(8, 0.0f, 100.0f);
+    state.scheduler.statusFlags.Set(MonitorLoaded);
+    state.plot.AddChannel(0, 0.0f, 255.0f);
+    state.plot.AddChannel(7, 0.0f, 3000.0f);
+    state.plot.AddChannel(8, 0.0f, 100.0f);
     window.resize(800, 600);
     window.show();
     for (int i = 0; i <= 120; ++i) {  // 12 s of values swinging inside their channels

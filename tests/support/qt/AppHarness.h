@@ -48,7 +48,7 @@ public:
     }
 
     MainWindow& Window() { return app->Window(); }
-    Session& State() { return app->State(); }
+    ProgramState& State() { return app->State(); }
     StatusFlags& Flags() { return app->State().scheduler.statusFlags; }
     void Trigger(int command) { Window().Action(command)->trigger(); }
 

@@ -1,4 +1,4 @@
-#include "cli/CliSession.h"
+#include "cli/EcuConnection.h"
 
 #include <signal.h>
 
@@ -32,10 +32,10 @@ void InstallInterruptHandler() {
     sigaction(SIGTERM, &sa, nullptr);
 }
 
-CliSession::CliSession(std::function<void()> updateMonitor)
+EcuConnection::EcuConnection(std::function<void()> updateMonitor)
     : scheduler(link, monitor, std::move(updateMonitor)) {}
 
-bool CliSession::ReachEcu() {
+bool EcuConnection::ReachEcu() {
     const int64_t giveUp = clock.MonotonicMs() + EcuAnswerLimitMs;
     while (!scheduler.statusFlags.Test(EcuOnLine)) {
         if (Interrupted() || clock.MonotonicMs() >= giveUp) {
@@ -46,7 +46,7 @@ bool CliSession::ReachEcu() {
     return true;
 }
 
-void CliSession::Step(int64_t untilMs) {
+void EcuConnection::Step(int64_t untilMs) {
     scheduler.OnIdle();
     scheduler.SleepUntilNextStep(std::min(untilMs - clock.MonotonicMs(), WaitSliceMs));
 }

@@ -23,9 +23,9 @@ constexpr int64_t EcuAnswerLimitMs = 10'000;
 bool Interrupted();
 void InstallInterruptHandler();
 
-class CliSession {
+class EcuConnection {
 public:
-    explicit CliSession(std::function<void()> updateMonitor = {});
+    explicit EcuConnection(std::function<void()> updateMonitor = {});
 
     bool Open(const std::string& portName) { return transport.Open(portName, reporter); }
 
