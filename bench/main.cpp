@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "app/AcquisitionScheduler.h"
+#include "acquisition/AcquisitionScheduler.h"
 #include "bench/SimProcess.h"
 #include "link/Transfers.h"
 #include "link/qt/SerialPortTransport.h"

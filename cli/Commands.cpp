@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/TransferCommands.h"
+#include "acquisition/TransferCommands.h"
 #include "calib/DataFile.h"
 #include "cli/EcuConnection.h"
 #include "link/PeekPoke.h"

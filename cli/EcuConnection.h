@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "app/AcquisitionScheduler.h"
+#include "acquisition/AcquisitionScheduler.h"
 #include "cli/ConsoleReporter.h"
 #include "link/Clock.h"
 #include "link/qt/SerialPortTransport.h"

@@ -1,6 +1,6 @@
 # The core library must stay free of Qt: fail the configure step when any of
 # its sources or headers includes a Qt header.
-set(_core_dirs calib monitor link app editors sim)
+set(_core_dirs calib monitor link acquisition editors dialogs sim)
 foreach(dir ${_core_dirs})
   file(GLOB _files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/*.h)
   foreach(f ${_files})

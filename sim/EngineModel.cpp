@@ -5,7 +5,6 @@
 #include <numbers>
 
 #include "monitor/UnitScale.h"
-#include "sim/VirtualEcu.h"
 
 namespace korvel {
 
@@ -84,6 +83,27 @@ uint32_t Raw(EngineSignal signal, double t, bool twoBytes) {
 
 double ThrottleAt(double seconds) {
     return 0.5 - 0.5 * std::cos(TwoPi * seconds / ThrottleCycleSeconds);
+}
+
+EngineSignal SignalForName(std::string_view name) {
+    struct Prefix {
+        std::string_view text;
+        EngineSignal signal;
+    };
+    static constexpr Prefix prefixes[] = {
+        {"MAP", EngineSignal::Map},         {"PW", EngineSignal::PulseWidth},
+        {"Tair", EngineSignal::AirTemp},    {"Tcoo", EngineSignal::CoolantTemp},
+        {"Bat", EngineSignal::Battery},     {"Der", EngineSignal::Derivative},
+        {"Fuel", EngineSignal::Fuel},       {"RPM", EngineSignal::EngineSpeed},
+        {"Rpm", EngineSignal::EngineSpeed}, {"TPS", EngineSignal::Throttle},
+        {"Thr", EngineSignal::Throttle},    {"rpm", EngineSignal::EngineSpeed},
+    };
+    for (const Prefix& p : prefixes) {
+        if (name.starts_with(p.text)) {
+            return p.signal;
+        }
+    }
+    return EngineSignal::Counter;
 }
 
 uint32_t EngineRaw(EngineSignal signal, double seconds, bool twoBytes) {

@@ -6,10 +6,26 @@
 // run can be replayed.
 
 #include <cstdint>
+#include <string_view>
 
 namespace korvel {
 
-enum class EngineSignal;
+// What the engine model drives at a monitored variable's address, chosen by
+// the variable's name the way the monitor panel chooses its conversion.
+enum class EngineSignal {
+    Map,
+    EngineSpeed,
+    Throttle,
+    PulseWidth,
+    AirTemp,
+    CoolantTemp,
+    Battery,
+    Derivative,  // "Der": the governor's signed speed error while the throttle moves
+    Fuel,
+    Counter  // any other name: a free-running count
+};
+
+EngineSignal SignalForName(std::string_view name);
 
 constexpr double ThrottleCycleSeconds = 20.0;
 

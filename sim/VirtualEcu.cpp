@@ -5,7 +5,6 @@
 
 #include "link/Protocol.h"
 #include "link/Transfers.h"
-#include "sim/EngineModel.h"
 
 namespace korvel {
 
@@ -28,27 +27,6 @@ uint8_t StrayFor(uint8_t echo) {
 }
 
 }  // namespace
-
-EngineSignal SignalForName(std::string_view name) {
-    struct Prefix {
-        std::string_view text;
-        EngineSignal signal;
-    };
-    static constexpr Prefix prefixes[] = {
-        {"MAP", EngineSignal::Map},         {"PW", EngineSignal::PulseWidth},
-        {"Tair", EngineSignal::AirTemp},    {"Tcoo", EngineSignal::CoolantTemp},
-        {"Bat", EngineSignal::Battery},     {"Der", EngineSignal::Derivative},
-        {"Fuel", EngineSignal::Fuel},       {"RPM", EngineSignal::EngineSpeed},
-        {"Rpm", EngineSignal::EngineSpeed}, {"TPS", EngineSignal::Throttle},
-        {"Thr", EngineSignal::Throttle},    {"rpm", EngineSignal::EngineSpeed},
-    };
-    for (const Prefix& p : prefixes) {
-        if (name.starts_with(p.text)) {
-            return p.signal;
-        }
-    }
-    return EngineSignal::Counter;
-}
 
 VirtualEcu::VirtualEcu() {
     // An erased EEPROM until a calibration is loaded.

@@ -16,6 +16,7 @@
 #include "link/Clock.h"
 #include "link/Transport.h"
 #include "monitor/MonitorFile.h"
+#include "sim/EngineModel.h"
 
 namespace korvel {
 
@@ -35,23 +36,6 @@ struct EepromWrite {
     uint8_t value = 0;
     bool operator==(const EepromWrite&) const = default;
 };
-
-// What the engine model drives at a monitored variable's address, chosen by
-// the variable's name the way the monitor panel chooses its conversion.
-enum class EngineSignal {
-    Map,
-    EngineSpeed,
-    Throttle,
-    PulseWidth,
-    AirTemp,
-    CoolantTemp,
-    Battery,
-    Derivative,  // "Der": the governor's signed speed error while the throttle moves
-    Fuel,
-    Counter  // any other name: a free-running count
-};
-
-EngineSignal SignalForName(std::string_view name);
 
 class VirtualEcu {
 public:

@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/AcquisitionScheduler.h"
+#include "acquisition/AcquisitionScheduler.h"
 #include "link/Clock.h"
 #include "link/Transport.h"
 

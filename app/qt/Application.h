@@ -1,7 +1,6 @@
 #pragma once
-// The program as a whole: the state every part shares for the whole run
-// (the ProgramState) and the start-up sequence that builds it around the main
-// window. Built from a context, so tests run it against an in-process ECU
+// The program as a whole: the start-up sequence that builds the ProgramState
+// around the main window. Built from a context, so tests run it against an in-process ECU
 // and a scripted prompter.
 
 #include <QIODevice>
@@ -10,15 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "app/AcquisitionScheduler.h"
-#include "app/qt/AcquisitionDriver.h"
-#include "app/qt/GuiReporter.h"
 #include "app/qt/PortHolder.h"
-#include "app/qt/Prompter.h"
-#include "calib/CalibrationImage.h"
+#include "app/qt/ProgramState.h"
 #include "link/Clock.h"
-#include "monitor/MonitorFile.h"
-#include "monitor/PlotState.h"
+#include "ui/Prompter.h"
 
 namespace korvel {
 
@@ -37,24 +31,6 @@ struct AppContext {
     Clock& clock;
     Prompter& prompter;
     PortOpener openPort;
-};
-
-// Everything that lives for the whole run.
-struct ProgramState {
-    ProgramState(Clock& clock, Prompter& prompter);
-
-    Prompter& prompter;
-    PortHolder port;
-    GuiReporter reporter;
-    EcuLink link;
-    MonitorFile monitor;
-    CalibrationImage image;
-    PlotState plot;
-    AcquisitionScheduler scheduler;
-    AcquisitionDriver driver;
-    std::string monitorFileName;  // base name; emptied after every monitor file load
-    std::string comPortName;
-    std::function<void()> onUpdateMonitor;  // the main window's panel
 };
 
 class Application {

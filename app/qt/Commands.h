@@ -2,7 +2,7 @@
 // The menu commands: their identifiers (also each QAction's objectName) and
 // the rule that enables each one from the status flags.
 
-#include "app/StatusFlags.h"
+#include "acquisition/StatusFlags.h"
 
 namespace korvel {
 

@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <functional>
 
-#include "app/qt/Prompter.h"
 #include "link/Reporter.h"
+#include "ui/Prompter.h"
 
 namespace korvel {
 

@@ -6,7 +6,7 @@
 #include <QScreen>
 #include <QStatusBar>
 
-#include "dialogs/Dialogs.h"
+#include "dialogs/qt/Dialogs.h"
 
 namespace korvel {
 
@@ -23,7 +23,7 @@ size_t SlotOf(EditorKind kind) {
 MainWindow::MainWindow(ProgramState& state) : state_(state) {
     setWindowTitle("Korvel ECU Interface");
     setWindowIcon(QIcon(":/korvel.png"));
-    panel_ = new MonitorPanel(state_.monitor, state_.plot, state_.scheduler.statusFlags, this);
+    panel_ = new MonitorPanel(state_.monitor, state_.plot, this);
     setCentralWidget(panel_);
     BuildMenus();
     BuildStatusBar();

@@ -10,8 +10,8 @@
 #include <array>
 #include <map>
 
-#include "app/qt/Application.h"
 #include "app/qt/Commands.h"
+#include "app/qt/ProgramState.h"
 #include "editors/qt/EditorWindow.h"
 #include "monitor/qt/MonitorPanel.h"
 

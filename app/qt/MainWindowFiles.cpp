@@ -2,7 +2,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
-#include "app/TransferCommands.h"
+#include "acquisition/TransferCommands.h"
 #include "app/qt/MainWindow.h"
 #include "calib/DataFile.h"
 
@@ -159,6 +159,7 @@ void MainWindow::LoadMonitorFile() {
                            QString(), Prompter::Icon::Exclamation);
         s.scheduler.statusFlags.Clear(MonitorLoaded);
     }
+    panel_->SetMonitorLoaded(s.scheduler.statusFlags.Test(MonitorLoaded));
     panel_->ClearValues();
     panel_->ClearTraces();
     s.monitorFileName.clear();

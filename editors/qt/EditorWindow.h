@@ -4,8 +4,8 @@
 
 #include <QWidget>
 
-#include "app/qt/Prompter.h"
 #include "calib/CalibrationImage.h"
+#include "ui/Prompter.h"
 
 namespace korvel {
 

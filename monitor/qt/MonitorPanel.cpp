@@ -35,9 +35,8 @@ QColor PlotColour(int channel) {
 
 }  // namespace
 
-MonitorPanel::MonitorPanel(MonitorFile& monitor, PlotState& plot, const StatusFlags& flags,
-                           QWidget* parent)
-    : QWidget(parent), monitor_(monitor), plot_(plot), flags_(flags) {
+MonitorPanel::MonitorPanel(MonitorFile& monitor, PlotState& plot, QWidget* parent)
+    : QWidget(parent), monitor_(monitor), plot_(plot) {
     // A white client area; every pixel is painted from the images.
     setAttribute(Qt::WA_OpaquePaintEvent);
     QPalette palette = this->palette();
@@ -61,7 +60,7 @@ MonitorPanel::FrameKey MonitorPanel::CurrentKey() const {
     key.size = size();
     key.pixelRatio = devicePixelRatioF();
     key.font = font();
-    key.loaded = flags_.Test(MonitorLoaded);
+    key.loaded = monitorLoaded_;
     key.variableCount = VariableCount(monitor_);
     key.names = monitor_.variableNames;
     key.channels = plot_.plottedVariable;
@@ -100,7 +99,7 @@ void MonitorPanel::EnsureImages() {
 
 void MonitorPanel::RenderFrame(QPainter& painter, const ChartFrame& frame) const {
     painter.fillRect(rect(), Qt::white);
-    if (!flags_.Test(MonitorLoaded)) {
+    if (!monitorLoaded_) {
         return;
     }
     RenderNames(painter);
@@ -179,7 +178,7 @@ void MonitorPanel::paintEvent(QPaintEvent* event) {
     painter.drawImage(clip, frame_,
                       QRectF(clip.topLeft() * frame_.devicePixelRatio(),
                              clip.size() * frame_.devicePixelRatio()));
-    if (!flags_.Test(MonitorLoaded)) {
+    if (!monitorLoaded_) {
         return;
     }
     painter.drawImage(clip, traces_,
@@ -200,6 +199,11 @@ void MonitorPanel::ClearTraces() {
     update();
 }
 
+void MonitorPanel::SetMonitorLoaded(bool loaded) {
+    monitorLoaded_ = loaded;
+    update();
+}
+
 void MonitorPanel::ClearValues() {
     values_.fill(QString());
     update();
@@ -215,7 +219,7 @@ void MonitorPanel::DrawSegment(const ChannelStep& step) {
 }
 
 void MonitorPanel::UpdateMonitor() {
-    if (!flags_.Test(MonitorLoaded)) {
+    if (!monitorLoaded_) {
         return;
     }
     EnsureImages();

@@ -14,7 +14,6 @@
 #include <QWidget>
 #include <array>
 
-#include "app/StatusFlags.h"
 #include "monitor/MonitorFile.h"
 #include "monitor/PlotState.h"
 #include "monitor/StripChart.h"
@@ -24,8 +23,10 @@ namespace korvel {
 class MonitorPanel : public QWidget {
     Q_OBJECT
 public:
-    MonitorPanel(MonitorFile& monitor, PlotState& plot, const StatusFlags& flags,
-                 QWidget* parent = nullptr);
+    MonitorPanel(MonitorFile& monitor, PlotState& plot, QWidget* parent = nullptr);
+
+    // Without a monitor file the panel draws nothing but its white background.
+    void SetMonitorLoaded(bool loaded);
 
     // After each complete acquisition pass: draws every variable's value and
     // one segment per plot channel. Draws nothing while no monitor file is loaded.
@@ -75,7 +76,7 @@ private:
 
     MonitorFile& monitor_;
     PlotState& plot_;
-    const StatusFlags& flags_;
+    bool monitorLoaded_ = false;
     FrameKey frameKey_;
     QImage frame_;
     QImage traces_;

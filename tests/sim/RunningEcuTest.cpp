@@ -6,7 +6,7 @@
 
 #include <set>
 
-#include "app/AcquisitionScheduler.h"
+#include "acquisition/AcquisitionScheduler.h"
 #include "link/Transfers.h"
 #include "monitor/UnitScale.h"
 #include "sim/EngineModel.h"

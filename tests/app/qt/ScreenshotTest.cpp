@@ -19,6 +19,7 @@ TEST(Screenshot, NineVariablesThreeChannels) {
     ParseMonitorFile(
         "MAP,1,1\nPW,2,2\nTair,3,1\nTcoo,4,1\nBat,5,1\nDer,6,1\nFuel,7,1\nRPM,8,2\nSpeed,9,1\n", m);
     state.scheduler.statusFlags.Set(MonitorLoaded);
+    window.Panel()->SetMonitorLoaded(true);
     state.plot.AddChannel(0, 0.0f, 255.0f);
     state.plot.AddChannel(7, 0.0f, 3000.0f);
     state.plot.AddChannel(8, 0.0f, 100.0f);

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <memory>
 
-#include "dialogs/Dialogs.h"
+#include "dialogs/qt/Dialogs.h"
 #include "sim/VirtualEcu.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/RecordingReporter.h"

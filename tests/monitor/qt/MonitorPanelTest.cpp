@@ -11,7 +11,7 @@ class MonitorPanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ParseMonitorFile("MAP,1,1\nRPM,2,1\n", monitor);
-        flags.Set(MonitorLoaded);
+        panel.SetMonitorLoaded(true);
         plot.AddChannel(1, 0.0f, 255.0f);
         panel.resize(600, 400);
     }
@@ -38,8 +38,7 @@ protected:
 
     MonitorFile monitor;
     PlotState plot;
-    StatusFlags flags;
-    MonitorPanel panel{monitor, plot, flags};
+    MonitorPanel panel{monitor, plot};
 };
 
 TEST_F(MonitorPanelTest, RepaintShowsTheSweepsLinesAndValuesAgain) {
@@ -66,7 +65,7 @@ TEST_F(MonitorPanelTest, SweepRestartAndResizeClearTheLines) {
 }
 
 TEST_F(MonitorPanelTest, NothingIsDrawnWithoutAMonitorFile) {
-    flags.Clear(MonitorLoaded);
+    panel.SetMonitorLoaded(false);
     Sample(1000, 50);
     Sample(9000, 200);
     const QImage image = Shot();

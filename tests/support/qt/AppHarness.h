@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "app/qt/Application.h"
 #include "app/qt/MainWindow.h"
 #include "sim/VirtualEcu.h"
 #include "tests/support/FakeClock.h"

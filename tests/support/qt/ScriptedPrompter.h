@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/qt/Prompter.h"
+#include "ui/Prompter.h"
 
 namespace korvel {
 

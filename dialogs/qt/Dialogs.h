@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/qt/Prompter.h"
 #include "calib/CalibrationImage.h"
 #include "link/PeekPoke.h"
 #include "monitor/MonitorFile.h"
 #include "monitor/PlotState.h"
+#include "ui/Prompter.h"
 
 namespace korvel {
 

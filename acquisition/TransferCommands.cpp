@@ -1,4 +1,4 @@
-#include "app/TransferCommands.h"
+#include "acquisition/TransferCommands.h"
 
 namespace korvel {
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "dialogs/DialogLayout.h"
-#include "dialogs/Dialogs.h"
+#include "dialogs/qt/DialogLayout.h"
+#include "dialogs/qt/Dialogs.h"
 
 namespace korvel {
 namespace {

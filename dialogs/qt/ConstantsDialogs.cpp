@@ -3,8 +3,8 @@
 #include <initializer_list>
 #include <span>
 
-#include "dialogs/DialogLayout.h"
-#include "dialogs/Dialogs.h"
+#include "dialogs/qt/DialogLayout.h"
+#include "dialogs/qt/Dialogs.h"
 
 namespace korvel {
 namespace {

@@ -2,8 +2,8 @@
 // Poke only in the calibration EEPROM. Neither touches the image in memory.
 #include <QPushButton>
 
-#include "dialogs/DialogLayout.h"
-#include "dialogs/Dialogs.h"
+#include "dialogs/qt/DialogLayout.h"
+#include "dialogs/qt/Dialogs.h"
 #include "link/PeekPoke.h"
 
 namespace korvel {

@@ -4,7 +4,7 @@
 #include <functional>
 #include <numeric>
 
-#include "app/TransferCommands.h"
+#include "acquisition/TransferCommands.h"
 #include "tests/support/EchoEcu.h"
 #include "tests/support/RecordingReporter.h"
 #include "tests/support/ScriptedTransport.h"

@@ -1,4 +1,4 @@
-#include "dialogs/DialogLayout.h"
+#include "dialogs/qt/DialogLayout.h"
 
 #include <QEvent>
 #include <QFontMetrics>

@@ -1,4 +1,4 @@
-#include "app/AcquisitionScheduler.h"
+#include "acquisition/AcquisitionScheduler.h"
 
 #include <algorithm>
 

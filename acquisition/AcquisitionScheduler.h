@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/StatusFlags.h"
+#include "acquisition/StatusFlags.h"
 #include "link/Protocol.h"
 #include "monitor/MonitorFile.h"
 

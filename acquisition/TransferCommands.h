@@ -3,7 +3,7 @@
 // run the whole-block transfer and report its outcome in the status bar and
 // the flags. Shared by the desktop program and the command-line tool.
 
-#include "app/AcquisitionScheduler.h"
+#include "acquisition/AcquisitionScheduler.h"
 #include "calib/CalibrationImage.h"
 #include "link/Transfers.h"
 

@@ -1,4 +1,4 @@
-#include "app/qt/Prompter.h"
+#include "ui/Prompter.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

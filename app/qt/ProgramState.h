@@ -1,0 +1,37 @@
+#pragma once
+// The state every part of the desktop program shares for the whole run.
+
+#include <functional>
+#include <string>
+
+#include "acquisition/AcquisitionScheduler.h"
+#include "app/qt/AcquisitionDriver.h"
+#include "app/qt/GuiReporter.h"
+#include "app/qt/PortHolder.h"
+#include "calib/CalibrationImage.h"
+#include "link/Clock.h"
+#include "monitor/MonitorFile.h"
+#include "monitor/PlotState.h"
+#include "ui/Prompter.h"
+
+namespace korvel {
+
+// Everything that lives for the whole run.
+struct ProgramState {
+    ProgramState(Clock& clock, Prompter& prompter);
+
+    Prompter& prompter;
+    PortHolder port;
+    GuiReporter reporter;
+    EcuLink link;
+    MonitorFile monitor;
+    CalibrationImage image;
+    PlotState plot;
+    AcquisitionScheduler scheduler;
+    AcquisitionDriver driver;
+    std::string monitorFileName;  // base name; emptied after every monitor file load
+    std::string comPortName;
+    std::function<void()> onUpdateMonitor;  // the main window's panel
+};
+
+}  // namespace korvel
