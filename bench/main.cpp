@@ -77,7 +77,10 @@ public:
           scheduler_(link_, monitor_, [this] { ++cycles_; }) {
         std::string cfg;
         for (int i = 0; i < MaxMonitorVariables; ++i) {
-            cfg += "V" + std::to_string(i) + "," + std::to_string(0x40 + i) + ",1\n";
+            // Appended piece by piece: GCC 12 at -O3 misreads `"V" + std::to_string(i)`
+            // as an overlapping copy (-Wrestrict).
+            cfg.append("V").append(std::to_string(i)).append(",");
+            cfg.append(std::to_string(0x40 + i)).append(",1\n");
         }
         ParseMonitorFile(cfg, monitor_);
     }
