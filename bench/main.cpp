@@ -16,6 +16,7 @@
 
 #include "acquisition/AcquisitionScheduler.h"
 #include "bench/SimProcess.h"
+#include "calib/Text.h"
 #include "link/Transfers.h"
 #include "link/qt/SerialPortTransport.h"
 #include "sim/PacedEcu.h"
@@ -111,22 +112,16 @@ public:
         RunScheduler(seconds, [] { return false; });
         const double rate = (cycles_ - before) * double{MaxMonitorVariables} / watch.WallSeconds();
         const double limit = 1.0 / (2 * characterSeconds_);  // one exchange per variable
-        return {"Acquisition, 16 one-byte variables", Format("%.0f variables/s", rate),
-                Format("%.0f variables/s", limit), limit / rate, watch.CpuShare()};
+        return {"Acquisition, 16 one-byte variables", FormatNumber("%.0f variables/s", rate),
+                FormatNumber("%.0f variables/s", limit), limit / rate, watch.CpuShare()};
     }
 
 private:
-    static std::string Format(const char* format, double value) {
-        char text[64];
-        std::snprintf(text, sizeof text, format, value);
-        return text;
-    }
-
     Row Transfer(const char* name, bool failed, const Stopwatch& watch, int exchanges) {
         const double seconds = watch.WallSeconds();
         const double limit = exchanges * 2 * characterSeconds_;
-        return {name, failed ? "FAILED" : Format("%.3f s", seconds), Format("%.3f s", limit),
-                seconds / limit, watch.CpuShare()};
+        return {name, failed ? "FAILED" : FormatNumber("%.3f s", seconds),
+                FormatNumber("%.3f s", limit), seconds / limit, watch.CpuShare()};
     }
 
     bool OnLine() const { return scheduler_.statusFlags.Test(EcuOnLine); }

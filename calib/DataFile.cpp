@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "calib/Text.h"
+
 namespace korvel {
 
 namespace {
@@ -34,7 +36,7 @@ bool IsBlank(int c) {
 // Bytes beyond the token's 11 are discarded up to the line end, so an
 // over-long line still fills just one slot. Returns false when the data ends
 // before the line has any byte.
-bool ReadToken(const std::function<int()>& next, bool& afterCr, Token& token) {
+bool ReadToken(const ByteSource& next, bool& afterCr, Token& token) {
     bool started = false;
     for (int c = next(); c >= 0; c = next()) {
         if (c == '\n' && afterCr && !started) {
@@ -72,7 +74,7 @@ std::optional<uint32_t> TokenValue(const Token& token) {
     return negative ? 0u - value : value;
 }
 
-DataFileReadResult ParseLines(const std::function<int()>& next, CalibrationImage& image) {
+DataFileReadResult ParseLines(const ByteSource& next, CalibrationImage& image) {
     DataFileReadResult result;
     result.opened = true;
     bool afterCr = false;
@@ -136,24 +138,13 @@ bool FillTemporary(int fd, const std::string& path, const CalibrationImage& imag
 }  // namespace
 
 DataFileReadResult ParseDataFile(const std::string& bytes, CalibrationImage& image) {
-    size_t pos = 0;
-    return ParseLines(
-        [&] { return pos < bytes.size() ? static_cast<unsigned char>(bytes[pos++]) : -1; }, image);
+    return ParseLines(BytesOf(bytes), image);
 }
 
 DataFileReadResult ReadDataFile(const std::string& path, CalibrationImage& image) {
-    std::FILE* stream = std::fopen(path.c_str(), "rb");
-    if (stream == nullptr) {
-        return {};
-    }
-    struct stat info {};
-    if (::fstat(::fileno(stream), &info) != 0 || S_ISDIR(info.st_mode)) {
-        std::fclose(stream);
-        return {};
-    }
-    // A failed read ends the data like the end of the file.
-    const DataFileReadResult result = ParseLines([stream] { return std::getc(stream); }, image);
-    std::fclose(stream);
+    DataFileReadResult result;  // not opened
+    ReadTextFile(path, FileKinds::AnyButFolder,
+                 [&](const ByteSource& next) { result = ParseLines(next, image); });
     return result;
 }
 

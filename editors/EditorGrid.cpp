@@ -1,8 +1,9 @@
 #include "editors/EditorGrid.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
+
+#include "calib/Text.h"
 
 namespace korvel {
 
@@ -20,10 +21,7 @@ int ValueOffset(EntryKind kind) {
 }
 
 std::string FormatUnits(const char* format, uint32_t raw, UnitScale scale) {
-    char text[64];
-    const double units = RawToUnits(static_cast<float>(raw), scale);
-    const int n = std::snprintf(text, sizeof text, format, units);
-    return n < 0 ? std::string() : std::string(text);
+    return FormatNumber(format, RawToUnits(static_cast<float>(raw), scale));
 }
 
 float ParseEntry(std::string_view text) {

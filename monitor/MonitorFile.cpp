@@ -1,10 +1,9 @@
 #include "monitor/MonitorFile.h"
 
-#include <cstdio>
-#include <functional>
 #include <optional>
+#include <utility>
 
-#include <sys/stat.h>
+#include "calib/Text.h"
 
 namespace korvel {
 
@@ -15,7 +14,7 @@ constexpr size_t AddressFieldLength = 8;
 // Reads one byte at a time, as the file is read; end of data is nullopt.
 class ByteReader {
 public:
-    explicit ByteReader(std::function<int()> next) : next_(std::move(next)) {}
+    explicit ByteReader(ByteSource next) : next_(std::move(next)) {}
     std::optional<char> Next() {
         const int c = next_();
         return c < 0 ? std::nullopt : std::optional<char>(static_cast<char>(c));
@@ -31,18 +30,8 @@ public:
     }
 
 private:
-    std::function<int()> next_;  // a byte 0..255, or -1 at the end
+    ByteSource next_;
 };
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-}
 
 // Decimal, or hexadecimal when the field ends in 'h'/'H'; 8-bit arithmetic,
 // so only the number modulo 256 remains. A character that is not a digit of
@@ -138,27 +127,17 @@ int ParseMonitorBytes(ByteReader& in, MonitorFile& file) {
 }  // namespace
 
 int ParseMonitorFile(std::string_view bytes, MonitorFile& file) {
-    size_t pos = 0;
-    ByteReader in(
-        [&] { return pos < bytes.size() ? static_cast<unsigned char>(bytes[pos++]) : -1; });
+    ByteReader in(BytesOf(bytes));
     return ParseMonitorBytes(in, file);
 }
 
 bool ReadMonitorFile(const std::string& path, MonitorFile& file) {
-    std::FILE* stream = std::fopen(path.c_str(), "rb");
-    if (stream == nullptr) {
-        return false;
-    }
-    struct stat info {};
-    if (fstat(fileno(stream), &info) != 0 || !S_ISREG(info.st_mode)) {
-        std::fclose(stream);
-        return false;  // a folder or device is not a monitor file
-    }
-    // Read lazily: parsing stops after the 16th variable, whatever follows.
-    ByteReader in([stream] { return std::getc(stream); });
-    ParseMonitorBytes(in, file);
-    std::fclose(stream);
-    return true;
+    // A folder or device is not a monitor file. Read lazily: parsing stops
+    // after the 16th variable, whatever follows.
+    return ReadTextFile(path, FileKinds::RegularOnly, [&](const ByteSource& next) {
+        ByteReader in(next);
+        ParseMonitorBytes(in, file);
+    });
 }
 
 }  // namespace korvel

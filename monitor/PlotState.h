@@ -10,6 +10,9 @@ namespace korvel {
 
 constexpr int MaxPlottedVariables = 3;
 
+// The longest sweep: its length in milliseconds fits a 32-bit sample time.
+constexpr int32_t MaxTimeScaleSeconds = 2147483;
+
 struct PlotRect {
     int32_t left = 0, top = 0, right = 0, bottom = 0;
 };

@@ -1,7 +1,8 @@
 #include "monitor/StripChart.h"
 
 #include <cmath>
-#include <cstdio>
+
+#include "calib/Text.h"
 
 namespace korvel {
 
@@ -21,12 +22,6 @@ int32_t SaturatingTrunc(double value) {
         return static_cast<int32_t>(-CoordinateLimit);
     }
     return static_cast<int32_t>(value);
-}
-
-std::string Format(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
 }
 
 size_t At(int channel) {
@@ -76,7 +71,7 @@ std::array<TimeTick, TimeTicks> TimeAxisTicks(const PlotRect& rect, int32_t time
         TimeTick& tick = ticks[At(s - 1)];
         tick.x = rect.left + s * width / 10;
         tick.labelAt = {tick.x - 2 * metrics.averageWidth, rect.bottom + 1};
-        tick.label = Format("%4.1f", static_cast<double>(s) * timeScale / 10.0);
+        tick.label = FormatNumber("%4.1f", static_cast<double>(s) * timeScale / 10.0);
     }
     return ticks;
 }
@@ -104,7 +99,8 @@ std::vector<ValueLabel> ValueAxisLabels(const PlotRect& rect, const PlotState& p
             const float value =
                 minimum + static_cast<float>(s) * (plot.plotMaximum[At(c)] - minimum) / 6.0f;
             const int32_t lift = static_cast<int32_t>((c + 0.5) * metrics.height);
-            labels.push_back({c, {x, rect.bottom - s * height / 6 - lift}, Format("%4.0f", value)});
+            labels.push_back(
+                {c, {x, rect.bottom - s * height / 6 - lift}, FormatNumber("%4.0f", value)});
         }
     }
     return labels;

@@ -1,8 +1,6 @@
 #include "monitor/ValueText.h"
 
-#include <algorithm>
-#include <cstdio>
-
+#include "calib/Text.h"
 #include "monitor/UnitScale.h"
 
 namespace korvel {
@@ -11,8 +9,7 @@ namespace {
 
 enum class Shown { Units, Int, Fuel };
 
-// How a variable's value is shown: the first row of the panel's table whose
-// name prefix matches (case-sensitive) decides.
+// How a variable's value is shown, chosen by its kind.
 struct Conversion {
     Shown kind = Shown::Int;
     UnitScale scale{};
@@ -21,71 +18,85 @@ struct Conversion {
 };
 
 Conversion Convert(std::string_view name, uint32_t raw) {
-    const auto value = static_cast<int32_t>(raw);
-    if (name.starts_with("MAP")) {
-        return {Shown::Units, MapScale, 0, true};
+    switch (KindOfVariable(name)) {
+        case VariableKind::Map:
+            return {Shown::Units, MapScale, 0, true};
+        case VariableKind::PulseWidth:
+            return {Shown::Int, {}, static_cast<int32_t>(raw * 4u), true};
+        case VariableKind::AirTemp:
+            return {Shown::Units, TairScale, 0, true};
+        case VariableKind::CoolantTemp:
+            return {Shown::Units, TcooScale, 0, true};
+        case VariableKind::Battery:
+            return {Shown::Units, BatScale, 0, true};
+        case VariableKind::Derivative:
+            if (raw > 128) {
+                // A signed byte; computed unsigned, so no raw value can overflow.
+                return {Shown::Int, {}, static_cast<int32_t>(raw - 256u), true};
+            }
+            break;
+        case VariableKind::Fuel:
+            return {Shown::Fuel, {}, 0, false};
+        case VariableKind::EngineSpeed:  // the panel shows these as they come
+        case VariableKind::Throttle:
+        case VariableKind::Other:
+            break;
     }
-    if (name.starts_with("PW")) {  // "PWON" included
-        return {Shown::Int, {}, static_cast<int32_t>(raw * 4u), true};
-    }
-    if (name.starts_with("Tair")) {
-        return {Shown::Units, TairScale, 0, true};
-    }
-    if (name.starts_with("Tcoo")) {
-        return {Shown::Units, TcooScale, 0, true};
-    }
-    if (name.starts_with("Bat")) {
-        return {Shown::Units, BatScale, 0, true};
-    }
-    if (name.starts_with("Der") && raw > 128) {
-        // A signed byte; computed unsigned, so no raw value can overflow.
-        return {Shown::Int, {}, static_cast<int32_t>(raw - 256u), true};
-    }
-    if (name.starts_with("Fuel")) {
-        return {Shown::Fuel, {}, 0, false};
-    }
-    return {Shown::Int, {}, value, false};
+    return {Shown::Int, {}, static_cast<int32_t>(raw), false};
 }
 
 bool OnLp(uint32_t raw) {
     return (raw & 4u) != 0;
 }
 
-// `value` is a double or an int32_t, matching the conversion in `format`.
-template <typename Number>
-std::string Format(const char* format, Number value) {
-    char text[64];
-    const int n = std::snprintf(text, sizeof text, format, value);
-    return {text, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof text) - 1))};
-}
-
 }  // namespace
+
+VariableKind KindOfVariable(std::string_view name) {
+    struct Prefix {
+        std::string_view text;
+        VariableKind kind;
+    };
+    static constexpr Prefix prefixes[] = {
+        {"MAP", VariableKind::Map},         {"PW", VariableKind::PulseWidth},
+        {"Tair", VariableKind::AirTemp},    {"Tcoo", VariableKind::CoolantTemp},
+        {"Bat", VariableKind::Battery},     {"Der", VariableKind::Derivative},
+        {"Fuel", VariableKind::Fuel},       {"RPM", VariableKind::EngineSpeed},
+        {"Rpm", VariableKind::EngineSpeed}, {"rpm", VariableKind::EngineSpeed},
+        {"TPS", VariableKind::Throttle},    {"Thr", VariableKind::Throttle},
+    };
+    for (const Prefix& p : prefixes) {
+        if (name.starts_with(p.text)) {
+            return p.kind;
+        }
+    }
+    return VariableKind::Other;
+}
 
 std::string MonitorValueText(std::string_view name, uint32_t raw) {
     const Conversion c = Convert(name, raw);
     switch (c.kind) {
         case Shown::Units:
-            return Format(" %4.1f ", RawToUnits(static_cast<float>(raw), c.scale));
+            return FormatNumber(" %4.1f ", RawToUnits(static_cast<float>(raw), c.scale));
         case Shown::Fuel:
             return OnLp(raw) ? "  LP " : " GSLN";
         case Shown::Int:
             break;
     }
     // "%4.1d": an int at least 4 wide with at least one digit.
-    return Format(c.leadingBlank ? " %4.1d " : "%4.1d ", c.number);
+    return FormatNumber(c.leadingBlank ? " %4.1d " : "%4.1d ", c.number);
 }
 
 std::string MonitorValueCsv(std::string_view name, uint32_t raw) {
     const Conversion c = Convert(name, raw);
     switch (c.kind) {
         case Shown::Units:
-            return Format("%.1f", RawToUnits(static_cast<float>(raw), c.scale));
+            return FormatNumber("%.1f", RawToUnits(static_cast<float>(raw), c.scale));
         case Shown::Fuel:
             return OnLp(raw) ? "LP" : "GSLN";
         case Shown::Int:
             break;
     }
-    return Format("%d", c.number);
+    return FormatNumber("%d", c.number);
 }
 
 }  // namespace korvel

@@ -8,6 +8,24 @@
 
 namespace korvel {
 
+// What a monitored variable holds, told by its name's prefix (case-sensitive).
+// The panel converts the first seven kinds and shows the rest as plain
+// integers; the virtual ECU animates every kind.
+enum class VariableKind {
+    Map,          // "MAP"
+    PulseWidth,   // "PW", "PWON" included
+    AirTemp,      // "Tair"
+    CoolantTemp,  // "Tcoo"
+    Battery,      // "Bat"
+    Derivative,   // "Der": a signed byte
+    Fuel,         // "Fuel": bit 2 set on LP
+    EngineSpeed,  // "RPM", "Rpm", "rpm"
+    Throttle,     // "TPS", "Thr"
+    Other,
+};
+
+VariableKind KindOfVariable(std::string_view name);
+
 // The exact panel text for a raw value (for example " 1000 " for "PW" 250).
 std::string MonitorValueText(std::string_view name, uint32_t raw);
 

@@ -50,30 +50,30 @@ uint32_t FuelFlags(double t) {
     return 0x01u | (lp ? 0x04u : 0x00u);
 }
 
-uint32_t Raw(EngineSignal signal, double t, bool twoBytes) {
-    switch (signal) {
-        case EngineSignal::Map:
+uint32_t Raw(VariableKind kind, double t, bool twoBytes) {
+    switch (kind) {
+        case VariableKind::Map:
             return static_cast<uint32_t>(
                 UnitsToRaw(static_cast<float>(4.5 + 9.5 * ThrottleAt(t)), MapScale));
-        case EngineSignal::EngineSpeed:
+        case VariableKind::EngineSpeed:
             return static_cast<uint32_t>(std::lround(EngineRpm(t) / 20.0));
-        case EngineSignal::Throttle:  // the sensor reads 20 closed, 230 wide open
+        case VariableKind::Throttle:  // the sensor reads 20 closed, 230 wide open
             return static_cast<uint32_t>(std::lround(20.0 + 210.0 * ThrottleAt(t)));
-        case EngineSignal::PulseWidth: {
+        case VariableKind::PulseWidth: {
             const auto counts = static_cast<uint32_t>(std::lround(PulseWidthUs(t) / 4.0));
             return twoBytes ? counts : counts / 8;
         }
-        case EngineSignal::AirTemp:
+        case VariableKind::AirTemp:
             return static_cast<uint32_t>(UnitsToRaw(static_cast<float>(AirF(t)), TairScale));
-        case EngineSignal::CoolantTemp:
+        case VariableKind::CoolantTemp:
             return static_cast<uint32_t>(UnitsToRaw(static_cast<float>(CoolantF(t)), TcooScale));
-        case EngineSignal::Battery:
+        case VariableKind::Battery:
             return static_cast<uint32_t>(UnitsToRaw(static_cast<float>(BatteryVolts(t)), BatScale));
-        case EngineSignal::Derivative:  // two's complement of the width read
+        case VariableKind::Derivative:  // two's complement of the width read
             return static_cast<uint32_t>(DerivativeCount(t)) & (twoBytes ? 0xFFFFu : 0xFFu);
-        case EngineSignal::Fuel:
+        case VariableKind::Fuel:
             return FuelFlags(t);
-        case EngineSignal::Counter:
+        case VariableKind::Other:
             return static_cast<uint32_t>(t * 10.0) & (twoBytes ? 0xFFFFu : 0xFFu);
     }
     return 0;
@@ -85,29 +85,8 @@ double ThrottleAt(double seconds) {
     return 0.5 - 0.5 * std::cos(TwoPi * seconds / ThrottleCycleSeconds);
 }
 
-EngineSignal SignalForName(std::string_view name) {
-    struct Prefix {
-        std::string_view text;
-        EngineSignal signal;
-    };
-    static constexpr Prefix prefixes[] = {
-        {"MAP", EngineSignal::Map},         {"PW", EngineSignal::PulseWidth},
-        {"Tair", EngineSignal::AirTemp},    {"Tcoo", EngineSignal::CoolantTemp},
-        {"Bat", EngineSignal::Battery},     {"Der", EngineSignal::Derivative},
-        {"Fuel", EngineSignal::Fuel},       {"RPM", EngineSignal::EngineSpeed},
-        {"Rpm", EngineSignal::EngineSpeed}, {"TPS", EngineSignal::Throttle},
-        {"Thr", EngineSignal::Throttle},    {"rpm", EngineSignal::EngineSpeed},
-    };
-    for (const Prefix& p : prefixes) {
-        if (name.starts_with(p.text)) {
-            return p.signal;
-        }
-    }
-    return EngineSignal::Counter;
-}
-
-uint32_t EngineRaw(EngineSignal signal, double seconds, bool twoBytes) {
-    const uint32_t raw = Raw(signal, seconds, twoBytes);
+uint32_t EngineRaw(VariableKind kind, double seconds, bool twoBytes) {
+    const uint32_t raw = Raw(kind, seconds, twoBytes);
     return twoBytes ? std::min(raw, 0xFFFFu) : std::min(raw, 0xFFu);
 }
 

@@ -53,7 +53,7 @@ void VirtualEcu::AnimateVariables(const MonitorFile& monitor) {
     animated_.clear();
     for (int i = 0; i < monitor.variableCount; ++i) {
         const MonitorVariable& v = monitor.variables[static_cast<size_t>(i)];
-        animated_.push_back({SignalForName(monitor.name(i)), v.address, v.byteCount == 2});
+        animated_.push_back({KindOfVariable(monitor.name(i)), v.address, v.byteCount == 2});
     }
 }
 
@@ -63,7 +63,7 @@ void VirtualEcu::AdvanceEngine(int64_t wallMs) {
     }
     const double seconds = static_cast<double>(wallMs - engineStartMs_) / 1000.0;
     for (const Animated& a : animated_) {
-        Store(a.address, a.twoBytes, EngineRaw(a.signal, seconds, a.twoBytes));
+        Store(a.address, a.twoBytes, EngineRaw(a.kind, seconds, a.twoBytes));
     }
 }
 

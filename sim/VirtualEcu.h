@@ -65,9 +65,6 @@ public:
     // The first call sets the engine's start time.
     void AdvanceEngine(int64_t wallMs);
 
-    uint16_t AddressPointer() const { return pointer_; }
-    uint8_t SlotAddress(int slot) const { return slotAddress_[static_cast<size_t>(slot)]; }
-
     const std::vector<uint8_t>& Received() const { return received_; }
     const std::vector<uint8_t>& Sent() const { return sent_; }
     const std::vector<EepromWrite>& Writes() const { return writes_; }
@@ -84,7 +81,7 @@ private:
         uint8_t value = 0;
     };
     struct Animated {
-        EngineSignal signal;
+        VariableKind kind;
         uint8_t address;
         bool twoBytes;
     };

@@ -37,6 +37,7 @@ constexpr CommandEnableRule EnableRuleOf(int command) {
         case CmdGovernor:
         case CmdRpmPresets:
             return CommandEnableRule::EnabledWhenDataLoaded;
+        // Built and tested, but never enabled from the menu yet.
         case CmdVe:
         case CmdVeLp:
         case CmdSpark:

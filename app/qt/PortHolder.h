@@ -12,7 +12,6 @@ namespace korvel {
 class PortHolder : public ByteTransport {
 public:
     void Attach(std::unique_ptr<ByteTransport> port) { port_ = std::move(port); }
-    bool IsOpen() const { return port_ != nullptr; }
     // Closes the port.
     void Close() { port_.reset(); }
 

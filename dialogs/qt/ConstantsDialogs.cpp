@@ -54,7 +54,7 @@ uint32_t ShownValue(const CalibrationImage& image, const ConstantField& field) {
         case Transfer::RpmPreset:
             return image[field.slot] * 20u;
         case Transfer::Word16:
-            return image[field.slot] * 256u + image[field.slot + 1];
+            return Read16(image, field.slot);
         case Transfer::Byte:
             break;
     }
@@ -67,8 +67,7 @@ void StoreValue(CalibrationImage& image, const ConstantField& field, uint32_t va
             image[field.slot] = value / 20u;
             return;
         case Transfer::Word16:
-            image[field.slot] = (value >> 8) & 0xFFu;
-            image[field.slot + 1] = value & 0xFFu;
+            Write16(image, field.slot, value);
             return;
         case Transfer::Byte:
             image[field.slot] = value;

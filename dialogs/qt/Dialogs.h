@@ -31,9 +31,6 @@ private:
     Prompter& prompter_;
 };
 
-// The longest sweep: its length in milliseconds fits a 32-bit sample time.
-constexpr int32_t MaxTimeScaleSeconds = 2147483;
-
 // The sweep length in seconds. Refuses 0, empty or non-numeric text, and
 // lengths above MaxTimeScaleSeconds, keeping the old value.
 class TimeScaleDialog : public QDialog {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <utility>
 
 #include "monitor/ValueText.h"
 
@@ -57,10 +58,23 @@ TEST(ValueText, PanelAndLogTextsFollowTheNamePrefix) {
         {"Fuel ", 3, " GSLN", "GSLN"},      {"Fuel ", 4, "  LP ", "LP"},
         {"Fuel ", 7, "  LP ", "LP"},        {"Fuel ", 8, " GSLN", "GSLN"},
         {"Fuel ", 12, "  LP ", "LP"},       {"TairX", 255, " -40.1 ", "-40.1"},
-        {"Ba   ", 7, "   7 ", "7"},         {"Der  ", 0x80000000u, " 2147483392 ", "2147483392"}};
+        {"Ba   ", 7, "   7 ", "7"},         {"Der  ", 0x80000000u, " 2147483392 ", "2147483392"},
+        {"TPS  ", 200, " 200 ", "200"},     {"rpm  ", 45, "  45 ", "45"}};
     for (const auto& [name, raw, panel, csv] : cases) {
         EXPECT_EQ(MonitorValueText(name, raw), panel) << name << raw;
         EXPECT_EQ(MonitorValueCsv(name, raw), csv) << name << raw;
+    }
+}
+
+// Kinds the panel shows as plain integers still tell the virtual ECU what to animate.
+TEST(ValueText, KindsBeyondThePanelsConversions) {
+    const std::pair<const char*, VariableKind> cases[] = {
+        {"RPM  ", VariableKind::EngineSpeed}, {"Rpm  ", VariableKind::EngineSpeed},
+        {"rpm  ", VariableKind::EngineSpeed}, {"TPS  ", VariableKind::Throttle},
+        {"Thr  ", VariableKind::Throttle},    {"tps  ", VariableKind::Other},
+        {"PWON ", VariableKind::PulseWidth},  {"Ba   ", VariableKind::Other}};
+    for (const auto& [name, kind] : cases) {
+        EXPECT_EQ(KindOfVariable(name), kind) << name;
     }
 }
 

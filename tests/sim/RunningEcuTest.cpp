@@ -21,10 +21,10 @@ namespace {
 TEST(EngineModel, BatteryHoldsFuelSwitchesBitTwoPulseWidthCarries) {
     std::set<uint32_t> fuel, pulseWidthHighBytes;
     for (double t = 0; t < 90; t += 0.05) {
-        const float battery = static_cast<float>(EngineRaw(EngineSignal::Battery, t, false));
+        const float battery = static_cast<float>(EngineRaw(VariableKind::Battery, t, false));
         ASSERT_NEAR(RawToUnits(battery, BatScale), 14.0, 0.3) << t;
-        fuel.insert(EngineRaw(EngineSignal::Fuel, t, false));
-        const uint32_t pulseWidth = EngineRaw(EngineSignal::PulseWidth, t, true);
+        fuel.insert(EngineRaw(VariableKind::Fuel, t, false));
+        const uint32_t pulseWidth = EngineRaw(VariableKind::PulseWidth, t, true);
         ASSERT_LE(pulseWidth, 0xFFFFu);
         pulseWidthHighBytes.insert(pulseWidth >> 8);
     }
@@ -85,8 +85,8 @@ TEST_F(InProcessLink, SchedulerReadsTheEnginesOneAndTwoByteVariables) {
         scheduler.OnIdle();
     }
     ASSERT_EQ(cycles, 1);
-    EXPECT_EQ(monitor.liveValues[0], EngineRaw(EngineSignal::Battery, 4.0, false));
-    EXPECT_EQ(monitor.liveValues[1], EngineRaw(EngineSignal::PulseWidth, 4.0, true));
+    EXPECT_EQ(monitor.liveValues[0], EngineRaw(VariableKind::Battery, 4.0, false));
+    EXPECT_EQ(monitor.liveValues[1], EngineRaw(VariableKind::PulseWidth, 4.0, true));
     EXPECT_GT(monitor.liveValues[1], 0xFFu);
     EXPECT_EQ(ecu.Received(), (std::vector<uint8_t>{0x02, 0x2B, 0x04, 40, 0x90, 0x04, 0x1C, 0x91,
                                                     0x80, 0x81, 0xC1}));
