@@ -25,7 +25,7 @@ TransferOutcome OnUpload(AcquisitionScheduler& scheduler, CalibrationImage& imag
     EcuLink& link = scheduler.Link();
     if (UploadRange(link, image.values.data(), CalibrationFirstAddress, CalibrationLastAddress,
                     progress)) {
-        scheduler.statusFlags.Clear(EcuOnLine);
+        scheduler.RestartFromProbe();
         link.reporter.SetPaneText(MessagePane, "Data NOT Loaded");
         link.reporter.SetPaneText(EcuStatePane, "ECU Offline");
         return TransferOutcome::Failed;
@@ -44,7 +44,8 @@ TransferOutcome OnDownload(AcquisitionScheduler& scheduler, const CalibrationIma
     if (DownloadRange(link, image.values.data(), CalibrationFirstAddress, CalibrationLastAddress,
                       progress)) {
         link.reporter.SetPaneText(MessagePane, "Programming FAILED");
-        scheduler.statusFlags.Clear(EcuOnLine | DataLoaded);
+        scheduler.statusFlags.Clear(DataLoaded);
+        scheduler.RestartFromProbe();
         return TransferOutcome::Failed;
     }
     link.reporter.SetPaneText(MessagePane, "Programming Complete");
