@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "monitor/PlotState.h"
+
 namespace korvel {
 
 namespace {
-
-constexpr int MaxTimeScaleSeconds = 2147483;  // keeps sample times inside 32 bits
 
 // The exchanges' own progress bits, dropped when the ECU goes off line so the
 // next exchange starts from its first request byte.
