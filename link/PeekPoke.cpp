@@ -5,12 +5,12 @@
 namespace korvel {
 
 LinkResult CheckPeekAddress(std::optional<uint32_t> address) {
-    if (address && *address <= 0xFFFF) {
-        return LinkResult::Ok();
+    if (!address) {
+        return LinkResult::Failed(LinkStep::AddressRange, LinkPhase::None);
     }
-    LinkResult refused = LinkResult::Failed(LinkStep::AddressRange, LinkPhase::None);
-    refused.address = address;
-    return refused;
+    return *address <= 0xFFFF
+               ? LinkResult::Ok()
+               : LinkResult::Failed(LinkStep::AddressRange, LinkPhase::None).At(*address);
 }
 
 LinkResult CheckPokeAddress(std::optional<uint32_t> address) {
