@@ -23,8 +23,9 @@ TransferOutcome OnUpload(AcquisitionScheduler& scheduler, CalibrationImage& imag
         return TransferOutcome::NotRun;
     }
     EcuLink& link = scheduler.Link();
-    if (UploadRange(link, image.values.data(), CalibrationFirstAddress, CalibrationLastAddress,
-                    progress)) {
+    const LinkResult uploaded = UploadRange(link, image.values.data(), CalibrationFirstAddress,
+                                            CalibrationLastAddress, progress);
+    if (!uploaded.ok()) {
         scheduler.RestartFromProbe();
         link.reporter.SetPaneText(MessagePane, "Data NOT Loaded");
         link.reporter.SetPaneText(EcuStatePane, "ECU Offline");
@@ -41,8 +42,9 @@ TransferOutcome OnDownload(AcquisitionScheduler& scheduler, const CalibrationIma
         return TransferOutcome::NotRun;
     }
     EcuLink& link = scheduler.Link();
-    if (DownloadRange(link, image.values.data(), CalibrationFirstAddress, CalibrationLastAddress,
-                      progress)) {
+    const LinkResult programmed = DownloadRange(link, image.values.data(), CalibrationFirstAddress,
+                                                CalibrationLastAddress, progress);
+    if (!programmed.ok()) {
         link.reporter.SetPaneText(MessagePane, "Programming FAILED");
         scheduler.statusFlags.Clear(DataLoaded);
         scheduler.RestartFromProbe();

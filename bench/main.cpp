@@ -93,16 +93,16 @@ public:
 
     Row Upload() {
         Stopwatch watch;
-        const bool failed = UploadRange(link_, image_.values.data(), CalibrationFirstAddress,
-                                        CalibrationLastAddress, {});
-        return Transfer("Upload 0x0E00..0x0FFF (516 exchanges)", failed, watch, 516);
+        const LinkResult result = UploadRange(link_, image_.values.data(), CalibrationFirstAddress,
+                                              CalibrationLastAddress, {});
+        return Transfer("Upload 0x0E00..0x0FFF (516 exchanges)", !result.ok(), watch, 516);
     }
 
     Row DownloadUnchanged() {
         Stopwatch watch;
-        const bool failed = DownloadRange(link_, image_.values.data(), CalibrationFirstAddress,
-                                          CalibrationLastAddress, {});
-        return Transfer("Download, no byte differs (2,560 exchanges)", failed, watch, 2560);
+        const LinkResult result = DownloadRange(
+            link_, image_.values.data(), CalibrationFirstAddress, CalibrationLastAddress, {});
+        return Transfer("Download, no byte differs (2,560 exchanges)", !result.ok(), watch, 2560);
     }
 
     Row Acquire(int seconds) {
