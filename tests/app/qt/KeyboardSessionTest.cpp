@@ -2,7 +2,7 @@
 // three cells stepped, one step undone with Ctrl+Z, Save, Quit.
 #include <gtest/gtest.h>
 
-#include <QLineEdit>
+#include <QApplication>
 #include <QTest>
 
 #include "calib/DataFile.h"
@@ -34,7 +34,7 @@ TEST(KeyboardSession, StepThreeVeCellsUndoOneSaveAndQuit) {
     const Qt::Key keys[] = {Qt::Key_Down, Qt::Key_Plus, Qt::Key_Right,
                             Qt::Key_Plus, Qt::Key_Up,   Qt::Key_Plus};
     for (Qt::Key key : keys) {
-        QTest::keyClick(ve, key);
+        QTest::keyClick(QApplication::focusWidget(), key);  // the grid has the focus
         ve->repaint();
     }
     model.Cells(20);
@@ -45,6 +45,7 @@ TEST(KeyboardSession, StepThreeVeCellsUndoOneSaveAndQuit) {
     EXPECT_EQ(h.State().history.UndoCount(), 3u);
     EXPECT_EQ(h.Window().windowTitle(), "Korvel ECU Interface - Untitled * [Expert]");
 
+    ASSERT_EQ(QApplication::focusWidget(), ve);
     QTest::keyClick(ve, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(h.State().image.values, expected.values);
     EXPECT_EQ(h.State().history.RedoName(), "Step");
