@@ -49,6 +49,7 @@ void SetUpEditorFrame(QWidget* window, const QString& title, QRect frame) {
     window->setAutoFillBackground(true);
     window->move(frame.topLeft());
     window->resize(frame.size());
+    window->setFocus();  // the grid has the focus when the window opens
 }
 
 bool ValueEdit::event(QEvent* event) {

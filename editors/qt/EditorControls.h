@@ -24,7 +24,8 @@ inline const QRect ChangeButtonRect{110, 20, 70, 30};
 inline const QRect AddRowButtonRect{200, 20, 70, 30};
 
 // Title, owner-bound top-level flags (caption, system menu, sizing border, no
-// minimise/maximise), delete on close, light grey background, place and size.
+// minimise/maximise), delete on close, light grey background, place and size;
+// the window itself (the grid) has the focus when it opens.
 void SetUpEditorFrame(QWidget* window, const QString& title, QRect frame);
 
 // The editors' edit box. Enter applies the entry (returnPressed) and goes no

@@ -12,10 +12,8 @@ namespace korvel {
 
 EditorWindow::EditorWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner)
     : QWidget(owner), valueEdit_(CreateValueEdit(this)), image_(image), history_(history) {
-    // The grid itself takes the focus, by click or Tab, for the keys; it
-    // has it first when the window opens.
+    // The grid itself takes the focus, by click or Tab, for the keys.
     setFocusPolicy(Qt::StrongFocus);
-    setFocus();
 }
 
 bool EditorWindow::Edit(const char* name, const std::function<bool()>& change) {
