@@ -48,6 +48,8 @@ bool CurveModel::Matches(int column, int line) const {
 
 std::vector<GridCell> CurveModel::Cells(int bottom) {
     selection_.reset();
+    editablePositions_.clear();
+    editable_.clear();
     std::vector<GridCell> cells;
     for (int k = 0; k < static_cast<int>(curves_.size()); ++k) {
         AddCurveCells(k, bottom, cells);
@@ -73,10 +75,17 @@ void CurveModel::AddCurveCells(int curve, int bottom, std::vector<GridCell>& cel
         const int line = bottom - p;
         const bool xSelected = Matches(spec.xColumn, line);
         const bool ySelected = Matches(yColumn, line);
+        const Selection xCell{x, step, curve, p > 0, p + 1 < count};
+        const Selection yCell{y, 0, curve, p > 0, p + 1 < count};
         if (xSelected || ySelected) {
-            selection_ =
-                Selection{xSelected ? x : y, xSelected ? step : 0, curve, p > 0, p + 1 < count};
+            selection_ = xSelected ? xCell : yCell;
         }
+        if (!IsEndX(image_[x])) {
+            editablePositions_.push_back({spec.xColumn, line});
+            editable_.push_back(xCell);
+        }
+        editablePositions_.push_back({yColumn, line});
+        editable_.push_back(yCell);
         cells.push_back({spec.xColumn, line, FormatUnits(spec.xFormat, image_[x], spec.xScale),
                          xSelected ? CellRole::Selected : CellRole::X, x, true});
         cells.push_back({yColumn, line, FormatUnits(spec.yFormat, image_[y], spec.yScale),
@@ -109,10 +118,9 @@ std::optional<EditBoxFill> CurveModel::FillEditBox() const {
 // is not a point of this curve (the end byte behind the last point, the
 // preceding region's last byte before the first) counts as N = 256 and
 // P = -1, so the stored value stays a byte and the x bytes stay ascending.
-int CurveModel::ClampedX(float entered) const {
+int CurveModel::ClampedX(int64_t raw) const {
     const Selection& sel = *selection_;
-    const CurveSpec& spec = curves_[sel.curve];
-    int64_t v = UnitsToRaw(entered, spec.xScale);
+    int64_t v = raw;
     const int64_t next = sel.hasNext ? int64_t{image_[sel.index + sel.step]} : 256;
     const int64_t previous = sel.hasPrevious ? int64_t{image_[sel.index - sel.step]} : -1;
     if (v > next - 1) {
@@ -124,18 +132,45 @@ int CurveModel::ClampedX(float entered) const {
     return static_cast<int>(std::clamp<int64_t>(v, 0, 255));
 }
 
+bool CurveModel::Store(int64_t raw) {
+    const uint32_t value = selection_->step == 0
+                               ? static_cast<uint32_t>(std::clamp<int64_t>(raw, 0, 255))
+                               : static_cast<uint32_t>(ClampedX(raw));
+    const bool changed = image_[selection_->index] != value;
+    image_[selection_->index] = value;
+    return changed;
+}
+
+// A text that holds no number stores nothing and keeps the selection.
 bool CurveModel::ApplyChange(std::string_view text) {
+    const std::optional<EditBoxFill> box = FillEditBox();
+    const std::optional<float> entered = ParseEntry(text);
+    if (!box || !box->armed || !entered) {
+        return false;
+    }
+    const CurveSpec& spec = curves_[selection_->curve];
+    Store(UnitsToRaw(*entered, selection_->step == 0 ? spec.yScale : spec.xScale));
+    DropSelection();
+    return true;
+}
+
+bool CurveModel::Move(Direction direction) {
+    const std::optional<ClickPosition> from = selection_ ? click_ : std::optional<ClickPosition>();
+    const std::optional<size_t> next = NextEditable(editablePositions_, from, direction);
+    if (!next) {
+        return false;
+    }
+    click_ = editablePositions_[*next];
+    selection_ = editable_[*next];
+    return true;
+}
+
+bool CurveModel::Step(int counts) {
     const std::optional<EditBoxFill> box = FillEditBox();
     if (!box || !box->armed) {
         return false;
     }
-    const float entered = ParseEntry(text);
-    const CurveSpec& spec = curves_[selection_->curve];
-    image_[selection_->index] = selection_->step == 0
-                                    ? static_cast<uint32_t>(UnitsToRaw(entered, spec.yScale))
-                                    : static_cast<uint32_t>(ClampedX(entered));
-    DropSelection();
-    return true;
+    return Store(int64_t{image_[selection_->index]} + counts);
 }
 
 InsertResult CurveModel::AddRow() {

@@ -59,6 +59,14 @@ public:
     // selection is dropped (image bytes behind the point have moved).
     InsertResult AddRow();
 
+    // Keyboard: moves the selection to the nearest editable cell of the last
+    // laid-out grid in `direction` (end x values are skipped), or, with none
+    // selected, selects the first one. False when nothing moved.
+    bool Move(Direction direction);
+    // Changes the selected value by `counts` raw counts, clamped as
+    // ApplyChange clamps; the selection stays. False when nothing changed.
+    bool Step(int counts);
+
     void DropSelection();
 
     bool HasSelection() const { return selection_.has_value(); }
@@ -76,12 +84,17 @@ private:
 
     void AddCurveCells(int curve, int bottom, std::vector<GridCell>& cells);
     bool Matches(int column, int line) const;
-    int ClampedX(float entered) const;
+    int ClampedX(int64_t raw) const;
+    // Stores a raw value into the selected byte, clamped; true when it changed.
+    bool Store(int64_t raw);
 
     CalibrationImage& image_;
     std::vector<CurveSpec> curves_;
     std::optional<ClickPosition> click_;
     std::optional<Selection> selection_;
+    // The editable cells of the last layout, for key moves.
+    std::vector<ClickPosition> editablePositions_;
+    std::vector<Selection> editable_;
 };
 
 }  // namespace korvel

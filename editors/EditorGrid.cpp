@@ -1,5 +1,6 @@
 #include "editors/EditorGrid.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -24,14 +25,53 @@ std::string FormatUnits(const char* format, uint32_t raw, UnitScale scale) {
     return FormatNumber(format, RawToUnits(static_cast<float>(raw), scale));
 }
 
-float ParseEntry(std::string_view text) {
+std::optional<float> ParseEntry(std::string_view text) {
     const std::string head(text.substr(0, MaxEntryChars));
-    double value = std::strtod(head.c_str(), nullptr);
-    if (std::isnan(value)) {
-        value = 0.0;
+    char* end = nullptr;
+    const double value = std::strtod(head.c_str(), &end);
+    if (end == head.c_str() || std::isnan(value)) {
+        return std::nullopt;
     }
-    value = std::fmax(-EntryLimit, std::fmin(EntryLimit, value));
-    return static_cast<float>(value);
+    return static_cast<float>(std::fmax(-EntryLimit, std::fmin(EntryLimit, value)));
+}
+
+namespace {
+
+// How far `to` lies from `from` in `direction`; 0 when not that way.
+int Distance(ClickPosition from, ClickPosition to, Direction direction) {
+    switch (direction) {
+        case Direction::Left:
+            return to.line == from.line ? std::max(0, from.column - to.column) : 0;
+        case Direction::Right:
+            return to.line == from.line ? std::max(0, to.column - from.column) : 0;
+        case Direction::Up:
+            return to.column == from.column ? std::max(0, from.line - to.line) : 0;
+        case Direction::Down:
+            break;
+    }
+    return to.column == from.column ? std::max(0, to.line - from.line) : 0;
+}
+
+}  // namespace
+
+std::optional<size_t> NextEditable(const std::vector<ClickPosition>& editable,
+                                   std::optional<ClickPosition> from, Direction direction) {
+    std::optional<size_t> best;
+    for (size_t i = 0; i < editable.size(); ++i) {
+        const ClickPosition p = editable[i];
+        if (!from) {
+            const ClickPosition b = best ? editable[*best] : p;
+            if (!best || p.line > b.line || (p.line == b.line && p.column < b.column)) {
+                best = i;
+            }
+            continue;
+        }
+        const int d = Distance(*from, p, direction);
+        if (d > 0 && (!best || d < Distance(*from, editable[*best], direction))) {
+            best = i;
+        }
+    }
+    return best;
 }
 
 }  // namespace korvel

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "monitor/UnitScale.h"
 
@@ -54,13 +55,22 @@ struct ClickPosition {
     int line = 0;
 };
 
+// A key move of the selection; up is toward smaller line numbers.
+enum class Direction { Left, Right, Up, Down };
+
+// The nearest of `editable` from `from` in `direction`: on the same line for
+// Left and Right, in the same column for Up and Down; nullopt at the grid's
+// edge. With no `from`, the first editable cell: the bottom line's leftmost.
+std::optional<size_t> NextEditable(const std::vector<ClickPosition>& editable,
+                                   std::optional<ClickPosition> from, Direction direction);
+
 // printf of one engineering value: `format` applied to RawToUnits(raw, scale).
 std::string FormatUnits(const char* format, uint32_t raw, UnitScale scale);
 
-// The number in an edit box: the first 9 characters read the way atof does
-// (0 when there is no number). Not-a-number reads as 0 and the value is held
-// within +-1e6, far beyond every scale's range, so the conversion to a byte
-// never overflows.
-float ParseEntry(std::string_view text);
+// The number in an edit box: the first 9 characters read the way atof does.
+// Nullopt when they hold no number (empty, blanks, letters, not-a-number):
+// such an entry stores nothing. The value is held within +-1e6, far beyond
+// every scale's range, so the conversion to a byte never overflows.
+std::optional<float> ParseEntry(std::string_view text);
 
 }  // namespace korvel

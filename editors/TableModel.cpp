@@ -1,5 +1,8 @@
 #include "editors/TableModel.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace korvel {
 
 namespace {
@@ -35,6 +38,8 @@ TableModel::TableModel(CalibrationImage& image, TableLayout layout)
 // Slots may hold numbers above 255, so keys are still checked.
 std::vector<GridCell> TableModel::Cells(int bottom) {
     selection_.reset();
+    editablePositions_.clear();
+    editable_.clear();
     const RowListWalk walk = WalkRowList(image_, layout_.pointerSlot, EntrySize(layout_.entryKind));
     std::vector<GridCell> cells;
     const LinePositions lines = AddLabels(walk, bottom, cells);
@@ -103,6 +108,8 @@ void TableModel::AddValues(const RowListWalk& walk, const LinePositions& lines, 
             if (selected) {
                 selection_ = value;
             }
+            editablePositions_.push_back({column, line});
+            editable_.push_back(value);
             cells.push_back({column, line,
                              FormatUnits(layout_.cellFormat, image_[value], layout_.cellScale),
                              selected ? CellRole::Selected : CellRole::Y, value, false});
@@ -124,12 +131,35 @@ std::optional<EditBoxFill> TableModel::FillEditBox() const {
 }
 
 bool TableModel::ApplyChange(std::string_view text) {
+    const std::optional<float> entered = ParseEntry(text);
+    if (!selection_ || !entered) {
+        return false;
+    }
+    image_[*selection_] = static_cast<uint32_t>(UnitsToRaw(*entered, layout_.cellScale));
+    DropSelection();
+    return true;
+}
+
+bool TableModel::Move(Direction direction) {
+    const std::optional<ClickPosition> from = selection_ ? click_ : std::optional<ClickPosition>();
+    const std::optional<size_t> next = NextEditable(editablePositions_, from, direction);
+    if (!next) {
+        return false;
+    }
+    click_ = editablePositions_[*next];
+    selection_ = editable_[*next];
+    return true;
+}
+
+bool TableModel::Step(int counts) {
     if (!selection_) {
         return false;
     }
-    image_[*selection_] = static_cast<uint32_t>(UnitsToRaw(ParseEntry(text), layout_.cellScale));
-    DropSelection();
-    return true;
+    const auto value =
+        static_cast<uint32_t>(std::clamp<int64_t>(int64_t{image_[*selection_]} + counts, 0, 255));
+    const bool changed = image_[*selection_] != value;
+    image_[*selection_] = value;
+    return changed;
 }
 
 void TableModel::DropSelection() {

@@ -46,8 +46,17 @@ public:
     std::optional<EditBoxFill> FillEditBox() const;
 
     // Stores the typed value into the selected byte and drops the selection.
-    // Returns whether a byte was stored.
+    // Returns whether a byte was stored: a text that holds no number stores
+    // nothing and keeps the selection.
     bool ApplyChange(std::string_view text);
+
+    // Keyboard: moves the selection to the nearest value cell of the last
+    // laid-out grid in `direction` (blank cells are skipped), or, with none
+    // selected, selects the first one. False when nothing moved.
+    bool Move(Direction direction);
+    // Changes the selected value by `counts` raw counts within 0..255; the
+    // selection stays. False when nothing changed.
+    bool Step(int counts);
 
     void DropSelection();
 
@@ -68,6 +77,9 @@ private:
     TableLayout layout_;
     std::optional<ClickPosition> click_;
     std::optional<int> selection_;
+    // The value cells of the last layout and their bytes, for key moves.
+    std::vector<ClickPosition> editablePositions_;
+    std::vector<int> editable_;
 };
 
 }  // namespace korvel

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace korvel {
 
@@ -27,6 +28,32 @@ void WidgetPrompter::Message(QWidget* parent, const QString& text, const QString
     QMessageBox box(BoxIcon(icon), caption.isEmpty() ? QString(ProgramCaption) : caption, text,
                     QMessageBox::Ok, parent);
     box.exec();
+}
+
+Prompter::Answer WidgetPrompter::AskToSave(QWidget* parent, const QString& text,
+                                           const QString& caption) {
+    QMessageBox box(QMessageBox::Question, caption.isEmpty() ? QString(ProgramCaption) : caption,
+                    text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+        case QMessageBox::Save:
+            return Answer::Save;
+        case QMessageBox::Discard:
+            return Answer::Discard;
+        default:
+            return Answer::Cancel;
+    }
+}
+
+bool WidgetPrompter::Confirm(QWidget* parent, const QString& text, const QString& caption,
+                             const QString& accept) {
+    QMessageBox box(QMessageBox::Warning, caption.isEmpty() ? QString(ProgramCaption) : caption,
+                    text, QMessageBox::Cancel, parent);
+    QPushButton* yes = box.addButton(accept, QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 std::optional<QString> WidgetPrompter::OpenFileName(QWidget* parent, const QString& title,

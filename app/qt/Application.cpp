@@ -42,6 +42,7 @@ bool Application::Start(const QStringList& arguments) {
                                   Prompter::Icon::Stop);
         return false;
     }
+    window_->SetExpertMode(line.expert);
     state.monitorFileName = line.monitorBaseName;
     state.comPortName = line.portName;
     OpenedPort opened = context_.openPort(state.comPortName, state.reporter);

@@ -7,9 +7,19 @@
 namespace korvel {
 
 CommandLine ParseCommandLine(const QStringList& arguments) {
-    const QStringList words =
-        arguments.join(' ').split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
+    QStringList words = arguments.join(' ').split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
     CommandLine line;
+    for (const QString& word : words) {
+        if (!word.startsWith("--")) {
+            continue;
+        }
+        if (word != "--expert") {
+            line.error = "Unknown option " + word.toStdString();
+            return line;
+        }
+        line.expert = true;
+    }
+    words.removeIf([](const QString& word) { return word.startsWith("--"); });
     const std::string base = words.size() > 0 ? words[0].toStdString() : std::string();
     const std::string port = words.size() > 1 ? words[1].toStdString() : std::string();
     // Refused rather than cut: a shortened name would open a different file or device.

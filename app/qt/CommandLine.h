@@ -13,11 +13,14 @@ constexpr int MaxPortNameLength = 19;
 struct CommandLine {
     std::string monitorBaseName;  // "Mon" when absent
     std::string portName;         // canonical: "COM1" when absent, empty or "1"; "COM2" for "2"
-    std::string error;            // non-empty: a word is too long; the program refuses to start
+    bool expert = false;          // --expert: start in expert mode
+    std::string
+        error;  // non-empty: a word is too long or an option unknown; the program refuses to start
 };
 
 // The arguments after the program name are joined with spaces and split on
-// white space again; words after the second are ignored.
+// white space again. A word that starts with "--" is an option, never a file
+// or port name; of the other words, those after the second are ignored.
 CommandLine ParseCommandLine(const QStringList& arguments);
 
 }  // namespace korvel

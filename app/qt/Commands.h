@@ -29,7 +29,10 @@ enum CommandId : int {
 
 enum class CommandEnableRule { Always, EnabledWhenDataLoaded, NeverEnabled };
 
-constexpr CommandEnableRule EnableRuleOf(int command) {
+// In expert mode the commands that are otherwise never enabled become
+// available: the editors and AE/MIS once data is loaded, Peek/Poke always
+// (it talks to the ECU whatever the polling state).
+constexpr CommandEnableRule EnableRuleOf(int command, bool expert = false) {
     switch (command) {
         case CmdSave:
         case CmdDownload:
@@ -43,15 +46,17 @@ constexpr CommandEnableRule EnableRuleOf(int command) {
         case CmdSpark:
         case CmdFuel:
         case CmdAeMis:
+            return expert ? CommandEnableRule::EnabledWhenDataLoaded
+                          : CommandEnableRule::NeverEnabled;
         case CmdPeekPoke:
-            return CommandEnableRule::NeverEnabled;
+            return expert ? CommandEnableRule::Always : CommandEnableRule::NeverEnabled;
         default:
             return CommandEnableRule::Always;
     }
 }
 
-constexpr bool IsCommandEnabled(int command, StatusFlags flags) {
-    switch (EnableRuleOf(command)) {
+constexpr bool IsCommandEnabled(int command, StatusFlags flags, bool expert = false) {
+    switch (EnableRuleOf(command, expert)) {
         case CommandEnableRule::EnabledWhenDataLoaded:
             return flags.Test(DataLoaded);
         case CommandEnableRule::NeverEnabled:

@@ -21,7 +21,7 @@ size_t SlotOf(EditorKind kind) {
 }  // namespace
 
 MainWindow::MainWindow(ProgramState& state) : state_(state) {
-    setWindowTitle("Korvel ECU Interface");
+    UpdateTitle();
     setWindowIcon(QIcon(":/korvel.png"));
     panel_ = new MonitorPanel(state_.monitor, state_.plot, this);
     setCentralWidget(panel_);
@@ -68,6 +68,7 @@ void MainWindow::BuildMenus() {
     AddCommand(file, "Monitor", CmdMonitor);
     file->addSeparator();
     AddCommand(file, "Quit", CmdQuit);
+    BuildEditMenu();
 
     QMenu* tables = menuBar()->addMenu("Tables");
     AddCommand(tables, "VE", CmdVe);
@@ -88,12 +89,37 @@ void MainWindow::BuildMenus() {
     AddCommand(plots, "Variable ...", CmdPlotVariable);
     AddCommand(plots, "Time Scale ...", CmdTimeScale);
 
+    QMenu* options = menuBar()->addMenu("Options");
+    expertAction_ = options->addAction("Expert Mode");
+    expertAction_->setObjectName("expert");
+    expertAction_->setCheckable(true);
+    connect(expertAction_, &QAction::toggled, this, &MainWindow::SetExpertMode);
+
     QMenu* help = menuBar()->addMenu("Help");
     AddCommand(help, "About this program", CmdAbout);
 
-    for (QMenu* menu : {file, tables, curves, constants, plots, help}) {
+    for (QMenu* menu : {file, tables, curves, constants, plots, options, help}) {
         connect(menu, &QMenu::aboutToShow, this, &MainWindow::RefreshCommands);
     }
+}
+
+// Undo and redo reach every window of the program: the editor windows are
+// top-level windows of their own.
+void MainWindow::BuildEditMenu() {
+    QMenu* edit = menuBar()->addMenu("Edit");
+    undoAction_ = edit->addAction("Undo");
+    undoAction_->setObjectName("undo");
+    undoAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    redoAction_ = edit->addAction("Redo");
+    redoAction_->setObjectName("redo");
+    redoAction_->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    for (QAction* action : {undoAction_, redoAction_}) {
+        action->setShortcutContext(Qt::ApplicationShortcut);
+        action->setEnabled(false);
+    }
+    connect(undoAction_, &QAction::triggered, this, &MainWindow::OnUndo);
+    connect(redoAction_, &QAction::triggered, this, &MainWindow::OnRedo);
 }
 
 QAction* MainWindow::Action(int command) const {
@@ -104,9 +130,34 @@ QAction* MainWindow::Action(int command) const {
 void MainWindow::RefreshCommands() {
     const StatusFlags flags = state_.scheduler.statusFlags;
     for (const auto& [command, action] : actions_) {
-        action->setEnabled(IsCommandEnabled(command, flags));
+        action->setEnabled(IsCommandEnabled(command, flags, expert_));
     }
     dataLoadedShown_ = flags.Test(DataLoaded);
+}
+
+void MainWindow::SetExpertMode(bool on) {
+    expert_ = on;
+    expertAction_->setChecked(on);
+    RefreshCommands();
+    UpdateTitle();
+}
+
+// "Korvel ECU Interface - demo.dat *": the data file, and a mark while the
+// image holds unsaved changes ("Untitled" when no file is known).
+void MainWindow::UpdateTitle() {
+    const bool unsaved = state_.copies.HasUnsavedChanges(state_.image);
+    const QString name = QString::fromStdString(state_.copies.FileName());
+    QString title = "Korvel ECU Interface";
+    if (!name.isEmpty() || unsaved) {
+        title += " - " + (name.isEmpty() ? QString("Untitled") : name);
+    }
+    if (unsaved) {
+        title += " *";
+    }
+    if (expert_) {
+        title += " [Expert]";
+    }
+    setWindowTitle(title);
 }
 
 // ---- Status bar -----------------------------------------------------------
@@ -188,13 +239,13 @@ void MainWindow::RunDialogCommand(int command) {
             break;
         }
         case CmdRpmPresets:
-            RpmPresetsDialog(s.image, this).exec();
+            RunConstantsDialog(RpmPresetsDialog(s.image, this), "RPM Presets");
             break;
         case CmdAeMis:
-            AeMisDialog(s.image, this).exec();
+            RunConstantsDialog(AeMisDialog(s.image, this), "AE/MIS");
             break;
         case CmdGovernor:
-            GovernorDialog(s.image, this).exec();
+            RunConstantsDialog(GovernorDialog(s.image, this), "Governor");
             break;
         case CmdAbout:
             AboutDialog(this).exec();
@@ -213,14 +264,80 @@ void MainWindow::RunDialogCommand(int command) {
     AfterModalDialog();
 }
 
+void MainWindow::RunConstantsDialog(QDialog&& dialog, const char* name) {
+    const CalibrationImage before = state_.image;
+    dialog.exec();
+    if (state_.history.Record(name, before, state_.image)) {
+        AfterImageChange();
+    }
+}
+
 void MainWindow::AfterModalDialog() {
     panel_->update();
     RefreshCommands();
 }
 
+// ---- Undo, redo and unsaved changes ---------------------------------------
+
+void MainWindow::OnUndo() {
+    if (state_.history.Undo(state_.image)) {
+        DropAllSelections();  // the editors show the image as it was, with no selection
+        AfterImageChange();
+    }
+}
+
+void MainWindow::OnRedo() {
+    if (state_.history.Redo(state_.image)) {
+        DropAllSelections();
+        AfterImageChange();
+    }
+}
+
+void MainWindow::AfterImageChange() {
+    const ImageHistory& history = state_.history;
+    undoAction_->setText(QString::fromStdString("Undo " + history.UndoName()).trimmed());
+    undoAction_->setEnabled(history.CanUndo());
+    redoAction_->setText(QString::fromStdString("Redo " + history.RedoName()).trimmed());
+    redoAction_->setEnabled(history.CanRedo());
+    UpdateTitle();
+}
+
+bool MainWindow::MaySaveChanges() {
+    if (!state_.copies.HasUnsavedChanges(state_.image)) {
+        return true;
+    }
+    QString name = QString::fromStdString(state_.copies.FileName());
+    const QString text = QString("Save changes to %1?").arg(name.isEmpty() ? "Untitled" : name);
+    switch (state_.prompter.AskToSave(this, text, QString())) {
+        case Prompter::Answer::Save:
+            break;
+        case Prompter::Answer::Discard:
+            return true;
+        case Prompter::Answer::Cancel:
+            return false;
+    }
+    if (!state_.copies.FilePath().empty()) {
+        return SaveTo(QString::fromStdString(state_.copies.FilePath()));
+    }
+    OnSave();
+    return !state_.copies.HasUnsavedChanges(state_.image);  // cancelled or failed: stay
+}
+
+bool MainWindow::MayLeaveEcuBehind() {
+    if (!state_.scheduler.statusFlags.Test(EcuOnLine) ||
+        !state_.copies.DiffersFromEcu(state_.image)) {
+        return true;
+    }
+    return state_.prompter.Confirm(
+        this, "The ECU does not hold the calibration in memory.\nQuit without a Download?",
+        QString(), "Quit");
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (transferring_) {
-        event->ignore();  // a transfer runs to its end; an interrupted download is unsafe
+    if (transferring_ || !MaySaveChanges() || !MayLeaveEcuBehind()) {
+        // A transfer runs to its end (an interrupted download is unsafe); a
+        // cancelled question keeps the program open.
+        event->ignore();
         return;
     }
     for (EditorSlot& slot : editors_) {
@@ -243,7 +360,8 @@ void MainWindow::OpenEditor(EditorKind kind) {
     if (slot.open && slot.window) {
         return;  // one window per kind; the open one is left as it is
     }
-    EditorWindow* window = CreateEditorWindow(kind, state_.image, state_.prompter, this);
+    EditorWindow* window =
+        CreateEditorWindow(kind, state_.image, state_.history, state_.prompter, this);
     if (window == nullptr) {
         return;
     }
@@ -252,6 +370,7 @@ void MainWindow::OpenEditor(EditorKind kind) {
     connect(window, &EditorWindow::Closed, this,
             [this, kind] { editors_[SlotOf(kind)].open = false; });
     connect(window, &EditorWindow::ImageStructureChanged, this, &MainWindow::DropAllSelections);
+    connect(window, &EditorWindow::ImageEdited, this, &MainWindow::AfterImageChange);
     if (kind == EditorKind::Fuel) {
         window->move(200, 200);
         window->resize(650, 250);

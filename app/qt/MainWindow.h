@@ -3,6 +3,7 @@
 // two-pane status bar, the monitor panel and strip chart as its client
 // area, and the routing of every menu command.
 
+#include <QDialog>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
@@ -31,6 +32,11 @@ public:
     // Applies the enabling rules to every command now.
     void RefreshCommands();
 
+    // Options > Expert Mode: the editors, AE/MIS and Peek/Poke become
+    // reachable and the title says so. Off at every start.
+    void SetExpertMode(bool on);
+    bool ExpertMode() const { return expert_; }
+
     MonitorPanel* Panel() const { return panel_; }
     // The open editor window of a kind, or null.
     EditorWindow* Editor(EditorKind kind) const;
@@ -52,13 +58,30 @@ private:
     void BuildMenus();
     void BuildStatusBar();
     void AddCommand(QMenu* menu, const char* text, int command);
+    void BuildEditMenu();
+    void UpdateTitle();
     void Run(int command);
     void RunDialogCommand(int command);
+    // Runs a constants dialog; its OK is one undoable step named `name`.
+    void RunConstantsDialog(QDialog&& dialog, const char* name);
     void AfterModalDialog();
+
+    // Undo and redo; every change to the image ends in AfterImageChange,
+    // which updates the title and the Edit menu.
+    void OnUndo();
+    void OnRedo();
+    void AfterImageChange();
+    // Before Quit, Open and Upload: asks to save unsaved changes. False when
+    // the user cancels (or the save fails): the command does not go on.
+    bool MaySaveChanges();
+    // Before Quit: warns when the ECU on line does not hold the image.
+    bool MayLeaveEcuBehind();
 
     // File and transfer commands.
     void OnOpen();
     void OnSave();
+    // Writes the image to `path`, reporting a failure; true when written.
+    bool SaveTo(const QString& path);
     void OnUpload();
     void OnDownload();
     void WarnIfIncomplete(int valuesStored, int linesWithoutNumber);
@@ -79,6 +102,10 @@ private:
     QLabel* ecuStatePane_ = nullptr;
     QProgressBar* progress_ = nullptr;
     std::map<int, QAction*> actions_;
+    QAction* expertAction_ = nullptr;
+    QAction* undoAction_ = nullptr;
+    QAction* redoAction_ = nullptr;
+    bool expert_ = false;
     std::array<EditorSlot, 5> editors_;
     QString dataFilePath_;
     bool transferring_ = false;

@@ -23,6 +23,9 @@ std::string FileSystemName(const QString& path) {
 
 void MainWindow::OnOpen() {
     Prompter& prompter = state_.prompter;
+    if (!MaySaveChanges()) {
+        return;
+    }
     const auto chosen =
         prompter.OpenFileName(this, "Open ECU Data File From Disk", DataFilter, "dat", QString());
     if (!chosen) {
@@ -35,8 +38,12 @@ void MainWindow::OnOpen() {
         return;
     }
     state_.scheduler.statusFlags.Set(DataLoaded);
+    state_.history.Clear();  // a new image, a new history
+    state_.copies.FileHolds(state_.image, FileSystemName(*chosen),
+                            result.valuesStored >= ImageSize);
     RefreshCommands();
     DropAllSelections();  // the editors show the new image, with no selection
+    AfterImageChange();
     WarnIfIncomplete(result.valuesStored, result.linesWithoutNumber);
 }
 
@@ -61,9 +68,16 @@ void MainWindow::OnSave() {
         return;
     }
     dataFilePath_ = *chosen;
-    switch (WriteDataFile(FileSystemName(*chosen), state_.image)) {
+    SaveTo(*chosen);
+}
+
+bool MainWindow::SaveTo(const QString& path) {
+    Prompter& prompter = state_.prompter;
+    switch (WriteDataFile(FileSystemName(path), state_.image)) {
         case SaveResult::Saved:
-            break;
+            state_.copies.FileHolds(state_.image, FileSystemName(path));
+            AfterImageChange();
+            return true;
         case SaveResult::OpenFailed:
             prompter.Message(this, "Try another file", "Error Opening File", Prompter::Icon::Stop);
             break;
@@ -71,6 +85,7 @@ void MainWindow::OnSave() {
             prompter.Message(this, "Try another file", "Error Writing File", Prompter::Icon::Stop);
             break;
     }
+    return false;
 }
 
 // ---- Transfers ------------------------------------------------------------
@@ -98,6 +113,10 @@ void MainWindow::OnUpload() {
     if (!state_.scheduler.statusFlags.Test(EcuOnLine)) {
         return;  // off line: nothing happens
     }
+    if (!MaySaveChanges()) {
+        return;
+    }
+    const CalibrationImage before = state_.image;
     TransferOutcome outcome;
     {
         AcquisitionDriver::Pauser pause(state_.driver);
@@ -107,8 +126,13 @@ void MainWindow::OnUpload() {
         EndTransfer();
     }
     if (outcome == TransferOutcome::Succeeded) {
+        state_.history.Clear();  // a new image, a new history
+        state_.copies.Uploaded(state_.image);
         DropAllSelections();  // the editors show the new image, with no selection
+    } else if (state_.history.Record("Upload", before, state_.image)) {
+        DropAllSelections();  // a failed upload's bytes are one step that can be undone
     }
+    AfterImageChange();
 }
 
 void MainWindow::OnDownload() {
@@ -117,9 +141,12 @@ void MainWindow::OnDownload() {
     }
     AcquisitionDriver::Pauser pause(state_.driver);
     BeginTransfer();
-    korvel::OnDownload(state_.scheduler, state_.image,
-                       [this](uint32_t, uint32_t) { TransferProgress(); });
+    const TransferOutcome outcome = korvel::OnDownload(
+        state_.scheduler, state_.image, [this](uint32_t, uint32_t) { TransferProgress(); });
     EndTransfer();
+    if (outcome == TransferOutcome::Succeeded) {
+        state_.copies.EcuHolds(state_.image);
+    }
 }
 
 // ---- Monitor file ---------------------------------------------------------

@@ -9,6 +9,8 @@
 #include "app/qt/GuiReporter.h"
 #include "app/qt/PortHolder.h"
 #include "calib/CalibrationImage.h"
+#include "calib/ImageHistory.h"
+#include "calib/KnownCopies.h"
 #include "link/Clock.h"
 #include "monitor/MonitorFile.h"
 #include "monitor/PlotState.h"
@@ -26,6 +28,8 @@ struct ProgramState {
     EcuLink link;
     MonitorFile monitor;
     CalibrationImage image;
+    ImageHistory history;  // undo and redo of every change to `image`
+    KnownCopies copies;    // what the data file and the ECU hold
     PlotState plot;
     AcquisitionScheduler scheduler;
     AcquisitionDriver driver;

@@ -12,12 +12,10 @@ namespace {
 const QRect CurveFrame{200, 200, 300, 250};
 }  // namespace
 
-CurveEditorWindow::CurveEditorWindow(CalibrationImage& image, Prompter& prompter, QWidget* owner,
-                                     const QString& title, std::vector<CurveSpec> curves)
-    : EditorWindow(owner),
-      model_(image, std::move(curves)),
-      prompter_(prompter),
-      valueEdit_(CreateValueEdit(this)) {
+CurveEditorWindow::CurveEditorWindow(CalibrationImage& image, ImageHistory& history,
+                                     Prompter& prompter, QWidget* owner, const QString& title,
+                                     std::vector<CurveSpec> curves)
+    : EditorWindow(image, history, owner), model_(image, std::move(curves)), prompter_(prompter) {
     connect(valueEdit_, &QLineEdit::returnPressed, this, &CurveEditorWindow::ApplyChange);
     connect(CreateEditorButton(this, "Change", "5002", ChangeButtonRect), &QPushButton::clicked,
             this, &CurveEditorWindow::ApplyChange);
@@ -32,23 +30,16 @@ void CurveEditorWindow::DropSelection() {
 }
 
 void CurveEditorWindow::ApplyChange() {
-    if (model_.ApplyChange(valueEdit_->text().toStdString())) {
-        update();
-    }
+    Edit("Change", [this] { return model_.ApplyChange(valueEdit_->text().toStdString()); });
 }
 
 void CurveEditorWindow::AddRow() {
-    switch (model_.AddRow()) {
-        case InsertResult::Inserted:
-            update();
-            // Bytes behind the point moved: every window drops its selection.
-            emit ImageStructureChanged();
-            break;
-        case InsertResult::TableFull:
-            prompter_.Message(this, "Row cannot be added", "Table Full", Prompter::Icon::Stop);
-            break;
-        case InsertResult::NotApplicable:
-            break;
+    InsertResult result = InsertResult::NotApplicable;
+    if (Edit("Add Row", [&] { return (result = model_.AddRow()) == InsertResult::Inserted; })) {
+        // Bytes behind the point moved: every window drops its selection.
+        emit ImageStructureChanged();
+    } else if (result == InsertResult::TableFull) {
+        prompter_.Message(this, "Row cannot be added", "Table Full", Prompter::Icon::Stop);
     }
 }
 
@@ -67,10 +58,13 @@ void CurveEditorWindow::mousePressEvent(QMouseEvent* event) {
     update();
 }
 
-RpmCurvesWindow::RpmCurvesWindow(CalibrationImage& image, Prompter& prompter, QWidget* owner)
-    : CurveEditorWindow(image, prompter, owner, "Driver RPM Data", RpmCurveSpecs()) {}
+RpmCurvesWindow::RpmCurvesWindow(CalibrationImage& image, ImageHistory& history, Prompter& prompter,
+                                 QWidget* owner)
+    : CurveEditorWindow(image, history, prompter, owner, "Driver RPM Data", RpmCurveSpecs()) {}
 
-FuelCurvesWindow::FuelCurvesWindow(CalibrationImage& image, Prompter& prompter, QWidget* owner)
-    : CurveEditorWindow(image, prompter, owner, "Fuel Correction Data", FuelCurveSpecs()) {}
+FuelCurvesWindow::FuelCurvesWindow(CalibrationImage& image, ImageHistory& history,
+                                   Prompter& prompter, QWidget* owner)
+    : CurveEditorWindow(image, history, prompter, owner, "Fuel Correction Data", FuelCurveSpecs()) {
+}
 
 }  // namespace korvel

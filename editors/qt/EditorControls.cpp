@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPalette>
@@ -48,10 +49,30 @@ void SetUpEditorFrame(QWidget* window, const QString& title, QRect frame) {
     window->setAutoFillBackground(true);
     window->move(frame.topLeft());
     window->resize(frame.size());
+    window->setFocus();  // the grid has the focus when the window opens
 }
 
-QLineEdit* CreateValueEdit(QWidget* window) {
-    auto* edit = new QLineEdit(window);
+bool ValueEdit::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) ||
+            key->keyCombination() == QKeyCombination(Qt::CTRL, Qt::Key_Y)) {
+            event->ignore();  // left to the program's Undo and Redo
+            return true;
+        }
+    }
+    return QLineEdit::event(event);
+}
+
+void ValueEdit::keyPressEvent(QKeyEvent* event) {
+    QLineEdit::keyPressEvent(event);
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();  // applied once, by returnPressed
+    }
+}
+
+ValueEdit* CreateValueEdit(QWidget* window) {
+    auto* edit = new ValueEdit(window);
     edit->setObjectName("5001");
     edit->setAlignment(Qt::AlignRight);
     edit->setFont(ControlFont());
@@ -82,7 +103,9 @@ void EditBoxSync::Painted(QLineEdit* edit, int selectedIndex,
     if (fill->armed) {
         edit->selectAll();
     }
-    edit->setFocus();
+    if (focus_) {
+        edit->setFocus();
+    }
 }
 
 GridText::GridText() : font_(QFontDatabase::systemFont(QFontDatabase::FixedFont)) {

@@ -3,6 +3,7 @@
 // controls, and drawing grid cells in the fixed-pitch font at text positions.
 
 #include <QFont>
+#include <QLineEdit>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -12,7 +13,6 @@
 
 #include "editors/EditorGrid.h"
 
-class QLineEdit;
 class QPushButton;
 class QWidget;
 
@@ -24,11 +24,26 @@ inline const QRect ChangeButtonRect{110, 20, 70, 30};
 inline const QRect AddRowButtonRect{200, 20, 70, 30};
 
 // Title, owner-bound top-level flags (caption, system menu, sizing border, no
-// minimise/maximise), delete on close, light grey background, place and size.
+// minimise/maximise), delete on close, light grey background, place and size;
+// the window itself (the grid) has the focus when it opens.
 void SetUpEditorFrame(QWidget* window, const QString& title, QRect frame);
 
+// The editors' edit box. Enter applies the entry (returnPressed) and goes no
+// further; Up, Down, PageUp, PageDown and Esc go on to the window, which
+// moves or steps the selection; Ctrl+Z and Ctrl+Y undo and redo image
+// changes, not typing.
+class ValueEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
 // The right-aligned edit box "5001" in 10-point Times New Roman (or a serif).
-QLineEdit* CreateValueEdit(QWidget* window);
+ValueEdit* CreateValueEdit(QWidget* window);
 QPushButton* CreateEditorButton(QWidget* window, const QString& text, const QString& id,
                                 QRect rect);
 
@@ -40,11 +55,18 @@ QPushButton* CreateEditorButton(QWidget* window, const QString& text, const QStr
 // a button being pressed.
 class EditBoxSync {
 public:
-    void Clicked() { pending_ = true; }
+    // A click: the box is refilled and takes the focus.
+    void Clicked() { pending_ = focus_ = true; }
+    // A key moved or stepped the selection: refilled, the focus stays.
+    void Moved() {
+        pending_ = true;
+        focus_ = false;
+    }
     void Painted(QLineEdit* edit, int selectedIndex, const std::optional<EditBoxFill>& fill);
 
 private:
     bool pending_ = false;
+    bool focus_ = true;
     int shownIndex_ = -1;
 };
 

@@ -1,6 +1,5 @@
 #include "editors/qt/TableEditorWindow.h"
 
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -12,15 +11,13 @@ namespace {
 const QRect TableFrame{0, 0, 650, 350};
 }  // namespace
 
-TableEditorWindow::TableEditorWindow(CalibrationImage& image, QWidget* owner, const QString& title,
-                                     TableLayout layout)
-    : EditorWindow(owner), model_(image, layout), valueEdit_(CreateValueEdit(this)) {
+TableEditorWindow::TableEditorWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner,
+                                     const QString& title, TableLayout layout)
+    : EditorWindow(image, history, owner), model_(image, layout) {
     connect(valueEdit_, &QLineEdit::returnPressed, this, &TableEditorWindow::ApplyChange);
     connect(CreateEditorButton(this, "Change", "5002", ChangeButtonRect), &QPushButton::clicked,
             this, &TableEditorWindow::ApplyChange);
     SetUpEditorFrame(this, title, TableFrame);
-    // A click on the grid focuses the window itself, where Enter also applies.
-    setFocusPolicy(Qt::ClickFocus);
 }
 
 void TableEditorWindow::DropSelection() {
@@ -29,9 +26,7 @@ void TableEditorWindow::DropSelection() {
 }
 
 void TableEditorWindow::ApplyChange() {
-    if (model_.ApplyChange(valueEdit_->text().toStdString())) {
-        update();
-    }
+    Edit("Change", [this] { return model_.ApplyChange(valueEdit_->text().toStdString()); });
 }
 
 void TableEditorWindow::paintEvent(QPaintEvent*) {
@@ -40,7 +35,6 @@ void TableEditorWindow::paintEvent(QPaintEvent*) {
 }
 
 void TableEditorWindow::mousePressEvent(QMouseEvent* event) {
-    EditorWindow::mousePressEvent(event);
     if (event->button() != Qt::LeftButton) {
         return;
     }
@@ -50,21 +44,13 @@ void TableEditorWindow::mousePressEvent(QMouseEvent* event) {
     update();
 }
 
-void TableEditorWindow::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        ApplyChange();
-        return;
-    }
-    EditorWindow::keyPressEvent(event);
-}
+VeTableWindow::VeTableWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner)
+    : TableEditorWindow(image, history, owner, "VE Table", VeTableLayout()) {}
 
-VeTableWindow::VeTableWindow(CalibrationImage& image, QWidget* owner)
-    : TableEditorWindow(image, owner, "VE Table", VeTableLayout()) {}
+VeLpTableWindow::VeLpTableWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner)
+    : TableEditorWindow(image, history, owner, "VE Table (LP)", VeLpTableLayout()) {}
 
-VeLpTableWindow::VeLpTableWindow(CalibrationImage& image, QWidget* owner)
-    : TableEditorWindow(image, owner, "VE Table (LP)", VeLpTableLayout()) {}
-
-SparkTableWindow::SparkTableWindow(CalibrationImage& image, QWidget* owner)
-    : TableEditorWindow(image, owner, "Spark Table", SparkTableLayout()) {}
+SparkTableWindow::SparkTableWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner)
+    : TableEditorWindow(image, history, owner, "Spark Table", SparkTableLayout()) {}
 
 }  // namespace korvel

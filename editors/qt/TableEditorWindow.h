@@ -5,53 +5,50 @@
 #include "editors/qt/EditorControls.h"
 #include "editors/qt/EditorWindow.h"
 
-class QLineEdit;
-
 namespace korvel {
 
 class TableEditorWindow : public EditorWindow {
     Q_OBJECT
 public:
-    TableEditorWindow(CalibrationImage& image, QWidget* owner, const QString& title,
-                      TableLayout layout);
+    TableEditorWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner,
+                      const QString& title, TableLayout layout);
 
     void DropSelection() override;
 
     // "Change": stores the edit box value into the selected byte.
-    void ApplyChange();
+    void ApplyChange() override;
 
     const TableModel& Model() const { return model_; }
     QSize CharCell() const { return grid_.CharCell(); }
     int BottomLine() const { return grid_.BottomLine(height()); }
 
 protected:
+    bool Move(Direction direction) override { return model_.Move(direction); }
+    bool Step(int counts) override { return model_.Step(counts); }
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     TableModel model_;
     GridText grid_;
-    EditBoxSync editSync_;
-    QLineEdit* valueEdit_;
 };
 
 class VeTableWindow : public TableEditorWindow {
     Q_OBJECT
 public:
-    VeTableWindow(CalibrationImage& image, QWidget* owner);
+    VeTableWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner);
 };
 
 class VeLpTableWindow : public TableEditorWindow {
     Q_OBJECT
 public:
-    VeLpTableWindow(CalibrationImage& image, QWidget* owner);
+    VeLpTableWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner);
 };
 
 class SparkTableWindow : public TableEditorWindow {
     Q_OBJECT
 public:
-    SparkTableWindow(CalibrationImage& image, QWidget* owner);
+    SparkTableWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner);
 };
 
 }  // namespace korvel

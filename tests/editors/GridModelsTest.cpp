@@ -69,13 +69,14 @@ TEST(CurveModel, ChangeConvertsAndKeepsXBetweenNeighbours) {
     const Bytes sample{0, 1, 40, 1, 50, 1, 60, 1, 255, 1, 0};
     const Bytes narrow{0, 1, 40, 1, 40, 1, 41, 1, 255, 1, 0};
     const Bytes open{10, 1, 50, 1, 200, 1, 0};  // ends that are not 0 / 255
-    // Curve, point, column (5: x, 10: y), typed text, stored byte.
+    // Curve, point, column (5: x, 10: y), typed text, stored byte (1: none,
+    // the text holds no number and the selection stays).
     const std::tuple<const Bytes*, int, int, const char*, uint32_t> cases[] = {
         {&sample, 2, 5, "75", 59},     {&sample, 2, 5, "60", 59}, {&sample, 2, 5, "40", 41},
         {&sample, 2, 5, "20", 41},     {&sample, 2, 5, "50", 50}, {&narrow, 2, 5, "0", 41},
         {&narrow, 2, 5, "200", 41},    {&open, 0, 5, "0", 0},     {&open, 0, 5, "90", 49},
         {&open, 2, 5, "300", 255},     {&open, 2, 5, "0", 51},    {&sample, 1, 10, "1510", 76},
-        {&sample, 1, 10, "5200", 255}, {&sample, 1, 10, "x", 0},
+        {&sample, 1, 10, "5200", 255}, {&sample, 1, 10, "x", 1},  {&sample, 1, 10, " ", 1},
     };
     for (const auto& [curve, point, column, typed, stored] : cases) {
         test::ImageBuilder b;
@@ -83,9 +84,10 @@ TEST(CurveModel, ChangeConvertsAndKeepsXBetweenNeighbours) {
         CalibrationImage image = b.image;
         CurveModel model(image, RpmCurveSpecs());
         Select(model, column, Bottom - point);
-        EXPECT_TRUE(model.ApplyChange(typed));
+        const bool parses = ParseEntry(typed).has_value();
+        EXPECT_EQ(model.ApplyChange(typed), parses);
         EXPECT_EQ(image[start + 2 * point + column / 10], stored) << typed;
-        EXPECT_FALSE(model.HasSelection());
+        EXPECT_EQ(model.HasSelection(), !parses);
     }
 }
 
@@ -159,10 +161,12 @@ TEST(TableModel, ClicksSelectBySixColumnBlocks) {
 }
 
 TEST(TableModel, ChangeStoresRoundedClampedByte) {
+    // Typed text, stored byte; 20 (the old value): no number, nothing stored.
     const std::pair<const char*, uint32_t> cases[] = {
-        {"12.5", 13},     {"12.4", 12},      {"300", 255},  {"-5", 0},   {"", 0},
-        {" 7kg", 7},      {"nan", 0},        {"1e99", 255}, {"-inf", 0}, {"0000000015", 1},
-        {"        9", 9}, {"         9", 0},  // 9 characters are read
+        {"12.5", 13},     {"12.4", 12},       {"300", 255},  {"-5", 0},   {"", 20},
+        {" 7kg", 7},      {"nan", 20},        {"1e99", 255}, {"-inf", 0}, {"0000000015", 1},
+        {"        9", 9}, {"         9", 20},  // 9 characters are read
+        {"kg", 20},       {"-", 20},
     };
     for (const auto& [typed, stored] : cases) {
         CalibrationImage image = test::SampleImage();
@@ -170,9 +174,109 @@ TEST(TableModel, ChangeStoresRoundedClampedByte) {
         TableModel model(image, SparkTableLayout());
         Select(model, 17, Bottom - 1);  // first row, MAP key 80
         ASSERT_EQ(model.FillEditBox()->text, "  20");
-        ASSERT_TRUE(model.ApplyChange(typed));
+        const bool parses = ParseEntry(typed).has_value();
+        EXPECT_EQ(model.ApplyChange(typed), parses);
         EXPECT_EQ(image[spark + 6], stored) << typed;
-        EXPECT_FALSE(model.ApplyChange("9"));  // the selection is gone
+        EXPECT_EQ(model.ApplyChange("9"), !parses);  // gone after a store, kept otherwise
+    }
+}
+
+// Where the selected cell is drawn ("column,line"), or "" when nothing is selected.
+template <typename Model>
+std::string SelectedAt(Model& model) {
+    for (const GridCell& c : model.Cells(Bottom)) {
+        if (c.role == CellRole::Selected) {
+            return std::to_string(c.column) + "," + std::to_string(Bottom - c.line);
+        }
+    }
+    return "";
+}
+
+struct Move {
+    Direction direction;
+    const char* to;  // "column,lines above the bottom" after the key; "" when it stays put
+};
+
+template <typename Model>
+void ExpectMoves(Model& model, std::initializer_list<Move> moves) {
+    std::string at = SelectedAt(model);
+    for (const Move& m : moves) {
+        const bool moved = *m.to != '\0';
+        EXPECT_EQ(model.Move(m.direction), moved) << at << " " << static_cast<int>(m.direction);
+        at = moved ? m.to : at;
+        EXPECT_EQ(SelectedAt(model), at);
+    }
+}
+
+// Arrows skip the cells that cannot be changed (end x values, blank table
+// cells) and stop at the grid's edge; with nothing selected they select the
+// bottom line's first editable cell.
+TEST(GridModels, ArrowsMoveOverTheEditableCells) {
+    using enum Direction;
+    CalibrationImage image = test::SampleImage();
+    // RPM curves: x columns 5 and 20, y columns 10 and 25; three and five points.
+    CurveModel curves(image, RpmCurveSpecs());
+    curves.Cells(Bottom);
+    ExpectMoves(curves,
+                {{Up, "10,0"},   {Left, ""},      {Down, ""},      {Up, "10,1"},    {Left, "5,1"},
+                 {Up, ""},       {Right, "10,1"}, {Right, "20,1"}, {Right, "25,1"}, {Right, ""},
+                 {Up, "25,2"},   {Up, "25,3"},    {Up, "25,4"},    {Up, ""},        {Left, ""},
+                 {Down, "25,3"}, {Left, "20,3"},  {Down, "20,2"},  {Down, "20,1"},  {Down, ""}});
+    // VE: rows in columns 12, 18, 24; MAP lines 0, 40, 100, 255; the middle row has no 40.
+    TableModel table(image, VeTableLayout());
+    table.Cells(Bottom);
+    ExpectMoves(table, {{Right, "12,0"},
+                        {Up, "12,1"},
+                        {Right, "24,1"},
+                        {Right, ""},
+                        {Up, "24,3"},
+                        {Up, ""},
+                        {Left, "18,3"},
+                        {Down, "18,2"},
+                        {Down, "18,0"},
+                        {Down, ""},
+                        {Left, "12,0"},
+                        {Left, ""}});
+}
+
+// A step changes the raw byte and keeps the selection; it is clamped as an
+// entry is: an x between its neighbours, anything else within 0..255.
+TEST(GridModels, StepsStopAtTheClampLimits) {
+    CalibrationImage image = test::SampleImage();
+    const int temp = PointerTarget(image, TempRpmCurveSlot);
+    const int ve = PointerTarget(image, VeTableSlot);
+    CurveModel curves(image, RpmCurveSpecs());
+    TableModel table(image, VeTableLayout());
+    // Model, column, line, step, stored byte (-1: nothing changed), its
+    // index; the steps go on from one case to the next.
+    const struct {
+        bool curve;
+        int column, line, counts;
+        int64_t stored;
+        int index;
+    } cases[] = {
+        {true, 20, 1, 10, 49, temp + 2},  // x 40 between 0 and 50
+        {true, 20, 1, 1, -1, temp + 2},  {true, 20, 1, -100, 1, temp + 2},
+        {true, 20, 1, -1, -1, temp + 2}, {true, 25, 0, 200, 255, temp + 1},
+        {true, 25, 0, 1, -1, temp + 1},  {true, 25, 0, -300, 0, temp + 1},
+        {true, 5, 0, 1, -1, -1},  // an end x (shown XXXX) does not step
+        {false, 12, 0, 1, 51, ve + 4},   {false, 12, 0, 300, 255, ve + 4},
+        {false, 12, 0, 1, -1, ve + 4},   {false, 12, 0, -1000, 0, ve + 4},
+        {false, 6, 0, 1, -1, -1},  // a label
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        const CalibrationImage before = image;
+        const bool changed =
+            c.curve ? (Select(curves, c.column, Bottom - c.line), curves.Step(c.counts))
+                    : (Select(table, c.column, Bottom - c.line), table.Step(c.counts));
+        EXPECT_EQ(changed, c.stored >= 0);
+        CalibrationImage expected = before;
+        if (changed) {
+            expected[c.index] = static_cast<uint32_t>(c.stored);
+            EXPECT_TRUE(c.curve ? curves.HasSelection() : table.HasSelection());
+        }
+        EXPECT_EQ(image.values, expected.values);
     }
 }
 

@@ -10,17 +10,20 @@ namespace korvel {
 namespace {
 
 // The menu bar as the user sees it: each item as text=identifier, then '+'
-// always enabled, '-' never, '*' only with data loaded; '|' a separator.
+// always enabled, '-' never, '*' only with data loaded, '~' only with data
+// loaded in expert mode, '^' only in expert mode; '|' a separator.
 const char* const Menus =
     "\nFile: Open=40001+ Save=40002* | Upload=40003+ Download=40004* | Monitor=40020+ | Quit=40005+"
-    "\nTables: VE=40007- VE (LP)=40008- Spark=40009-"
-    "\nCurves: Fuel=40010- RPM=40011*"
-    "\nConstants: Governor=40013* AE/MIS=40014- RPM Presets=40015* Peek/Poke=40021-"
+    "\nEdit: Undo=undo- Redo=redo-"
+    "\nTables: VE=40007~ VE (LP)=40008~ Spark=40009~"
+    "\nCurves: Fuel=40010~ RPM=40011*"
+    "\nConstants: Governor=40013* AE/MIS=40014~ RPM Presets=40015* Peek/Poke=40021^"
     "\nPlots: Variable ...=40016+ Time Scale ...=40017+"
+    "\nOptions: Expert Mode=expert+"
     "\nHelp: About this program=40019+";
 
 // Opens every menu, as the user would, and checks what it shows.
-void ExpectMenus(MainWindow& window, bool dataLoaded) {
+void ExpectMenus(MainWindow& window, bool dataLoaded, bool expert = false) {
     QString shown;
     for (QAction* title : window.menuBar()->actions()) {
         shown += "\n" + title->text() + ":";
@@ -32,8 +35,11 @@ void ExpectMenus(MainWindow& window, bool dataLoaded) {
                                .arg(a->text(), a->objectName(), a->isEnabled() ? "+" : "-");
         }
     }
-    EXPECT_EQ(shown.toStdString(),
-              QString(Menus).replace('*', dataLoaded ? '+' : '-').toStdString());
+    const QString expected = QString(Menus)
+                                 .replace('*', dataLoaded ? '+' : '-')
+                                 .replace('~', dataLoaded && expert ? '+' : '-')
+                                 .replace('^', expert ? '+' : '-');
+    EXPECT_EQ(shown.toStdString(), expected.toStdString()) << dataLoaded << expert;
 }
 
 CalibrationImage Pattern(int seed) {
@@ -102,6 +108,7 @@ TEST_F(Commands, SaveAndOpenReportFailuresAndShortFiles) {
         h.Flags().Clear(DataLoaded);
         h.prompter.messages.clear();
         h.prompter.fileAnswers = {c.answer};
+        h.prompter.answers = {Prompter::Answer::Discard};  // the short file is not all saved
         h.Trigger(c.command);
         const auto& shown = h.prompter.messages;
         ASSERT_LE(shown.size(), 1u);
@@ -138,6 +145,39 @@ TEST_F(Commands, RpmAfterAnUploadOpensOneWindowUntilItIsClosed) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_EQ(h.Window().Editor(EditorKind::Rpm), nullptr);
     }
+}
+
+// Expert mode, switched from the Options menu, makes the editors, AE/MIS and
+// Peek/Poke reachable; each editor opens once, the Fuel window at its place.
+TEST_F(Commands, ExpertModeEnablesTheHiddenCommands) {
+    QAction* expert = h.Window().findChild<QAction*>("expert");
+    ASSERT_TRUE(expert && expert->isCheckable() && !expert->isChecked());
+    for (bool on : {true, false, true}) {
+        expert->trigger();
+        EXPECT_EQ(h.Window().windowTitle(),
+                  on ? "Korvel ECU Interface [Expert]" : "Korvel ECU Interface");
+        for (bool loaded : {false, true}) {
+            loaded ? h.Flags().Set(DataLoaded) : h.Flags().Clear(DataLoaded);
+            ExpectMenus(h.Window(), loaded, on);
+        }
+    }
+    const std::tuple<int, EditorKind, QString> kinds[] = {
+        {CmdVe, EditorKind::Ve, "VE Table"},
+        {CmdVeLp, EditorKind::VeLp, "VE Table (LP)"},
+        {CmdSpark, EditorKind::Spark, "Spark Table"},
+        {CmdFuel, EditorKind::Fuel, "Fuel Correction Data"},
+    };
+    for (const auto& [command, kind, title] : kinds) {
+        h.Trigger(command);
+        QPointer<EditorWindow> window = h.Window().Editor(kind);
+        ASSERT_TRUE(window && window->isVisible());
+        EXPECT_EQ(window->windowTitle(), title);
+        h.Trigger(command);
+        EXPECT_EQ(h.Window().Editor(kind), window.data());
+    }
+    EXPECT_EQ(h.Window().findChildren<EditorWindow*>().size(), 4);
+    const EditorWindow* fuel = h.Window().Editor(EditorKind::Fuel);
+    EXPECT_EQ(QRect(fuel->pos(), fuel->size()), QRect(200, 200, 650, 250));
 }
 
 }  // namespace

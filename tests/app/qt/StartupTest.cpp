@@ -40,8 +40,12 @@ TEST(Startup, CommandLineNamesTheMonitorFileAndThePortOrEndsTheProgram) {
         std::string port;          // the port tried ("": none)
         QString triedMonitorFile;  // "": the program ends after `refusal`
         QString refusal;
+        bool expert = false;
     } cases[] = {
         {{}, true, "COM1", "Mon.cfg", ""},
+        {{"--expert", "engine"}, true, "COM1", "engine.cfg", "", true},  // options are no names
+        {{"engine", "--expert", "2"}, true, "COM2", "engine.cfg", "", true},
+        {{"--port", "2"}, true, "", "", "Unknown option --port"},
         {{"engine", "2"}, true, "COM2", "engine.cfg", ""},
         {{"engine  COM4", "ignored"}, true, "COM4", "engine.cfg", ""},  // re-split on white space
         {{"engine.cfg"}, true, "COM1", "engine.cfg.cfg", ""},
@@ -55,6 +59,8 @@ TEST(Startup, CommandLineNamesTheMonitorFileAndThePortOrEndsTheProgram) {
         AppHarness h;
         h.portOpens = c.portOpens;
         EXPECT_EQ(h.app->Start(c.arguments), c.refusal.isEmpty());
+        EXPECT_EQ(h.Window().ExpertMode(), c.expert);
+        EXPECT_EQ(h.Window().windowTitle().endsWith(" [Expert]"), c.expert);
         EXPECT_EQ(h.openedPorts, c.port.empty() ? std::vector<std::string>{} : std::vector{c.port});
         ASSERT_EQ(h.prompter.messages.size(), 1u);
         if (c.refusal.isEmpty()) {  // no such file here: the dialog, cancelled

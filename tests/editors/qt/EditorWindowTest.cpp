@@ -42,39 +42,106 @@ bool Shows(const QImage& shot, QColor colour) {
 
 struct Windows : ::testing::Test {
     ScriptedPrompter prompter;
+    ImageHistory history;
     CalibrationImage image = test::SampleImage();
 };
 
-// The box follows the cell under the clicked position, also after a resize,
-// and a typed value is stored on Enter in the box (curves) or on the window (tables).
+// A typed value is stored on Enter in the box (curves) or on the window
+// (tables); a text without a number stores nothing and keeps the selection;
+// a resize drops the selection, which would now sit on another value.
 TEST_F(Windows, TypedValueIsStoredOnEnter) {
     const int rpm = PointerTarget(image, PositionRpmCurveSlot);
     const int ve = PointerTarget(image, VeTableSlot);
-    RpmCurvesWindow curves(image, prompter, nullptr);
+    RpmCurvesWindow curves(image, history, prompter, nullptr);
     QLineEdit* edit = ClickText(curves, 10, curves.BottomLine());
     EXPECT_EQ(edit->text(), "  800 ");
     curves.resize(curves.width(), curves.height() + curves.CharCell().height());
     curves.repaint();
-    EXPECT_EQ(edit->text(), " 1200 ");
+    EXPECT_FALSE(curves.Model().HasSelection());
+    const auto before = image.values;
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(image.values, before);
+    edit = ClickText(curves, 10, curves.BottomLine() - 1);
     EXPECT_EQ(edit->selectedText(), " 1200 ");
     QTest::keyClicks(edit, "1500");
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_EQ((Bytes{image[rpm + 1], image[rpm + 3]}), (Bytes{40, 75}));
+    EXPECT_EQ(history.UndoName(), "Change");
 
-    VeLpTableWindow table(image, nullptr);
+    VeLpTableWindow table(image, history, nullptr);
     edit = ClickText(table, 12, table.BottomLine());
     EXPECT_EQ(edit->text(), "  60");
-    edit->setText("42");
-    QTest::keyClick(&table, Qt::Key_Enter);
+    for (const char* typed : {"", "kg", "42"}) {
+        edit->setText(typed);
+        QTest::keyClick(&table, Qt::Key_Enter);
+        EXPECT_EQ(table.Model().HasSelection(), *typed != '4') << typed;
+    }
     EXPECT_EQ((Bytes{image[ve + 4], image[ve + 5]}), (Bytes{50, 42}));
+    EXPECT_EQ(history.UndoCount(), 2u);
+}
+
+// The keys: Tab between box and grid, arrows over the cells (the box
+// follows), steps as undoable steps, digits on the grid starting an entry,
+// Esc, and Insert adding a curve point.
+TEST_F(Windows, KeysMoveStepAndEnter) {
+    const int spark = PointerTarget(image, SparkTableSlot);
+    SparkTableWindow table(image, history, nullptr);
+    QLineEdit* edit = ClickText(table, 12, table.BottomLine());
+    table.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&table));
+    ASSERT_TRUE(edit->hasFocus());
+    QTest::keyClick(edit, Qt::Key_Tab);
+    EXPECT_TRUE(table.hasFocus());
+    QTest::keyClick(&table, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_TRUE(edit->hasFocus());
+    QTest::keyClick(edit, Qt::Key_Tab);
+    // Rows at columns 12 and 18, MAP lines 0, 80, 255; the second row has no 80.
+    const std::tuple<Qt::Key, Qt::KeyboardModifiers, const char*, int, uint32_t> keys[] = {
+        {Qt::Key_Right, {}, "  11", spark + 13, 11},  // value byte of the second row's MAP 0
+        {Qt::Key_Plus, {}, "  12", spark + 13, 12},
+        {Qt::Key_PageUp, Qt::ShiftModifier, "  22", spark + 13, 22},
+        {Qt::Key_Up, {}, "  31", spark + 15, 31},  // the blank line skipped
+        {Qt::Key_Minus, Qt::KeypadModifier, "  30", spark + 15, 30},
+        {Qt::Key_PageDown, Qt::ShiftModifier, "  20", spark + 15, 20},
+    };
+    for (const auto& [key, modifiers, shown, index, value] : keys) {
+        QTest::keyClick(&table, key, modifiers);
+        table.repaint();
+        EXPECT_EQ(edit->text(), shown);
+        EXPECT_EQ(image[index], value);
+        EXPECT_TRUE(table.hasFocus());
+    }
+    EXPECT_EQ(history.UndoCount(), 4u);
+    EXPECT_EQ(history.UndoName(), "Step");
+    QTest::keyClicks(&table, "7");  // typing on the grid starts an entry
+    EXPECT_TRUE(edit->hasFocus());
+    EXPECT_EQ(edit->text(), "7");
+    QTest::keyClick(edit, Qt::Key_Down);  // Down in the box moves too
+    table.repaint();
+    EXPECT_EQ(edit->text(), "  22");
+    edit->setText("7");
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(image[spark + 13], 7u);
+    EXPECT_FALSE(table.Model().HasSelection());
+    QTest::keyClick(&table, Qt::Key_Down);  // nothing selected: the first cell
+    EXPECT_TRUE(table.Model().HasSelection());
+    QTest::keyClick(edit, Qt::Key_Escape);
+    EXPECT_FALSE(table.Model().HasSelection());
+
+    const int rpm = PointerTarget(image, PositionRpmCurveSlot);
+    RpmCurvesWindow curves(image, history, prompter, nullptr);
+    ClickText(curves, 5, curves.BottomLine() - 1);
+    QTest::keyClick(&curves, Qt::Key_Insert);
+    EXPECT_EQ((Bytes{image[rpm + 4], image[rpm + 5]}), (Bytes{101, 60}));
+    EXPECT_EQ(history.UndoName(), "Add Row");
 }
 
 // Add Row inserts a point, other windows drop their selection, and a full
 // image is reported.
 TEST_F(Windows, AddRowInsertsOrReportsTableFull) {
     const int start = PointerTarget(image, PositionRpmCurveSlot);
-    RpmCurvesWindow rpm(image, prompter, nullptr);
-    SparkTableWindow spark(image, nullptr);
+    RpmCurvesWindow rpm(image, history, prompter, nullptr);
+    SparkTableWindow spark(image, history, nullptr);
     QObject::connect(&rpm, &EditorWindow::ImageStructureChanged, &spark,
                      &EditorWindow::DropSelection);
     QLineEdit* sparkEdit = ClickText(spark, 12, spark.BottomLine());
@@ -108,7 +175,7 @@ TEST_F(Windows, RenderAndCloseAllFive) {
         {EditorKind::Spark, "spark", red},
     };
     for (const auto& [kind, file, mustShow] : kinds) {
-        QPointer<EditorWindow> window = CreateEditorWindow(kind, image, prompter, &owner);
+        QPointer<EditorWindow> window = CreateEditorWindow(kind, image, history, prompter, &owner);
         EXPECT_TRUE(window->isWindow());
         if (kind == EditorKind::Fuel) {
             window->resize(650, 250);  // as the main window shows it

@@ -1,0 +1,74 @@
+// A whole editing session by keyboard: Upload, Tables > VE in expert mode,
+// three cells stepped, one step undone with Ctrl+Z, Save, Quit.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include "calib/DataFile.h"
+#include "editors/TableModel.h"
+#include "tests/support/qt/AppHarness.h"
+
+namespace korvel {
+namespace {
+
+TEST(KeyboardSession, StepThreeVeCellsUndoOneSaveAndQuit) {
+    AppHarness h;
+    CalibrationImage demo;
+    ASSERT_EQ(ReadDataFile(KORVEL_SOURCE_DIR "/data/demo.dat", demo).valuesStored, ImageSize);
+    h.ecu.LoadCalibration(demo);
+    h.WriteFile("engine.cfg", "MAP,26,1\n");
+    ASSERT_TRUE(h.app->Start({h.dir.filePath("engine"), "--expert"}));
+    ASSERT_TRUE(h.RunUntilMonitoring());
+    h.Trigger(CmdUpload);
+    h.Trigger(CmdVe);
+    QWidget* ve = h.Window().Editor(EditorKind::Ve);
+    ASSERT_TRUE(ve);
+    ve->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(ve));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(ve));
+
+    // The same moves and steps on a copy give the bytes to expect.
+    CalibrationImage expected = demo;
+    TableModel model(expected, VeTableLayout());
+    const Qt::Key keys[] = {Qt::Key_Down, Qt::Key_Plus, Qt::Key_Right,
+                            Qt::Key_Plus, Qt::Key_Up,   Qt::Key_Plus};
+    for (Qt::Key key : keys) {
+        QTest::keyClick(QApplication::focusWidget(), key);  // the grid has the focus
+        ve->repaint();
+    }
+    model.Cells(20);
+    model.Move(Direction::Down);
+    model.Step(1);
+    model.Move(Direction::Right);
+    model.Step(1);
+    EXPECT_EQ(h.State().history.UndoCount(), 3u);
+    EXPECT_EQ(h.Window().windowTitle(), "Korvel ECU Interface - Untitled * [Expert]");
+
+    ASSERT_EQ(QApplication::focusWidget(), ve);
+    QTest::keyClick(ve, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(h.State().image.values, expected.values);
+    EXPECT_EQ(h.State().history.RedoName(), "Step");
+
+    const QString path = h.dir.filePath("session.dat");
+    h.prompter.fileAnswers = {path};
+    h.Trigger(CmdSave);
+    EXPECT_EQ(h.Window().windowTitle(), "Korvel ECU Interface - session.dat [Expert]");
+    h.prompter.answers = {Prompter::Answer::Discard};  // "Quit" without a Download
+    h.Trigger(CmdQuit);
+    EXPECT_FALSE(h.Window().isVisible());
+    ASSERT_EQ(h.prompter.questions.size(), 1u);
+    EXPECT_EQ(h.prompter.questions[0].accept, "Quit");
+
+    CalibrationImage saved;
+    ASSERT_EQ(ReadDataFile(path.toStdString(), saved).valuesStored, ImageSize);
+    EXPECT_EQ(saved.values, expected.values);
+    int changed = 0;
+    for (int i = 0; i < ImageSize; ++i) {
+        changed += saved[i] != demo[i];
+    }
+    EXPECT_EQ(changed, 2);
+}
+
+}  // namespace
+}  // namespace korvel
