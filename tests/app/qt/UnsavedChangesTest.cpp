@@ -71,7 +71,7 @@ TEST_F(UnsavedChanges, QuitOpenAndUploadAskToSave) {
         const QString path = OpenFile("a.dat", Pattern(2));
         EXPECT_EQ(h.Window().windowTitle(), "Korvel ECU Interface - a.dat");
         h.State().image[200] = 999;
-        h.Flags().Clear(EcuOnLine);  // Quit's warning about the ECU is tested below
+        h.State().scheduler.RestartFromProbe();  // Quit's warning about the ECU is tested below
         if (c.command == CmdUpload) {
             ASSERT_TRUE(h.RunUntilMonitoring());
         }
@@ -147,7 +147,7 @@ TEST_F(UnsavedChanges, QuitWarnsWhenTheEcuDoesNotHoldTheImage) {
             h.Trigger(CmdDownload);
         }
         if (!c.onLine) {
-            h.Flags().Clear(EcuOnLine);
+            h.State().scheduler.RestartFromProbe();
         }
         h.prompter.answers = {c.answer};
         h.Trigger(CmdQuit);
