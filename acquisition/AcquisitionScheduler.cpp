@@ -16,7 +16,18 @@ constexpr uint32_t ExchangeBits = ReplyPending | DataEchoed | AddressEchoed | Se
 
 AcquisitionScheduler::AcquisitionScheduler(EcuLink& link, MonitorFile& monitor,
                                            std::function<void()> updateMonitor)
-    : link_(link), monitor_(monitor), updateMonitor_(std::move(updateMonitor)) {}
+    : link_(link),
+      monitor_(monitor),
+      updateMonitor_(std::move(updateMonitor)),
+      startMs_(link.clock.MonotonicMs()) {}
+
+void AcquisitionScheduler::AddPassObserver(PassObserver observer) {
+    passObservers_.push_back(std::move(observer));
+}
+
+int64_t AcquisitionScheduler::AcquisitionMs() const {
+    return link_.clock.MonotonicMs() - startMs_;
+}
 
 void AcquisitionScheduler::SetTimeScale(int seconds) {
     timeScale_ = std::clamp(seconds, 1, MaxTimeScaleSeconds);
@@ -144,6 +155,7 @@ void AcquisitionScheduler::ReadFirstByte(int n) {
         const auto i = static_cast<size_t>(n);
         monitor_.liveValues[i] = static_cast<uint32_t>(step.byte);
         monitor_.sampleTimes[i] = SampleTime();
+        readMs_[i] = AcquisitionMs();
         statusFlags.Clear(ReplyPending);
         statusFlags.Set(StepDone);
     }
@@ -242,9 +254,22 @@ void AcquisitionScheduler::ReadingPass() {
     statusFlags.Set(IdleStepTaken);
     if (++pollIndex >= VariableCount()) {
         pollIndex = 0;
-        if (updateMonitor_) {
-            updateMonitor_();
-        }
+        CompletePass();
+    }
+}
+
+void AcquisitionScheduler::CompletePass() {
+    // Taken before anyone runs: no callback can change what the observers see.
+    Sample sample = SampleOf(monitor_);
+    sample.variableCount = VariableCount();
+    sample.readMs = readMs_;
+    sample.passMs = AcquisitionMs();
+    sample.wallMs = link_.clock.WallMs();
+    if (updateMonitor_) {
+        updateMonitor_();
+    }
+    for (const PassObserver& observer : passObservers_) {
+        observer(sample);
     }
 }
 

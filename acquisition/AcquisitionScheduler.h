@@ -9,17 +9,30 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "acquisition/StatusFlags.h"
 #include "link/Protocol.h"
 #include "monitor/MonitorFile.h"
+#include "monitor/Sample.h"
 
 namespace korvel {
 
 class AcquisitionScheduler {
 public:
-    // `updateMonitor` is called after every complete pass over the variables.
-    AcquisitionScheduler(EcuLink& link, MonitorFile& monitor, std::function<void()> updateMonitor);
+    // `updateMonitor` is called after every complete pass over the variables,
+    // before the pass observers.
+    AcquisitionScheduler(EcuLink& link, MonitorFile& monitor,
+                         std::function<void()> updateMonitor = {});
+
+    // Observers of every complete pass, called in the order they were added
+    // with the pass's values as read; none can change what the next one sees.
+    using PassObserver = std::function<void(const Sample&)>;
+    void AddPassObserver(PassObserver observer);
+
+    // Monotonic milliseconds since acquisition started (the scheduler's
+    // creation): the time base of every Sample.
+    int64_t AcquisitionMs() const;
 
     StatusFlags statusFlags;  // program-wide: DataLoaded and MonitorLoaded live here too
     uint8_t pollIndex = 0;
@@ -95,10 +108,14 @@ private:
     int VariableCount() const;
     int64_t AwaitedRequestTime() const;
     int32_t SampleTime() const;
+    void CompletePass();
 
     EcuLink& link_;
     MonitorFile& monitor_;
     std::function<void()> updateMonitor_;
+    std::vector<PassObserver> passObservers_;
+    int64_t startMs_ = 0;
+    std::array<int64_t, MaxMonitorVariables> readMs_{};
     int timeScale_ = 20;
     bool stalled_ = false;      // the last step found no reply, or its send was refused
     bool sendRefused_ = false;  // the last send was refused; retried after a pause

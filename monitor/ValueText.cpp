@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "monitor/UnitScale.h"
 
@@ -86,6 +87,31 @@ std::string MonitorValueCsv(std::string_view name, uint32_t raw) {
             break;
     }
     return Format("%d", c.number);
+}
+
+LoggedValue MonitorValueLogged(std::string_view name, uint32_t raw) {
+    const Conversion c = Convert(name, raw);
+    switch (c.kind) {
+        case Shown::Units:
+            return {RawToUnits(static_cast<float>(raw), c.scale), 1};
+        case Shown::Fuel:
+            return {OnLp(raw) ? 1.0 : 0.0, 0};
+        case Shown::Int:
+            break;
+    }
+    return {static_cast<double>(c.number), 0};
+}
+
+std::string_view MonitorValueUnit(std::string_view name) {
+    // The same name prefixes as the panel's conversions, in the same order.
+    static constexpr std::pair<std::string_view, std::string_view> units[] = {
+        {"MAP", "kPa"}, {"PW", "us"}, {"Tair", "F"}, {"Tcoo", "F"}, {"Bat", "V"}, {"Fuel", "LP"}};
+    for (const auto& [prefix, unit] : units) {
+        if (name.starts_with(prefix)) {
+            return unit;
+        }
+    }
+    return {};
 }
 
 }  // namespace korvel

@@ -164,6 +164,7 @@ void MainWindow::LoadMonitorFile() {
     panel_->ClearTraces();
     s.monitorFileName.clear();
     s.scheduler.statusFlags.Clear(EcuOnLine);
+    RestartLogForNewList();
 }
 
 }  // namespace korvel

@@ -12,7 +12,8 @@ namespace {
 // The menu bar as the user sees it: each item as text=identifier, then '+'
 // always enabled, '-' never, '*' only with data loaded; '|' a separator.
 const char* const Menus =
-    "\nFile: Open=40001+ Save=40002* | Upload=40003+ Download=40004* | Monitor=40020+ | Quit=40005+"
+    "\nFile: Open=40001+ Save=40002* | Upload=40003+ Download=40004* | Monitor=40020+ Start "
+    "Log...=40030+ | Quit=40005+"
     "\nTables: VE=40007- VE (LP)=40008- Spark=40009-"
     "\nCurves: Fuel=40010- RPM=40011*"
     "\nConstants: Governor=40013* AE/MIS=40014- RPM Presets=40015* Peek/Poke=40021-"
