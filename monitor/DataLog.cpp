@@ -28,8 +28,8 @@ bool DataLog::Start(const std::string& path, const MonitorFile& monitor, int64_t
     return writer_.Start(path, monitor, nowMs);
 }
 
-void DataLog::Stop() {
-    writer_.Stop();
+bool DataLog::Stop() {
+    return writer_.Stop();
 }
 
 bool DataLog::Restart(const MonitorFile& monitor, int64_t nowMs) {

@@ -23,8 +23,9 @@ public:
     // Starts logging the list's variables into `path`. False (with
     // FailureText) when the file cannot be written.
     bool Start(const std::string& path, const MonitorFile& monitor, int64_t nowMs);
-    // Closes the file cleanly. Nothing when not logging.
-    void Stop();
+    // Closes the file cleanly; false (with FailureText) when its last lines
+    // could not be written. Nothing when not logging.
+    bool Stop();
     // A new variable list while logging: closes this file and starts the
     // next one beside the first (-2, -3, ...). False when that failed.
     bool Restart(const MonitorFile& monitor, int64_t nowMs);

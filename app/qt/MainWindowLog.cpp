@@ -54,10 +54,14 @@ void MainWindow::StopLog() {
     if (!state_.dataLog.Running()) {
         return;
     }
-    state_.dataLog.Stop();
+    const bool closed = state_.dataLog.Stop();
     logFlushTimer_.stop();
     SetPaneText(MessagePane, QString());
     ShowLogState();
+    if (!closed) {
+        state_.prompter.Message(this, QString::fromStdString(state_.dataLog.FailureText()),
+                                "Data Log Stopped", Prompter::Icon::Stop);
+    }
 }
 
 // The menu item and pane 0 follow the log.
