@@ -14,9 +14,18 @@ constexpr uint32_t ExchangeBits = ReplyPending | DataEchoed | AddressEchoed | Se
 
 }  // namespace
 
-AcquisitionScheduler::AcquisitionScheduler(EcuLink& link, MonitorFile& monitor,
-                                           std::function<void()> updateMonitor)
-    : link_(link), monitor_(monitor), updateMonitor_(std::move(updateMonitor)) {}
+AcquisitionScheduler::AcquisitionScheduler(EcuLink& link, MonitorFile& monitor)
+    : link_(link),
+      monitor_(monitor),
+      startMs_(link.clock.MonotonicMs()) {}
+
+void AcquisitionScheduler::AddPassObserver(PassObserver observer) {
+    passObservers_.push_back(std::move(observer));
+}
+
+int64_t AcquisitionScheduler::AcquisitionMs() const {
+    return link_.clock.MonotonicMs() - startMs_;
+}
 
 void AcquisitionScheduler::SetTimeScale(int seconds) {
     timeScale_ = std::clamp(seconds, 1, MaxTimeScaleSeconds);
@@ -144,6 +153,7 @@ void AcquisitionScheduler::ReadFirstByte(int n) {
         const auto i = static_cast<size_t>(n);
         monitor_.liveValues[i] = static_cast<uint32_t>(step.byte);
         monitor_.sampleTimes[i] = SampleTime();
+        readMs_[i] = AcquisitionMs();
         statusFlags.ClearBits(ReplyPending);
         statusFlags.SetBits(StepDone);
     }
@@ -247,9 +257,19 @@ void AcquisitionScheduler::ReadingPass() {
     statusFlags.SetBits(IdleStepTaken);
     if (++pollIndex_ >= VariableCount()) {
         pollIndex_ = 0;
-        if (updateMonitor_) {
-            updateMonitor_();
-        }
+        CompletePass();
+    }
+}
+
+void AcquisitionScheduler::CompletePass() {
+    // Taken before anyone runs: no callback can change what the observers see.
+    Sample sample = SampleOf(monitor_);
+    sample.variableCount = VariableCount();
+    sample.readMs = readMs_;
+    sample.passMs = AcquisitionMs();
+    sample.wallMs = link_.clock.WallMs();
+    for (const PassObserver& observer : passObservers_) {
+        observer(sample);
     }
 }
 

@@ -9,17 +9,27 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "acquisition/StatusFlags.h"
 #include "link/Protocol.h"
 #include "monitor/MonitorFile.h"
+#include "monitor/Sample.h"
 
 namespace korvel {
 
 class AcquisitionScheduler {
 public:
-    // `updateMonitor` is called after every complete pass over the variables.
-    AcquisitionScheduler(EcuLink& link, MonitorFile& monitor, std::function<void()> updateMonitor);
+    AcquisitionScheduler(EcuLink& link, MonitorFile& monitor);
+
+    // Observers of every complete pass, called in the order they were added
+    // with the pass's values as read; none can change what the next one sees.
+    using PassObserver = std::function<void(const Sample&)>;
+    void AddPassObserver(PassObserver observer);
+
+    // Monotonic milliseconds since acquisition started (the scheduler's
+    // creation): the time base of every Sample.
+    int64_t AcquisitionMs() const;
 
     // Program-wide: DataLoaded and MonitorLoaded live here too, and only they
     // can be changed from outside the scheduler.
@@ -105,10 +115,13 @@ private:
     int VariableCount() const;
     int64_t AwaitedRequestTime() const;
     int32_t SampleTime() const;
+    void CompletePass();
 
     EcuLink& link_;
     MonitorFile& monitor_;
-    std::function<void()> updateMonitor_;
+    std::vector<PassObserver> passObservers_;
+    int64_t startMs_ = 0;
+    std::array<int64_t, MaxMonitorVariables> readMs_{};
     int timeScale_ = 20;
     uint8_t pollIndex_ = 0;
     // Request times (monotonic ms), one per exchange.

@@ -4,6 +4,7 @@
 
 #include <sys/resource.h>
 #include <sys/utsname.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -20,6 +22,7 @@
 #include "calib/Text.h"
 #include "link/Transfers.h"
 #include "link/qt/SerialPortTransport.h"
+#include "monitor/CsvLogWriter.h"
 #include "sim/PacedEcu.h"
 
 namespace korvel {
@@ -76,7 +79,13 @@ public:
     LinkBench(SerialPortTransport& transport, int baud)
         : transport_(transport),
           characterSeconds_(static_cast<double>(CharacterTimeUs(baud)) / 1e6),
-          scheduler_(link_, monitor_, [this] { ++cycles_; }) {
+          scheduler_(link_, monitor_) {
+        scheduler_.AddPassObserver([this](const Sample&) { ++cycles_; });
+        scheduler_.AddPassObserver([this](const Sample& sample) {
+            if (log_.Running()) {
+                log_.Write(sample);
+            }
+        });
         std::string cfg;
         for (int i = 0; i < MaxMonitorVariables; ++i) {
             // Appended piece by piece: GCC 12 at -O3 misreads `"V" + std::to_string(i)`
@@ -117,6 +126,38 @@ public:
                 FormatNumber("%.0f variables/s", limit), limit / rate, watch.CpuShare()};
     }
 
+    // The demo monitor file's variables, with or without the data log: what
+    // logging costs. Both runs bind the slots and read one pass first.
+    Row AcquireDemo(int seconds, const std::string& monitorPath, const std::string& logPath) {
+        std::ifstream in(monitorPath);
+        const std::string cfg((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
+        scheduler_.FinishOutstanding();
+        monitor_ = MonitorFile();
+        ParseMonitorFile(cfg, monitor_);
+        scheduler_.RestartFromProbe();  // the new list is bound afresh
+        const long start = cycles_;
+        Run(10'000, [&] { return cycles_ > start; });
+        if (!logPath.empty() && !log_.Start(logPath, monitor_, scheduler_.AcquisitionMs())) {
+            std::fprintf(stderr, "korvel-bench: %s: %s\n", logPath.c_str(), log_.Error().c_str());
+        }
+        const long before = cycles_;
+        Stopwatch watch;
+        Run(int64_t{seconds} * 1000, [] { return false; });
+        log_.Stop();
+        const double rate = (cycles_ - before) / watch.WallSeconds();
+        int exchanges = 0;
+        for (int i = 0; i < monitor_.variableCount; ++i) {
+            exchanges += monitor_.variables[static_cast<size_t>(i)].byteCount == 2 ? 2 : 1;
+        }
+        const double limit = 1.0 / (exchanges * 2 * characterSeconds_);
+        const std::string name = std::to_string(monitor_.variableCount) + " variables of " +
+                                 "data/Mon.cfg, " +
+                                 (logPath.empty() ? "no log" : "with the data log");
+        return {name, FormatNumber("%.1f passes/s", rate), FormatNumber("%.1f passes/s", limit), limit / rate,
+                watch.CpuShare()};
+    }
+
 private:
     Row Transfer(const char* name, bool failed, const Stopwatch& watch, int exchanges) {
         const double seconds = watch.WallSeconds();
@@ -137,9 +178,36 @@ private:
     EcuLink link_{transport_, clock_, reporter_};
     MonitorFile monitor_;
     long cycles_ = 0;
+    StdioLogFile logFile_;
+    CsvLogWriter log_{logFile_};
     AcquisitionScheduler scheduler_;
     CalibrationImage image_;
 };
+
+// The data log's own cost, free of the line's and the machine's noise: CPU
+// time of one logged pass of the demo variables, written to a real file.
+double LogMicrosPerPass(const std::string& monitorPath, const std::string& logPath) {
+    std::ifstream in(monitorPath);
+    const std::string cfg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    MonitorFile monitor;
+    ParseMonitorFile(cfg, monitor);
+    StdioLogFile file;
+    CsvLogWriter log(file);
+    log.Start(logPath, monitor, 0);
+    Sample sample;
+    sample.variableCount = monitor.variableCount;
+    constexpr int Passes = 200'000;
+    Stopwatch watch;
+    for (int i = 0; i < Passes; ++i) {
+        sample.passMs = i * 21;  // about the wire's pace, so it flushes once a second
+        for (size_t k = 0; k < MaxMonitorVariables; ++k) {
+            sample.raw[k] = static_cast<uint32_t>((i + 37 * k) % 256);
+        }
+        log.Write(sample);
+    }
+    log.Stop();
+    return watch.CpuShare() * watch.WallSeconds() / Passes * 1e6;
+}
 
 std::string CpuModel() {
     std::ifstream in("/proc/cpuinfo");
@@ -224,6 +292,18 @@ int main(int argc, char** argv) {
     rows.push_back(bench.Upload());
     rows.push_back(bench.DownloadUnchanged());
     rows.push_back(bench.Acquire(options.seconds));
+    const std::string logPath = "/tmp/korvel-bench-" + std::to_string(getpid()) + ".csv";
+    for (int round = 0; round < 2; ++round) {  // alternated: the machine's load drifts
+        rows.push_back(bench.AcquireDemo(options.seconds, options.monitor, {}));
+        rows.push_back(bench.AcquireDemo(options.seconds, options.monitor, logPath));
+    }
+    const double micros = LogMicrosPerPass(options.monitor, logPath);
+    std::remove(logPath.c_str());
     PrintTable(rows, options);
+    const double passes = std::stod(rows.back().limit);
+    std::printf(
+        "Data log, %s: %.2f us of CPU per pass, %.3f%% of one core at the wire's %.1f "
+        "passes/s.\n",
+        "9 variables of data/Mon.cfg", micros, micros * passes / 1e4, passes);
     return 0;
 }

@@ -14,11 +14,12 @@ Commands:
   peek ADDR                print the byte at a hexadecimal address 0..FFFF
   poke ADDR VALUE          write the low 8 bits of a decimal VALUE into the EEPROM
                            (addresses E00..FFF only)
-  monitor FILE.cfg [--cycles N] [--raw]
+  monitor FILE.cfg [--cycles N] [--raw] [--log FILE]
                            read the monitor file's variables over and over and
                            print one CSV line per cycle (engineering units, or
                            raw values with --raw); stops after N cycles or on
-                           Ctrl-C
+                           Ctrl-C and prints the achieved rate on stderr;
+                           --log also writes the desktop program's data log
 
 Options:
   --port NAME   serial port: 1 or 2 for COM1/COM2 (/dev/ttyS0, /dev/ttyS1),
@@ -62,6 +63,8 @@ bool TakeOptions(int argc, char** argv, CliArguments& args, std::vector<std::str
             args.port = argv[++i];
         } else if (arg == "--cycles" && hasValue && ParseCycles(argv[i + 1], args.cycles)) {
             ++i;
+        } else if (arg == "--log" && hasValue) {
+            args.logPath = argv[++i];
         } else if (arg == "--raw") {
             args.raw = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -97,8 +100,9 @@ std::optional<CliArguments> ParseCliArguments(int argc, char** argv, std::string
             error = "wrong number of arguments for " + words.front();
             return std::nullopt;
         }
-        if (shape.kind != CliCommandKind::Monitor && (args.raw || args.cycles != 0)) {
-            error = "--cycles and --raw belong to monitor";
+        if (shape.kind != CliCommandKind::Monitor &&
+            (args.raw || args.cycles != 0 || !args.logPath.empty())) {
+            error = "--cycles, --raw and --log belong to monitor";
             return std::nullopt;
         }
         args.command = shape.kind;

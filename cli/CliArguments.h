@@ -1,7 +1,7 @@
 #pragma once
 // The command line of korvel-cli:
 //   korvel-cli [--port NAME] upload FILE.dat | download FILE.dat | peek ADDR |
-//              poke ADDR VALUE | monitor FILE.cfg [--cycles N] [--raw]
+//              poke ADDR VALUE | monitor FILE.cfg [--cycles N] [--raw] [--log FILE]
 
 #include <cstdint>
 #include <optional>
@@ -18,6 +18,7 @@ struct CliArguments {
     std::vector<std::string> words;  // the command's own arguments
     long cycles = 0;                 // monitor: stop after this many cycles (0: never)
     bool raw = false;                // monitor: raw values instead of units
+    std::string logPath;             // monitor: also write the data log here
 };
 
 extern const char* const CliUsage;

@@ -27,8 +27,7 @@ void InstallInterruptHandler() {
     sigaction(SIGTERM, &sa, nullptr);
 }
 
-EcuConnection::EcuConnection(std::function<void()> updateMonitor)
-    : scheduler(link, monitor, std::move(updateMonitor)) {}
+EcuConnection::EcuConnection() : scheduler(link, monitor) {}
 
 bool EcuConnection::ReachEcu() {
     scheduler.RunUntil(clock.MonotonicMs() + EcuAnswerLimitMs,

@@ -26,7 +26,7 @@ void InstallInterruptHandler();
 
 class EcuConnection {
 public:
-    explicit EcuConnection(std::function<void()> updateMonitor = {});
+    EcuConnection();
 
     bool Open(const std::string& portName) { return transport.Open(portName, reporter); }
 

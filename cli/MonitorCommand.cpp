@@ -6,6 +6,8 @@
 
 #include "cli/Commands.h"
 #include "cli/EcuConnection.h"
+#include "monitor/CsvLogWriter.h"
+#include "monitor/RateMeter.h"
 #include "monitor/ValueText.h"
 
 namespace korvel {
@@ -22,7 +24,10 @@ std::string_view Trimmed(std::string_view name) {
 
 class CsvMonitor {
 public:
-    explicit CsvMonitor(const CliArguments& args) : args_(args), ecu_([this] { PrintCycle(); }) {}
+    explicit CsvMonitor(const CliArguments& args) : args_(args) {
+        ecu_.scheduler.AddPassObserver([this](const Sample& sample) { PrintCycle(sample); });
+        ecu_.scheduler.AddPassObserver([this](const Sample& sample) { LogCycle(sample); });
+    }
 
     int Run() {
         if (!ReadMonitorFile(args_.words[0], ecu_.monitor)) {
@@ -37,6 +42,12 @@ public:
             return ExitFailure;
         }
         PrintHeader();
+        if (!args_.logPath.empty() &&
+            !log_.Start(args_.logPath, ecu_.monitor, ecu_.scheduler.AcquisitionMs())) {
+            std::fprintf(stderr, "Cannot write the data log %s: %s\n", args_.logPath.c_str(),
+                         log_.Error().c_str());
+            return ExitFailure;
+        }
         // Ctrl-C ends the loop between steps, so the run stops with a whole
         // last line and status 0 instead of dying mid-line.
         InstallInterruptHandler();
@@ -46,10 +57,13 @@ public:
             if (!ecu_.scheduler.RunUntil(lastCycleMs_ + EcuAnswerLimitMs + 1,
                                          [&] { return Interrupted() || cycles_ != before; })) {
                 ecu_.reporter.ShowMessage("The ECU did not answer within 10 seconds");
-                return ExitFailure;
+                return Finish(ExitFailure);
+            }
+            if (log_.Running() && !log_.FlushIfDue(ecu_.scheduler.AcquisitionMs())) {
+                ReportLogFailure();
             }
         }
-        return ExitSuccess;
+        return Finish(ExitSuccess);
     }
 
 private:
@@ -63,13 +77,35 @@ private:
         std::fflush(stdout);
     }
 
+    // Closes the log and reports the achieved rate.
+    int Finish(int status) {
+        if (log_.Running() && !log_.Stop()) {
+            ReportLogFailure();
+        }
+        std::fprintf(stderr, "%.1f samples/s\n", rate_.PerSecond(ecu_.scheduler.AcquisitionMs()));
+        return status;
+    }
+
+    // A failed write stops the log; monitoring goes on.
+    void ReportLogFailure() {
+        std::fprintf(stderr, "The data log %s could not be written: %s\n", args_.logPath.c_str(),
+                     log_.Error().c_str());
+    }
+
+    void LogCycle(const Sample& sample) {
+        rate_.Record(sample.passMs);
+        if (log_.Running() && !log_.Write(sample)) {
+            ReportLogFailure();
+        }
+    }
+
     // Called by the scheduler after each complete pass over the variables.
-    void PrintCycle() {
+    void PrintCycle(const Sample& sample) {
         lastCycleMs_ = ecu_.clock.MonotonicMs();
         std::string line = std::to_string(lastCycleMs_ - startMs_);
         const MonitorFile& m = ecu_.monitor;
         for (int i = 0; i < m.variableCount; ++i) {
-            const uint32_t raw = m.liveValues[static_cast<size_t>(i)];
+            const uint32_t raw = sample.raw[static_cast<size_t>(i)];
             line += ',';
             line += args_.raw ? std::to_string(raw) : MonitorValueCsv(m.name(i), raw);
         }
@@ -80,6 +116,9 @@ private:
 
     const CliArguments& args_;
     EcuConnection ecu_;
+    StdioLogFile logFile_;
+    CsvLogWriter log_{logFile_};
+    RateMeter rate_;
     int64_t startMs_ = 0;
     int64_t lastCycleMs_ = 0;
     long cycles_ = 0;

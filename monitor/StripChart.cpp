@@ -1,5 +1,6 @@
 #include "monitor/StripChart.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "calib/Text.h"
@@ -167,6 +168,38 @@ int PlotSample(PlotState& plot, MonitorFile& monitor, int k,
         plot.lastPointY[At(c)] = *y;
         steps[At(count++)] = step;
     }
+    return count;
+}
+
+int ClampSegment(const ChannelStep& step, const PlotRect& rect, std::array<ChartPoint, 4>& points) {
+    const double x0 = step.x0, y0 = step.y0, dx = step.x1 - x0, dy = step.y1 - y0;
+    const auto top = static_cast<double>(rect.top);
+    const auto bottom = static_cast<double>(std::max(rect.top, rect.bottom));
+    // Where the segment crosses an edge, in order along it.
+    std::array<double, 2> cuts{};
+    int cutCount = 0;
+    for (const double edge : {top, bottom}) {
+        const double t = dy == 0.0 ? -1.0 : (edge - y0) / dy;
+        if (t > 0.0 && t < 1.0) {
+            cuts[static_cast<size_t>(cutCount++)] = t;
+        }
+    }
+    if (cutCount == 2 && cuts[0] > cuts[1]) {
+        std::swap(cuts[0], cuts[1]);
+    }
+    auto at = [&](double t) {
+        const double x = std::clamp(x0 + t * dx, static_cast<double>(rect.left),
+                                    static_cast<double>(std::max(rect.left, rect.right)));
+        const double y = std::clamp(y0 + t * dy, top, bottom);
+        return ChartPoint{static_cast<int32_t>(std::lround(x)),
+                          static_cast<int32_t>(std::lround(y))};
+    };
+    int count = 0;
+    points[static_cast<size_t>(count++)] = at(0.0);
+    for (int i = 0; i < cutCount; ++i) {
+        points[static_cast<size_t>(count++)] = at(cuts[static_cast<size_t>(i)]);
+    }
+    points[static_cast<size_t>(count++)] = at(1.0);
     return count;
 }
 

@@ -84,7 +84,19 @@ struct ChannelStep {
 // value is written back into liveValues[k], so a later channel plotting the
 // same variable sees it), y, sweep restart and the segment from the
 // channel's last point. Returns how many entries of `steps` were filled.
+// `monitor` is the chart's own working copy of the pass: what the chart
+// corrects never reaches the values as read.
 int PlotSample(PlotState& plot, MonitorFile& monitor, int k,
                std::array<ChannelStep, MaxPlottedVariables>& steps);
+
+struct ChartPoint {
+    int32_t x = 0, y = 0;
+};
+
+// A segment as drawn: held inside `rect` (edges included). The part beyond
+// the top or bottom runs along that edge, so a value outside the channel's
+// range shows at the edge; the part inside keeps its slope. Fills `points`
+// with a polyline and returns how many points it has (2 to 4).
+int ClampSegment(const ChannelStep& step, const PlotRect& rect, std::array<ChartPoint, 4>& points);
 
 }  // namespace korvel

@@ -99,4 +99,39 @@ std::string MonitorValueCsv(std::string_view name, uint32_t raw) {
     return FormatNumber("%d", c.number);
 }
 
+LoggedValue MonitorValueLogged(std::string_view name, uint32_t raw) {
+    const Conversion c = Convert(name, raw);
+    switch (c.kind) {
+        case Shown::Units:
+            return {RawToUnits(static_cast<float>(raw), c.scale), 1};
+        case Shown::Fuel:
+            return {OnLp(raw) ? 1.0 : 0.0, 0};
+        case Shown::Int:
+            break;
+    }
+    return {static_cast<double>(c.number), 0};
+}
+
+std::string_view MonitorValueUnit(std::string_view name) {
+    switch (KindOfVariable(name)) {
+        case VariableKind::Map:
+            return "kPa";
+        case VariableKind::PulseWidth:
+            return "us";
+        case VariableKind::AirTemp:
+        case VariableKind::CoolantTemp:
+            return "F";
+        case VariableKind::Battery:
+            return "V";
+        case VariableKind::Fuel:
+            return "LP";
+        case VariableKind::Derivative:
+        case VariableKind::EngineSpeed:
+        case VariableKind::Throttle:
+        case VariableKind::Other:
+            break;
+    }
+    return {};
+}
+
 }  // namespace korvel

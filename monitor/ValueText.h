@@ -33,4 +33,15 @@ std::string MonitorValueText(std::string_view name, uint32_t raw);
 // (the command-line monitor): "Fuel" gives "GSLN" or "LP", numbers carry no padding.
 std::string MonitorValueCsv(std::string_view name, uint32_t raw);
 
+// The value for a data log: the panel's number in its engineering unit, with
+// the panel's decimals; "Fuel" is 0 on gasoline and 1 on LP.
+struct LoggedValue {
+    double value = 0.0;
+    int decimals = 0;
+};
+LoggedValue MonitorValueLogged(std::string_view name, uint32_t raw);
+
+// The unit of a logged value ("kPa", "us", "F", "V", "LP"); "" for plain counts.
+std::string_view MonitorValueUnit(std::string_view name);
+
 }  // namespace korvel

@@ -72,12 +72,16 @@ std::optional<QString> WidgetPrompter::OpenFileName(QWidget* parent, const QStri
 
 std::optional<QString> WidgetPrompter::SaveFileName(QWidget* parent, const QString& title,
                                                     const QString& filter,
-                                                    const QString& defaultSuffix) {
+                                                    const QString& defaultSuffix,
+                                                    const QString& initialName) {
     QFileDialog dialog(parent, title, QString(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setDefaultSuffix(defaultSuffix);
+    if (!initialName.isEmpty()) {
+        dialog.selectFile(initialName);
+    }
     return RunFileDialog(dialog);
 }
 

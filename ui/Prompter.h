@@ -35,10 +35,11 @@ public:
                                                 const QString& filter, const QString& defaultSuffix,
                                                 const QString& initialName) = 0;
 
-    // A save-file dialog without an overwrite prompt; nullopt when cancelled.
+    // A save-file dialog without an overwrite prompt, proposing `initialName`
+    // (a path) when given; nullopt when cancelled.
     virtual std::optional<QString> SaveFileName(QWidget* parent, const QString& title,
-                                                const QString& filter,
-                                                const QString& defaultSuffix) = 0;
+                                                const QString& filter, const QString& defaultSuffix,
+                                                const QString& initialName = QString()) = 0;
 };
 
 // The real thing: QMessageBox and QFileDialog.
@@ -52,8 +53,8 @@ public:
                                         const QString& filter, const QString& defaultSuffix,
                                         const QString& initialName) override;
     std::optional<QString> SaveFileName(QWidget* parent, const QString& title,
-                                        const QString& filter,
-                                        const QString& defaultSuffix) override;
+                                        const QString& filter, const QString& defaultSuffix,
+                                        const QString& initialName) override;
 };
 
 }  // namespace korvel

@@ -11,14 +11,19 @@ ProgramState::ProgramState(Clock& clock_, Prompter& prompter_)
     : prompter(prompter_),
       reporter(prompter_),
       link{port, clock_, reporter},
-      scheduler(link, monitor,
-                [this] {
-                    if (onUpdateMonitor) {
-                        onUpdateMonitor();
-                    }
-                }),
+      scheduler(link, monitor),
       driver(scheduler, port, clock_) {
     scheduler.SetTimeScale(plot.timeScale);
+    scheduler.AddPassObserver([this](const Sample& sample) {
+        if (onUpdateMonitor) {
+            onUpdateMonitor(sample);
+        }
+    });
+    scheduler.AddPassObserver([this](const Sample& sample) {
+        if (onPass) {
+            onPass(sample);
+        }
+    });
 }
 
 Application::Application(AppContext context)

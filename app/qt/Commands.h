@@ -25,6 +25,7 @@ enum CommandId : int {
     CmdAbout = 40019,
     CmdMonitor = 40020,
     CmdPeekPoke = 40021,
+    CmdLog = 40030,  // "Start Log..." / "Stop Log"
 };
 
 enum class CommandEnableRule { Always, EnabledWhenDataLoaded, NeverEnabled };

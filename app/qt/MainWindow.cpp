@@ -30,12 +30,9 @@ MainWindow::MainWindow(ProgramState& state) : state_(state) {
 
     state_.reporter.Attach(this,
                            [this](int pane, const QString& text) { SetPaneText(pane, text); });
-    state_.onUpdateMonitor = [this] { panel_->UpdateMonitor(); };
-    state_.driver.afterStep = [this] {
-        if (state_.scheduler.statusFlags.Test(DataLoaded) != dataLoadedShown_) {
-            RefreshCommands();
-        }
-    };
+    state_.onUpdateMonitor = [this](const Sample& sample) { panel_->UpdateMonitor(sample); };
+    state_.onPass = [this](const Sample& sample) { OnPass(sample); };
+    state_.driver.afterStep = [this] { AfterStep(); };
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         resize(screen->availableSize() * 3 / 4);
     }
@@ -43,7 +40,9 @@ MainWindow::MainWindow(ProgramState& state) : state_(state) {
 }
 
 MainWindow::~MainWindow() {
+    state_.dataLog.Stop();
     state_.onUpdateMonitor = nullptr;
+    state_.onPass = nullptr;
     state_.driver.afterStep = nullptr;
     state_.reporter.Attach(nullptr, nullptr);
 }
@@ -66,6 +65,7 @@ void MainWindow::BuildMenus() {
     AddCommand(file, "Download", CmdDownload);
     file->addSeparator();
     AddCommand(file, "Monitor", CmdMonitor);
+    AddCommand(file, "Start Log...", CmdLog);
     file->addSeparator();
     AddCommand(file, "Quit", CmdQuit);
     BuildEditMenu();
@@ -176,6 +176,10 @@ void MainWindow::BuildStatusBar() {
     statusBar()->addWidget(messagePane_, 1);
     statusBar()->addWidget(progress_);
     statusBar()->addPermanentWidget(ecuStatePane_);
+    ratePane_ = new QLabel(this);
+    ratePane_->setMinimumWidth(ratePane_->fontMetrics().horizontalAdvance("999.9 samples/s") +
+                               margins);
+    statusBar()->addPermanentWidget(ratePane_);
 }
 
 void MainWindow::SetPaneText(int pane, const QString& text) {
@@ -205,6 +209,8 @@ void MainWindow::Run(int command) {
             return OnDownload();
         case CmdMonitor:
             return LoadMonitorFile();
+        case CmdLog:
+            return OnLog();
         case CmdQuit:
             close();
             return;
@@ -345,6 +351,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
             slot.window->close();
         }
     }
+    StopLog();  // the log ends with a whole last line
     QMainWindow::closeEvent(event);
 }
 

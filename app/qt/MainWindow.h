@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QProgressBar>
+#include <QTimer>
 #include <array>
 #include <map>
 
@@ -41,6 +42,8 @@ public:
     // The open editor window of a kind, or null.
     EditorWindow* Editor(EditorKind kind) const;
     QString DataFilePath() const { return dataFilePath_; }
+    // Status-bar pane 2: the achieved rate, "N.N samples/s" ("" off line).
+    QString RateText() const;
 
     // File > Monitor: reads the monitor file (offering the file dialog) and
     // sends the acquisition back to the presence probe.
@@ -90,6 +93,15 @@ private:
     void EndTransfer();
     bool ReadMonitorFileWithDialog();
 
+    // The data log and the rate pane.
+    void OnLog();
+    void StopLog();
+    void OnPass(const Sample& sample);
+    void AfterStep();
+    void LogFailed();
+    void ShowLogState();
+    void RestartLogForNewList();
+
     // Editors.
     void OpenEditor(EditorKind kind);
     // Every open editor forgets its selection and repaints: after a point
@@ -101,6 +113,8 @@ private:
     QLabel* messagePane_ = nullptr;
     QLabel* ecuStatePane_ = nullptr;
     QProgressBar* progress_ = nullptr;
+    QLabel* ratePane_ = nullptr;
+    QTimer logFlushTimer_;  // a log reaches the file each second, also without passes
     std::map<int, QAction*> actions_;
     QAction* expertAction_ = nullptr;
     QAction* undoAction_ = nullptr;

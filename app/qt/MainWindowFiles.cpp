@@ -191,6 +191,7 @@ void MainWindow::LoadMonitorFile() {
     panel_->ClearTraces();
     s.monitorFileName.clear();
     s.scheduler.RestartFromProbe();  // the new list is bound from slot 0
+    RestartLogForNewList();
 }
 
 }  // namespace korvel

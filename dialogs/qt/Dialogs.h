@@ -24,6 +24,7 @@ public:
 
 private:
     int SelectedVariable() const;  // -1 when nothing is selected
+    void ShowUnits();              // the range in the selected variable's unit
     void OnAdd();
     void OnDelete();
     const MonitorFile& monitor_;

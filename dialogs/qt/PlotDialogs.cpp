@@ -1,4 +1,5 @@
 // "Select Variable for Plotting" and the time-scale dialog.
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -8,6 +9,7 @@
 
 #include "dialogs/qt/DialogLayout.h"
 #include "dialogs/qt/Dialogs.h"
+#include "monitor/RangeText.h"
 
 namespace korvel {
 namespace {
@@ -43,6 +45,10 @@ PlotVariableDialog::PlotVariableDialog(const MonitorFile& monitor, PlotState& pl
     SetFieldUnsigned(RangeField(layout, "1014", {81, 121, 40, 14}), 3000);
     layout.Label(QStringLiteral("Minimum"), {81, 81, 28, 8});
     layout.Label(QStringLiteral("Maximum"), {81, 111, 30, 8});
+    // The range in the selected variable's unit, between OK and Minimum.
+    QLabel* units = layout.Label(QString(), {66, 58, 60, 20});
+    units->setObjectName(QStringLiteral("units"));
+    units->setWordWrap(true);
 
     for (int k = 0; k < std::min(monitor_.variableCount, MaxMonitorVariables); ++k) {
         list->addItem(VariableItemText(monitor_, k));
@@ -56,6 +62,22 @@ PlotVariableDialog::PlotVariableDialog(const MonitorFile& monitor, PlotState& pl
     connect(add, &QPushButton::clicked, this, &PlotVariableDialog::OnAdd);
     connect(remove, &QPushButton::clicked, this, &PlotVariableDialog::OnDelete);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(list, &QListWidget::itemSelectionChanged, this, &PlotVariableDialog::ShowUnits);
+    for (const char* id : {"1013", "1014"}) {
+        connect(FieldById(this, id), &QLineEdit::textChanged, this, &PlotVariableDialog::ShowUnits);
+    }
+    ShowUnits();
+}
+
+void PlotVariableDialog::ShowUnits() {
+    const int variable = SelectedVariable();
+    QString text;
+    if (variable >= 0) {
+        text = QString::fromStdString(RangeInUnits(monitor_.name(variable),
+                                                   FieldUnsigned(FieldById(this, "1013")),
+                                                   FieldUnsigned(FieldById(this, "1014"))));
+    }
+    findChild<QLabel*>(QStringLiteral("units"))->setText(text);
 }
 
 int PlotVariableDialog::SelectedVariable() const {

@@ -2,6 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPolygon>
 #include <algorithm>
 
 #include "monitor/PanelLayout.h"
@@ -210,29 +211,35 @@ void MonitorPanel::ClearValues() {
 }
 
 void MonitorPanel::DrawSegment(const ChannelStep& step) {
+    std::array<ChartPoint, 4> points;
+    const int count = ClampSegment(step, plot_.plotRect, points);
+    QPolygon line;
+    for (int i = 0; i < count; ++i) {
+        line << QPoint(points[static_cast<size_t>(i)].x, points[static_cast<size_t>(i)].y);
+    }
     QPainter painter(&traces_);
     painter.setPen(QPen(PlotColour(step.channel), 0));
-    painter.drawLine(step.x0, step.y0, step.x1, step.y1);
-    const QRect box = QRect(QPoint(std::min(step.x0, step.x1), std::min(step.y0, step.y1)),
-                            QPoint(std::max(step.x0, step.x1), std::max(step.y0, step.y1)));
-    update(box.adjusted(-1, -1, 1, 1) & rect());
+    painter.drawPolyline(line);
+    update(line.boundingRect().adjusted(-1, -1, 1, 1) & rect());
 }
 
-void MonitorPanel::UpdateMonitor() {
+void MonitorPanel::UpdateMonitor(const Sample& sample) {
     if (!monitorLoaded_) {
         return;
     }
     EnsureImages();
+    chartPass_.liveValues = sample.raw;
+    chartPass_.sampleTimes = sample.sampleTimes;
     std::array<ChannelStep, MaxPlottedVariables> steps;
     for (int k = 0; k < VariableCount(monitor_); ++k) {
         const auto i = static_cast<size_t>(k);
         const QString text =
-            QString::fromStdString(MonitorValueText(monitor_.name(k), monitor_.liveValues[i]));
+            QString::fromStdString(MonitorValueText(monitor_.name(k), sample.raw[i]));
         if (text != values_[i]) {
             update(ValueRect(k, values_[i]) | ValueRect(k, text));
             values_[i] = text;
         }
-        const int count = PlotSample(plot_, monitor_, k, steps);
+        const int count = PlotSample(plot_, chartPass_, k, steps);
         for (int s = 0; s < count; ++s) {
             const ChannelStep& step = steps[static_cast<size_t>(s)];
             if (step.restarted) {

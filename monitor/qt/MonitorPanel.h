@@ -16,6 +16,7 @@
 
 #include "monitor/MonitorFile.h"
 #include "monitor/PlotState.h"
+#include "monitor/Sample.h"
 #include "monitor/StripChart.h"
 
 namespace korvel {
@@ -29,8 +30,12 @@ public:
     void SetMonitorLoaded(bool loaded);
 
     // After each complete acquisition pass: draws every variable's value and
-    // one segment per plot channel. Draws nothing while no monitor file is loaded.
-    void UpdateMonitor();
+    // one segment per plot channel, each held inside the plot area. Draws
+    // nothing while no monitor file is loaded. The pass is only read: the
+    // carry correction works on the chart's own copy.
+    void UpdateMonitor(const Sample& sample);
+    // The same for the monitor list's latest values.
+    void UpdateMonitor() { UpdateMonitor(SampleOf(monitor_)); }
 
     // Forgets the lines of the current sweep (a new sweep, a new scale).
     void ClearTraces();
@@ -81,6 +86,7 @@ private:
     QImage frame_;
     QImage traces_;
     std::array<QString, MaxMonitorVariables> values_;
+    MonitorFile chartPass_;  // the pass as the chart corrects it
 };
 
 }  // namespace korvel

@@ -28,9 +28,12 @@ struct Rig {
     EcuLink link{port, clock, reporter};
     MonitorFile monitor;
     int updates = 0;
-    AcquisitionScheduler scheduler{link, monitor, [this] { ++updates; }};
+    AcquisitionScheduler scheduler{link, monitor};
 
-    explicit Rig(const Variables& list = kThree) { SetVariables(list); }
+    explicit Rig(const Variables& list = kThree) {
+        scheduler.AddPassObserver([this](const Sample&) { ++updates; });
+        SetVariables(list);
+    }
     void SetVariables(const Variables& list) {
         monitor.variableCount = static_cast<int>(list.size());
         for (size_t i = 0; i < list.size(); ++i)
@@ -291,6 +294,41 @@ TEST(TransferCommands, OutcomesSetPanesAndFlags) {
             EXPECT_EQ(f.ecu.memory[0x0E00], image[0]) << i;
         }
     }
+}
+
+TEST(Scheduler, EachPassGoesToEveryObserverInOrderAsRead) {
+    Rig f;
+    f.ecu.memory[0x10] = 0xFF;
+    f.ecu.memory[0x20] = 0x12;
+    f.ecu.memory[0x21] = 0x34;
+    f.port.replyDelayMs = 5;  // each reply takes 5 ms of the fake clock
+    const int64_t startWall = f.clock.WallMs();
+    // A first callback that scribbles on the live values, as the chart's
+    // carry correction once did: the observers still see what was read.
+    AcquisitionScheduler scheduler(f.link, f.monitor);
+    scheduler.AddPassObserver([&f](const Sample&) { f.monitor.liveValues.fill(7); });
+    std::vector<std::pair<int, Sample>> seen;  // (observer, its sample)
+    for (int observer = 0; observer < 3; ++observer) {
+        scheduler.AddPassObserver(
+            [&seen, observer](const Sample& s) { seen.emplace_back(observer, s); });
+    }
+    ASSERT_TRUE(scheduler.RunUntil(f.clock.MonotonicMs() + 60'000,
+                                   [&seen] { return seen.size() >= 6; }));
+    ASSERT_EQ(seen.size(), 6u);
+    for (size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_EQ(seen[i].first, static_cast<int>(i % 3));
+        EXPECT_EQ(seen[i].second.passMs, seen[i - i % 3].second.passMs);  // one pass, one sample
+    }
+    const Sample& first = seen[0].second;
+    EXPECT_EQ(first.variableCount, 3);
+    EXPECT_EQ((std::array{first.raw[0], first.raw[1], first.raw[2]}),
+              (std::array{255u, 0x1234u, 0u}));
+    // Read times rise through the pass; the second byte of variable 1 costs a reply.
+    EXPECT_EQ(first.readMs[1] - first.readMs[0], 5);
+    EXPECT_EQ(first.readMs[2] - first.readMs[1], 10);
+    EXPECT_GE(first.passMs, first.readMs[2]);
+    EXPECT_EQ(seen[3].second.passMs - first.passMs, 20);  // four replies a pass
+    EXPECT_EQ(first.wallMs - startWall, first.passMs);    // both clocks since the start
 }
 
 }  // namespace

@@ -211,11 +211,26 @@ TEST(CliEndToEnd, MonitorReadsOneAndTwoByteVariablesOnAPacedLine) {
         EXPECT_GT(std::stoi(f[2]), 255) << "PW is read as two bytes, high first";
         EXPECT_NEAR(std::stoi(f[5]), 181, 4) << "Bat";
     }
-    const RunResult units = sim.Cli({"monitor", MonitorCfg, "--cycles", "1"});
+    // The achieved rate: 10 exchanges a pass on the paced line make at most 48 passes/s.
+    const std::string rateLine = Split(raw.err, '\n').back();
+    const double rate = std::atof(rateLine.c_str());
+    EXPECT_TRUE(rateLine.ends_with(" samples/s") && rate > 0 && rate <= 48.1) << raw.err;
+
+    const TempFile log("log.csv");
+    const RunResult units = sim.Cli({"monitor", MonitorCfg, "--cycles", "1", "--log", log.path});
     const std::vector<std::string> f = Split(Split(units.out, '\n').at(1), ',');
     ASSERT_EQ(f.size(), 10u);
     EXPECT_NEAR(std::stod(f[5]), 14.0, 0.4) << "Bat in volts";
     EXPECT_TRUE(f[7] == "GSLN" || f[7] == "LP") << f[7];
+    // The data log: the desktop program's format, Fuel as 0/1.
+    const std::vector<std::string> logged = Split(ReadFile(log.path), '\n');
+    ASSERT_EQ(logged.size(), 3u);
+    EXPECT_EQ(logged[0], "Time,MAP,PW,Tair,Tcoo,Bat,Der,Fuel,RPM,TPS");
+    EXPECT_EQ(logged[1], "s,kPa,us,F,F,V,,LP,,");
+    const std::vector<std::string> g = Split(logged[2], ',');
+    ASSERT_EQ(g.size(), 10u) << logged[2];
+    EXPECT_EQ(g[5], f[5]);
+    EXPECT_EQ(g[7], f[7] == "LP" ? "1" : "0");
 }
 
 TEST(CliEndToEnd, LineUnpluggedMidExchangeIsReportedOnceAndCostsNoCpu) {

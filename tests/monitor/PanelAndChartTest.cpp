@@ -4,6 +4,7 @@
 
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace korvel {
 namespace {
@@ -152,6 +153,28 @@ TEST(StripChart, PlotSample) {
     EXPECT_LT(steps[0].x1, midX);
     EXPECT_EQ((std::array{plot.lastPointX[2], plot.lastPointY[2]}), (std::array{Area.left, 200}));
     EXPECT_EQ(plot.lastPointX[1], 0);  // a free channel without a last point keeps none
+}
+
+TEST(StripChart, SegmentsStayInsideThePlotArea) {
+    // Segment (x0, y0) -> (x1, y1) in Area (x 70..769, y 104..568), then the polyline drawn.
+    using Points = std::vector<std::pair<int32_t, int32_t>>;
+    const std::pair<std::array<int32_t, 4>, Points> cases[] = {
+        {{100, 300, 200, 400}, {{100, 300}, {200, 400}}},                 // inside: unchanged
+        {{100, 568, 200, -9'000}, {{100, 568}, {105, 104}, {200, 104}}},  // up far beyond the top
+        {{100, 300, 200, 1'000}, {{100, 300}, {138, 568}, {200, 568}}},   // down past the bottom
+        {{100, 50, 200, 10}, {{100, 104}, {200, 104}}},  // all above: along the top
+        {{100, 0, 300, 672}, {{100, 104}, {131, 104}, {269, 568}, {300, 568}}},  // through both
+        {{10, 300, 900, 300}, {{70, 300}, {769, 300}}}};  // left of the area, after a resize
+    for (const auto& [segment, expected] : cases) {
+        const ChannelStep step{0, false, true, segment[0], segment[1], segment[2], segment[3]};
+        std::array<ChartPoint, 4> points;
+        const int count = ClampSegment(step, Area, points);
+        Points drawn;
+        for (int i = 0; i < count; ++i) {
+            drawn.emplace_back(points[static_cast<size_t>(i)].x, points[static_cast<size_t>(i)].y);
+        }
+        EXPECT_EQ(drawn, expected) << segment[1] << " -> " << segment[3];
+    }
 }
 
 }  // namespace

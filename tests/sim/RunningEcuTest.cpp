@@ -80,7 +80,8 @@ TEST_F(InProcessLink, SchedulerReadsTheEnginesOneAndTwoByteVariables) {
     ecu.AdvanceEngine(clock.WallMs());  // the engine starts...
     clock.Advance(4000);                // ...and runs 4 s before the first request
     int cycles = 0;
-    AcquisitionScheduler scheduler(link, monitor, [&] { ++cycles; });
+    AcquisitionScheduler scheduler(link, monitor);
+    scheduler.AddPassObserver([&](const Sample&) { ++cycles; });
     for (int i = 0; i < 100 && cycles == 0; ++i) {
         scheduler.OnIdle();
     }

@@ -13,7 +13,8 @@ namespace {
 // always enabled, '-' never, '*' only with data loaded, '~' only with data
 // loaded in expert mode, '^' only in expert mode; '|' a separator.
 const char* const Menus =
-    "\nFile: Open=40001+ Save=40002* | Upload=40003+ Download=40004* | Monitor=40020+ | Quit=40005+"
+    "\nFile: Open=40001+ Save=40002* | Upload=40003+ Download=40004* | Monitor=40020+ Start "
+    "Log...=40030+ | Quit=40005+"
     "\nEdit: Undo=undo- Redo=redo-"
     "\nTables: VE=40007~ VE (LP)=40008~ Spark=40009~"
     "\nCurves: Fuel=40010~ RPM=40011*"

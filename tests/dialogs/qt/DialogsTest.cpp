@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <cstring>
 #include <memory>
+#include <tuple>
 
 #include "dialogs/qt/Dialogs.h"
 #include "sim/VirtualEcu.h"
@@ -303,6 +305,30 @@ TEST(PlotVariableDialog, AddsAndDeletesChannels) {
     EXPECT_EQ(plot.plotMinimum[0], 0.0f);
     PlotVariableDialog again(monitor, plot, prompter, nullptr);
     EXPECT_EQ(Field(again, "1013")->text() + "-" + Field(again, "1014")->text(), "0-3000");
+}
+
+TEST(PlotVariableDialog, ShowsTheRangeInTheSelectedVariablesUnit) {
+    MonitorFile monitor;
+    ParseMonitorFile("RPM,1,1\nMAP,2,1\nTair,3,1\nPW,4,2\n", monitor);
+    PlotState plot;
+    ScriptedPrompter prompter;
+    PlotVariableDialog dialog(monitor, plot, prompter, nullptr);
+    auto* list = dialog.findChild<QListWidget*>(QStringLiteral("1000"));
+    auto* units = dialog.findChild<QLabel*>(QStringLiteral("units"));
+    ASSERT_NE(units, nullptr);
+    EXPECT_EQ(units->text(), "0..3000 counts");  // RPM, selected at the start
+    // Row, Minimum, Maximum, what the line says.
+    const std::tuple<int, const char*, const char*, const char*> cases[] = {
+        {1, "0", "3000", "0..3000 = 3.1..330.1 kPa"},
+        {1, "0", "255", "0..255 = 3.1..30.8 kPa"},
+        {2, "57", "255", "57..255 = 104.0..-40.1 F"},
+        {3, "", "250", "0..250 = 0..1000 us"}};
+    for (const auto& [row, low, high, text] : cases) {
+        list->setCurrentRow(row);
+        Field(dialog, "1013")->setText(low);
+        Field(dialog, "1014")->setText(high);
+        EXPECT_EQ(units->text(), text);
+    }
 }
 
 TEST(TimeScaleDialog, StoresOnlyUsableSweepLengths) {

@@ -76,5 +76,33 @@ TEST_F(MonitorPanelTest, NothingIsDrawnWithoutAMonitorFile) {
     }
 }
 
+TEST_F(MonitorPanelTest, AValueFarBeyondTheRangeIsDrawnAtTheEdgeInsideThePlotArea) {
+    plot.DeleteChannel(1);
+    plot.AddChannel(1, 0.0f, 30.0f);  // a MAP-like range in counts
+    Sample(1000, 10);
+    const QImage before = Shot();
+    Sample(9000, 255);  // y far above the chart, over the names
+    const QImage after = Shot();
+    const PlotRect r = panel.Frame().plotRect;
+    const int h = panel.Metrics().height;
+    int changedInside = 0;
+    for (int y = 0; y < after.height(); ++y) {
+        if (y >= h && y < 2 * h) {
+            continue;  // the value row: the value's text changed
+        }
+        for (int x = 0; x < after.width(); ++x) {
+            if (after.pixel(x, y) == before.pixel(x, y)) {
+                continue;
+            }
+            const bool inside = x >= r.left && x <= r.right && y >= r.top && y <= r.bottom;
+            ASSERT_TRUE(inside) << "drawn at " << x << "," << y;
+            ++changedInside;
+        }
+    }
+    EXPECT_GT(changedInside, 20);
+    // The line ends along the top edge.
+    EXPECT_EQ(after.pixel(PlotPointX(9000, 20, r) - 1, r.top), qRgb(255, 0, 0));
+}
+
 }  // namespace
 }  // namespace korvel

@@ -51,8 +51,9 @@ public:
         return Next();
     }
     std::optional<QString> SaveFileName(QWidget*, const QString& title, const QString& filter,
-                                        const QString& defaultSuffix) override {
-        fileDialogs.push_back({title, filter, defaultSuffix, {}});
+                                        const QString& defaultSuffix,
+                                        const QString& initialName) override {
+        fileDialogs.push_back({title, filter, defaultSuffix, initialName});
         return Next();
     }
 

@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <fstream>
+#include <sstream>
+
+#include "monitor/DataLog.h"
+#include "monitor/RateMeter.h"
+
+namespace korvel {
+namespace {
+
+// A file that keeps what was handed to the system apart from what is still
+// buffered, and fails the operation it is told to.
+class MemoryFile : public LogFile {
+public:
+    std::string flushed;  // what a crash would leave on disk
+    std::string buffered;
+    std::vector<std::string> opened;
+    int writesBeforeFailure = -1;  // -1: never fails
+    bool flushFails = false;
+    bool open = false;
+
+    std::string Open(const std::string& path) override {
+        opened.push_back(path);
+        open = true;
+        flushed.clear();
+        return {};
+    }
+    std::string Write(std::string_view bytes) override {
+        if (writesBeforeFailure == 0) {
+            return "No space left on device";
+        }
+        --writesBeforeFailure;
+        buffered.append(bytes);
+        return {};
+    }
+    std::string Flush() override {
+        if (flushFails) {
+            return "Input/output error";
+        }
+        flushed += buffered;
+        buffered.clear();
+        return {};
+    }
+    std::string Close() override {
+        open = false;
+        buffered.clear();
+        return {};
+    }
+};
+
+MonitorFile List(const char* config) {
+    MonitorFile monitor;
+    ParseMonitorFile(config, monitor);
+    return monitor;
+}
+
+Sample Pass(int64_t passMs, std::initializer_list<uint32_t> raw) {
+    Sample sample;
+    sample.passMs = passMs;
+    std::copy(raw.begin(), raw.end(), sample.raw.begin());
+    sample.variableCount = static_cast<int>(raw.size());
+    return sample;
+}
+
+const char* const SevenKinds = "MAP,1,1\nPW,2,2\nTair,3,1\nTcoo,4,1\nBat,5,1\nFuel,6,1\nDer,7,1\n";
+
+TEST(CsvLogWriter, HeaderUnitsAndOneLinePerPassInPanelUnits) {
+    MemoryFile file;
+    CsvLogWriter log(file);
+    ASSERT_TRUE(log.Start("run.csv", List(SevenKinds), 5000));
+    log.Write(Pass(5000, {0, 250, 255, 0, 255, 4, 129}));
+    log.Write(Pass(6234, {255, 1, 0, 255, 0, 3, 128}));
+    log.Write(Pass(7000, {100, 0, 57, 85, 180, 0, 0}));
+    ASSERT_TRUE(log.Stop());
+    EXPECT_EQ(file.flushed,
+              "Time,MAP,PW,Tair,Tcoo,Bat,Fuel,Der\n"
+              "s,kPa,us,F,F,V,LP,\n"
+              "0.000,3.1,1000,-40.1,266.1,19.8,1,-127\n"
+              "1.234,30.8,4,266.0,-40.1,0.0,0,128\n"
+              "2.000,14.0,0,104.0,122.0,14.0,0,0\n");
+    EXPECT_EQ(log.Lines(), 3);
+    EXPECT_FALSE(file.open);
+}
+
+TEST(CsvLogWriter, DecimalPointWhateverTheLocale) {
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+        GTEST_SKIP() << "no de_DE.UTF-8 locale on this machine";
+    }
+    char comma[16];
+    std::snprintf(comma, sizeof comma, "%.1f", 1.5);
+    MemoryFile file;
+    CsvLogWriter log(file);
+    log.Start("run.csv", List("Bat,5,1\n"), 0);
+    log.Write(Pass(1500, {255}));
+    log.Stop();
+    std::setlocale(LC_ALL, before.c_str());
+    EXPECT_STREQ(comma, "1,5");  // the locale is really in force
+    EXPECT_EQ(file.flushed, "Time,Bat\ns,V\n1.500,19.8\n");
+}
+
+TEST(CsvLogWriter, ReachesTheFileEachSecondAndStopsOnAFailure) {
+    MemoryFile file;
+    CsvLogWriter log(file);
+    ASSERT_TRUE(log.Start("run.csv", List("RPM,1,1\n"), 0));
+    // Pass time, then what has reached the file (lines after the header).
+    const std::pair<int64_t, int> passes[] = {{400, 0}, {999, 0}, {1000, 3}, {1700, 3}, {2100, 5}};
+    for (const auto& [ms, lines] : passes) {
+        ASSERT_TRUE(log.Write(Pass(ms, {1})));
+        EXPECT_EQ(std::count(file.flushed.begin(), file.flushed.end(), '\n') - 2, lines) << ms;
+    }
+    ASSERT_TRUE(log.Write(Pass(2500, {1})));
+    EXPECT_TRUE(log.FlushIfDue(3099));  // no pass for a while: within the second, buffered
+    EXPECT_FALSE(file.buffered.empty());
+    EXPECT_TRUE(log.FlushIfDue(3100));  // a second since the last flush
+    EXPECT_TRUE(file.buffered.empty());
+
+    // A write or a flush fails: the log stops with the system's error.
+    for (const bool atFlush : {false, true}) {
+        MemoryFile failing;
+        CsvLogWriter broken(failing);
+        ASSERT_TRUE(broken.Start("/media/stick/run.csv", List("RPM,1,1\n"), 0));
+        failing.writesBeforeFailure = atFlush ? -1 : 1;
+        failing.flushFails = atFlush;
+        EXPECT_TRUE(broken.Write(Pass(100, {1})));
+        EXPECT_FALSE(atFlush ? broken.FlushIfDue(1100) : broken.Write(Pass(200, {1})));
+        EXPECT_FALSE(broken.Running());
+        EXPECT_FALSE(failing.open);
+        EXPECT_FALSE(broken.Write(Pass(300, {1})));
+        EXPECT_EQ(broken.Error(), atFlush ? "Input/output error" : "No space left on device");
+    }
+}
+
+TEST(DataLog, NamesStatusFailureAndANewFileForANewList) {
+    EXPECT_EQ(NumberedLogName("/data/korvel-20240102-030405.csv", 2),
+              "/data/korvel-20240102-030405-2.csv");
+    EXPECT_EQ(NumberedLogName("/data.v1/run", 3), "/data.v1/run-3");
+    const std::string name = DefaultLogName(1'700'000'000'000);
+    EXPECT_EQ(name.size(), std::string("korvel-YYYYMMDD-HHMMSS.csv").size());
+    EXPECT_EQ(name.substr(0, 11), "korvel-2023");
+
+    MemoryFile file;
+    DataLog log(file);
+    ASSERT_TRUE(log.Start("/tmp/x/run.csv", List("MAP,1,1\n"), 0));
+    log.Record(Pass(10, {1}));
+    EXPECT_EQ(log.StatusText(), "Logging to run.csv: 1 samples");
+    for (const char* list : {"RPM,1,1\nBat,2,1\n", "Tair,1,1\n"}) {
+        ASSERT_TRUE(log.Restart(List(list), 20));
+    }
+    EXPECT_EQ(file.opened,
+              (std::vector<std::string>{"/tmp/x/run.csv", "/tmp/x/run-2.csv", "/tmp/x/run-3.csv"}));
+    EXPECT_EQ(file.flushed, "Time,Tair\ns,F\n");
+    EXPECT_EQ(log.StatusText(), "Logging to run-3.csv: 0 samples");
+
+    file.writesBeforeFailure = 0;
+    EXPECT_FALSE(log.Record(Pass(30, {1})));
+    EXPECT_EQ(log.FailureText(),
+              "The data log /tmp/x/run-3.csv could not be written:\nNo space left on device\n"
+              "Logging has stopped; monitoring goes on.");
+}
+
+TEST(DataLog, StdioFileWritesAndReportsTheSystemError) {
+    StdioLogFile file;
+    CsvLogWriter log(file);
+    EXPECT_FALSE(log.Start("/nonexistent-folder/run.csv", List("MAP,1,1\n"), 0));
+    EXPECT_EQ(log.Error(), "No such file or directory");
+    const std::string path = testing::TempDir() + "/korvel-log-test.csv";
+    ASSERT_TRUE(log.Start(path, List("MAP,1,1\n"), 0));
+    log.Write(Pass(250, {0}));
+    ASSERT_TRUE(log.Stop());
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    EXPECT_EQ(text.str(), "Time,MAP\ns,kPa\n0.250,3.1\n");
+}
+
+TEST(RateMeter, PassesPerSecondOverTheLastTwoSeconds) {
+    // Passes every `period` ms up to `until`, then the figure at `now`.
+    const std::tuple<int64_t, int64_t, int64_t, double> cases[] = {
+        {100, 5000, 5000, 10.0},   // steady
+        {20, 3000, 3000, 50.0},    // fast
+        {100, 300, 300, 10.0},     // shortly after the start
+        {100, 5000, 6000, 5.0},    // a second without a pass halves it
+        {100, 5000, 7001, 0.0},    // none in the window
+        {5000, 5000, 5000, 0.0}};  // one pass in the window
+    for (const auto& [period, until, now, expected] : cases) {
+        RateMeter meter;
+        for (int64_t ms = 0; ms <= until; ms += period) {
+            meter.Record(ms);
+        }
+        EXPECT_NEAR(meter.PerSecond(now), expected, 0.06) << period << " " << until << " " << now;
+    }
+}
+
+}  // namespace
+}  // namespace korvel
