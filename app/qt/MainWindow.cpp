@@ -188,13 +188,13 @@ void MainWindow::RunDialogCommand(int command) {
             break;
         }
         case CmdRpmPresets:
-            RpmPresetsDialog(s.image, this).exec();
+            RpmPresetsDialog(s.image, s.prompter, this).exec();
             break;
         case CmdAeMis:
-            AeMisDialog(s.image, this).exec();
+            AeMisDialog(s.image, s.prompter, this).exec();
             break;
         case CmdGovernor:
-            GovernorDialog(s.image, this).exec();
+            GovernorDialog(s.image, s.prompter, this).exec();
             break;
         case CmdAbout:
             AboutDialog(this).exec();
