@@ -1,7 +1,6 @@
 #include "editors/EditorGrid.h"
 
 #include <cmath>
-#include <cstdlib>
 
 #include "calib/Text.h"
 
@@ -26,7 +25,7 @@ std::string FormatUnits(const char* format, uint32_t raw, UnitScale scale) {
 
 float ParseEntry(std::string_view text) {
     const std::string head(text.substr(0, MaxEntryChars));
-    double value = std::strtod(head.c_str(), nullptr);
+    double value = LeadingDouble(head);
     if (std::isnan(value)) {
         value = 0.0;
     }

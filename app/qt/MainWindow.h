@@ -61,7 +61,6 @@ private:
     void OnSave();
     void OnUpload();
     void OnDownload();
-    void WarnIfIncomplete(int valuesStored, int linesWithoutNumber);
     void BeginTransfer();
     void TransferProgress();
     void EndTransfer();

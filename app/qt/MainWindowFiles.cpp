@@ -35,22 +35,17 @@ void MainWindow::OnOpen() {
         return;
     }
     state_.scheduler.statusFlags.Set(DataLoaded);
+    state_.incompleteOpen.reset();
+    if (!result.complete()) {
+        state_.incompleteOpen = IncompleteDataFile{chosen->toStdString(), result.valuesStored};
+    }
     RefreshCommands();
     DropAllSelections();  // the editors show the new image, with no selection
-    WarnIfIncomplete(result.valuesStored, result.linesWithoutNumber);
-}
-
-void MainWindow::WarnIfIncomplete(int valuesStored, int linesWithoutNumber) {
-    if (valuesStored >= ImageSize && linesWithoutNumber == 0) {
-        return;
+    const DataFileWarning warning = OpenWarning(result);
+    if (!warning.caption.empty()) {
+        prompter.Message(this, QString::fromStdString(warning.text),
+                         QString::fromStdString(warning.caption), Prompter::Icon::Exclamation);
     }
-    QString text =
-        QString("The file held %1 of the %2 calibration values.").arg(valuesStored).arg(ImageSize);
-    if (linesWithoutNumber > 0) {
-        text += QString("\n%1 lines held no number.").arg(linesWithoutNumber);
-    }
-    text += "\nThe other bytes keep their previous values.";
-    state_.prompter.Message(this, text, "Incomplete Data File", Prompter::Icon::Exclamation);
 }
 
 void MainWindow::OnSave() {
@@ -107,12 +102,20 @@ void MainWindow::OnUpload() {
         EndTransfer();
     }
     if (outcome == TransferOutcome::Succeeded) {
+        state_.incompleteOpen.reset();
         DropAllSelections();  // the editors show the new image, with no selection
     }
 }
 
 void MainWindow::OnDownload() {
     if (!state_.scheduler.statusFlags.Test(EcuOnLine)) {
+        return;
+    }
+    const std::string refusal =
+        DownloadRefusal(state_.image, state_.incompleteOpen ? &*state_.incompleteOpen : nullptr);
+    if (!refusal.empty()) {
+        state_.prompter.Message(this, QString::fromStdString(refusal), "Download Refused",
+                                Prompter::Icon::Stop);
         return;
     }
     AcquisitionDriver::Pauser pause(state_.driver);

@@ -2,6 +2,7 @@
 // The state every part of the desktop program shares for the whole run.
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "acquisition/AcquisitionScheduler.h"
@@ -9,6 +10,7 @@
 #include "app/qt/GuiReporter.h"
 #include "app/qt/PortHolder.h"
 #include "calib/CalibrationImage.h"
+#include "calib/DataFile.h"
 #include "link/Clock.h"
 #include "monitor/MonitorFile.h"
 #include "monitor/PlotState.h"
@@ -26,6 +28,9 @@ struct ProgramState {
     EcuLink link;
     MonitorFile monitor;
     CalibrationImage image;
+    // Set while the image holds a data file that did not fill every slot:
+    // Download refuses until an Upload or a complete Open.
+    std::optional<IncompleteDataFile> incompleteOpen;
     PlotState plot;
     AcquisitionScheduler scheduler;
     AcquisitionDriver driver;

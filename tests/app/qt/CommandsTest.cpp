@@ -90,7 +90,8 @@ TEST_F(Commands, SaveAndOpenReportFailuresAndShortFiles) {
          false},
         {CmdOpen, h.WriteFile("short.dat", "1\r\n2\r\nx\r\n3\r\n"),
          "The file held 3 of the 512 calibration values.\n1 lines held no number."
-         "\nThe other bytes keep their previous values. / Incomplete Data File",
+         "\nThe other bytes keep their previous values.\nDownload is refused until a complete "
+         "file is opened or the data is uploaded. / Incomplete Data File",
          true},
         {CmdOpen, path, "", true},
     };
@@ -116,6 +117,63 @@ TEST_F(Commands, SaveAndOpenReportFailuresAndShortFiles) {
         EXPECT_EQ(asked.filter, "Data Files (*.dat);;All Files (*.*)");
         EXPECT_EQ(asked.defaultSuffix, "dat");
     }
+}
+
+// Download never programs an image that a short file left partly unset, nor
+// a slot that is not a byte; Save stays allowed. Upload or a complete Open
+// lifts the first refusal.
+TEST_F(Commands, DownloadRefusesIncompleteFilesAndValuesThatAreNotBytes) {
+    ASSERT_TRUE(h.RunUntilMonitoring());
+    const QString shortFile = h.WriteFile("short.dat", "1\r\n2\r\n");
+    const QString complete =
+        h.WriteFile("complete.dat", QByteArray::fromStdString(FormatDataFile(Pattern(3))));
+    const QString refusedShort =
+        shortFile + " is not a complete data file (2 of 512 values): nothing programmed";
+    const struct {
+        int command;
+        QString answer;  // of the file dialog
+        int slot300;     // a slot set to 300 before the command, or -1
+        QString shown;   // the last message, "" for none
+        bool programmed;
+    } steps[] = {
+        {CmdOpen, shortFile, -1, "", false},
+        {CmdDownload, {}, -1, refusedShort, false},
+        {CmdSave, h.dir.filePath("kept.dat"), -1, "", false},
+        {CmdDownload, {}, -1, refusedShort, false},
+        {CmdUpload, {}, -1, "", false},
+        {CmdDownload, {}, -1, "", true},
+        {CmdDownload,
+         {},
+         87,
+         "The value at address 0x0E57 is 300, outside 0..255: nothing programmed",
+         false},
+        {CmdOpen, shortFile, -1, "", false},
+        {CmdOpen, complete, -1, "", false},
+        {CmdDownload, {}, -1, "", true},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(std::to_string(&step - steps));
+        h.prompter.messages.clear();
+        h.prompter.fileAnswers = {step.answer};
+        if (step.slot300 >= 0) {
+            h.State().image[step.slot300] = 300;
+        }
+        h.ecu.ClearRecords();
+        h.Trigger(step.command);
+        const QString last = h.prompter.messages.empty() || step.command == CmdOpen
+                                 ? QString()
+                                 : h.prompter.messages.back().text;
+        EXPECT_EQ(last, step.shown);
+        if (step.command == CmdDownload) {
+            EXPECT_EQ(h.ecu.Received().empty(), !step.programmed);
+            EXPECT_TRUE(!step.programmed ||
+                        h.Window().PaneText(MessagePane) == "Programming Complete");
+        }
+        EXPECT_TRUE(h.Flags().Test(DataLoaded));
+    }
+    EXPECT_EQ(h.prompter.messages.size(), 0u);
+    EXPECT_EQ(ReadDataFile(h.dir.filePath("kept.dat").toStdString(), h.State().image).valuesStored,
+              ImageSize);
 }
 
 TEST_F(Commands, RpmAfterAnUploadOpensOneWindowUntilItIsClosed) {
