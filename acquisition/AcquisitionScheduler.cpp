@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "monitor/PlotState.h"
+
 namespace korvel {
 
 namespace {
-
-constexpr int MaxTimeScaleSeconds = 2147483;  // keeps sample times inside 32 bits
 
 // The exchanges' own progress bits, dropped when the ECU goes off line so the
 // next exchange starts from its first request byte.
@@ -58,7 +58,7 @@ AcquisitionScheduler::Step AcquisitionScheduler::ExchangeStep(int request, int64
             return {};
         }
         sendRefused_ = false;
-        statusFlags.Set(ReplyPending);
+        statusFlags.SetBits(ReplyPending);
         return {};
     }
     const int byte = link_.transport.ReadByte();
@@ -74,7 +74,7 @@ AcquisitionScheduler::Step AcquisitionScheduler::ExchangeStep(int request, int64
 
 // Every exchange, the probe included, starts again from its first byte.
 void AcquisitionScheduler::DeclareOffLine() {
-    statusFlags.Clear(EcuOnLine | ExchangeBits | ProbeEchoed);
+    statusFlags.ClearBits(EcuOnLine | ExchangeBits | ProbeEchoed);
     link_.reporter.SetPaneText(EcuStatePane, "ECU Off Line");
 }
 
@@ -83,7 +83,7 @@ void AcquisitionScheduler::DeclareOffLine() {
 void AcquisitionScheduler::PollEcuStatus() {
     const bool echoed = statusFlags.Test(ProbeEchoed);
     const int request = echoed ? ProbeParameter : LOAD_ADDR_HI;
-    const Step step = ExchangeStep(request, probeTime, false);
+    const Step step = ExchangeStep(request, probeTime_, false);
     if (step.outcome == Outcome::TimedOut) {
         DeclareOffLine();
         return;
@@ -95,14 +95,14 @@ void AcquisitionScheduler::PollEcuStatus() {
         stalled_ = true;  // skipped: the time-out still applies
         return;
     }
-    statusFlags.Clear(ReplyPending);
+    statusFlags.ClearBits(ReplyPending);
     if (!echoed) {
-        statusFlags.Set(ProbeEchoed);
+        statusFlags.SetBits(ProbeEchoed);
         return;
     }
     link_.reporter.SetPaneText(EcuStatePane, "ECU On Line");
-    statusFlags.Set(EcuOnLine);
-    statusFlags.Clear(ProbeEchoed);
+    statusFlags.SetBits(EcuOnLine);
+    statusFlags.ClearBits(ProbeEchoed);
 }
 
 void AcquisitionScheduler::LoadSlot(int n) {
@@ -115,7 +115,7 @@ void AcquisitionScheduler::LoadSlot(int n) {
     } else if (!statusFlags.Test(AddressEchoed)) {
         request = monitor_.variables[static_cast<size_t>(n)].address;
     }
-    const Step step = ExchangeStep(request, loadTime, true);
+    const Step step = ExchangeStep(request, loadTime_, true);
     if (step.outcome == Outcome::Nothing) {
         return;
     }
@@ -123,40 +123,40 @@ void AcquisitionScheduler::LoadSlot(int n) {
         DeclareOffLine();  // a wrong echo goes off line at once
         return;
     }
-    statusFlags.Clear(ReplyPending);
+    statusFlags.ClearBits(ReplyPending);
     if (!statusFlags.Test(DataEchoed)) {
-        statusFlags.Set(DataEchoed);
+        statusFlags.SetBits(DataEchoed);
     } else if (!statusFlags.Test(AddressEchoed)) {
-        statusFlags.Set(AddressEchoed);
+        statusFlags.SetBits(AddressEchoed);
     } else {
-        statusFlags.Clear(AddressEchoed | DataEchoed);
-        statusFlags.Set(StepDone);
+        statusFlags.ClearBits(AddressEchoed | DataEchoed);
+        statusFlags.SetBits(StepDone);
         link_.reporter.SetPaneText(EcuStatePane, "ECU On Line");
     }
 }
 
 // Called by PollVariable, which checks n.
 void AcquisitionScheduler::ReadFirstByte(int n) {
-    const Step step = ExchangeStep(READ_SLOT + n, firstReadTime, true);
+    const Step step = ExchangeStep(READ_SLOT + n, firstReadTime_, true);
     if (step.outcome == Outcome::TimedOut) {
         DeclareOffLine();
     } else if (step.outcome == Outcome::Reply) {
         const auto i = static_cast<size_t>(n);
         monitor_.liveValues[i] = static_cast<uint32_t>(step.byte);
         monitor_.sampleTimes[i] = SampleTime();
-        statusFlags.Clear(ReplyPending);
-        statusFlags.Set(StepDone);
+        statusFlags.ClearBits(ReplyPending);
+        statusFlags.SetBits(StepDone);
     }
 }
 
 void AcquisitionScheduler::ReadSecondByte(int n) {
-    const Step step = ExchangeStep(READ_SLOT_NEXT + n, secondReadTime, true);
+    const Step step = ExchangeStep(READ_SLOT_NEXT + n, secondReadTime_, true);
     if (step.outcome == Outcome::TimedOut) {
         DeclareOffLine();
     } else if (step.outcome == Outcome::Reply) {
         monitor_.liveValues[static_cast<size_t>(n)] += static_cast<uint32_t>(step.byte);
-        statusFlags.Set(StepDone);
-        statusFlags.Clear(ReplyPending);
+        statusFlags.SetBits(StepDone);
+        statusFlags.ClearBits(ReplyPending);
     }
 }
 
@@ -171,12 +171,12 @@ void AcquisitionScheduler::PollVariable(int n) {
         const auto i = static_cast<size_t>(n);
         if (statusFlags.Test(StepDone) && monitor_.variables[i].byteCount == 2) {
             monitor_.liveValues[i] <<= 8;  // the first byte is the high byte
-            statusFlags.Set(SecondBytePending);
-            statusFlags.Clear(StepDone);
+            statusFlags.SetBits(SecondBytePending);
+            statusFlags.ClearBits(StepDone);
         }
     }
     if (statusFlags.Test(StepDone)) {
-        statusFlags.Clear(SecondBytePending | ReplyPending);
+        statusFlags.ClearBits(SecondBytePending | ReplyPending);
     }
 }
 
@@ -185,14 +185,14 @@ void AcquisitionScheduler::PollVariable(int n) {
 void AcquisitionScheduler::OnIdle() {
     if (UseProbe()) {
         if (!probing_) {
-            // EcuOnLine was cleared from outside while a read or slot may
-            // have been in progress: that exchange is abandoned.
-            statusFlags.Clear(ExchangeBits | StepDone);
+            // Back from reading or binding (an off-line declaration or a
+            // restart): a read or slot still in progress is abandoned.
+            statusFlags.ClearBits(ExchangeBits | StepDone);
             sendRefused_ = false;
             probing_ = true;
         }
-        pollIndex = 0;
-        statusFlags.Clear(SlotsLoaded);
+        pollIndex_ = 0;
+        statusFlags.ClearBits(SlotsLoaded);
         PollEcuStatus();
         return;
     }
@@ -200,12 +200,17 @@ void AcquisitionScheduler::OnIdle() {
     RunOnLine();
 }
 
+// OnIdle drops whatever exchange was in progress when it next runs.
+void AcquisitionScheduler::RestartFromProbe() {
+    statusFlags.ClearBits(EcuOnLine);
+}
+
 void AcquisitionScheduler::RunOnLine() {
-    if (pollIndex >= VariableCount()) {
-        pollIndex = 0;  // the list shrank under a running cycle: bind it anew
-        statusFlags.Clear(SlotsLoaded);
+    if (pollIndex_ >= VariableCount()) {
+        pollIndex_ = 0;  // the list shrank under a running cycle: bind it anew
+        statusFlags.ClearBits(SlotsLoaded);
     }
-    statusFlags.Clear(IdleStepTaken);
+    statusFlags.ClearBits(IdleStepTaken);
     while (!statusFlags.Test(IdleStepTaken) && statusFlags.Test(EcuOnLine)) {
         stalled_ = false;
         if (!statusFlags.Test(SlotsLoaded)) {
@@ -220,28 +225,28 @@ void AcquisitionScheduler::RunOnLine() {
 }
 
 void AcquisitionScheduler::LoadingPass() {
-    LoadSlot(pollIndex);
+    LoadSlot(pollIndex_);
     if (!statusFlags.Test(StepDone)) {
         return;
     }
-    statusFlags.Clear(StepDone);
-    statusFlags.Set(IdleStepTaken);
-    if (++pollIndex >= VariableCount()) {
-        statusFlags.Set(SlotsLoaded);
-        pollIndex = 0;
+    statusFlags.ClearBits(StepDone);
+    statusFlags.SetBits(IdleStepTaken);
+    if (++pollIndex_ >= VariableCount()) {
+        statusFlags.SetBits(SlotsLoaded);
+        pollIndex_ = 0;
     }
 }
 
 void AcquisitionScheduler::ReadingPass() {
     // A variable is counted in the pass after the one that completed it.
     if (!statusFlags.Test(StepDone)) {
-        PollVariable(pollIndex);
+        PollVariable(pollIndex_);
         return;
     }
-    statusFlags.Clear(StepDone);
-    statusFlags.Set(IdleStepTaken);
-    if (++pollIndex >= VariableCount()) {
-        pollIndex = 0;
+    statusFlags.ClearBits(StepDone);
+    statusFlags.SetBits(IdleStepTaken);
+    if (++pollIndex_ >= VariableCount()) {
+        pollIndex_ = 0;
         if (updateMonitor_) {
             updateMonitor_();
         }
@@ -252,12 +257,12 @@ void AcquisitionScheduler::ReadingPass() {
 
 int64_t AcquisitionScheduler::AwaitedRequestTime() const {
     if (UseProbe()) {
-        return probeTime;
+        return probeTime_;
     }
     if (!statusFlags.Test(SlotsLoaded)) {
-        return loadTime;
+        return loadTime_;
     }
-    return statusFlags.Test(SecondBytePending) ? secondReadTime : firstReadTime;
+    return statusFlags.Test(SecondBytePending) ? secondReadTime_ : firstReadTime_;
 }
 
 AcquisitionScheduler::Wait AcquisitionScheduler::NextWait() const {
@@ -285,6 +290,17 @@ void AcquisitionScheduler::SleepUntilNextStep(int64_t maxWaitMs) {
     } else {
         link_.transport.WaitWritable(remaining);
     }
+}
+
+bool AcquisitionScheduler::RunUntil(int64_t untilMs, const std::function<bool()>& done) {
+    while (!done()) {
+        if (link_.clock.MonotonicMs() >= untilMs) {
+            return false;
+        }
+        OnIdle();
+        SleepUntilNextStep(std::min(untilMs - link_.clock.MonotonicMs(), RunSliceMs));
+    }
+    return true;
 }
 
 void AcquisitionScheduler::FinishOutstanding() {

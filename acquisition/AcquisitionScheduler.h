@@ -4,7 +4,7 @@
 // call does exactly one thing (send the next request byte, or make one read
 // attempt); the flags carry progress between calls. OnIdle never waits: it
 // tells its driver what it waits for, and the driver sleeps on the port or the
-// deadline (Qt's event loop in the desktop program; SleepUntilNextStep in the
+// deadline (Qt's event loop in the desktop program; RunUntil in the
 // command-line tool and the benchmark).
 
 #include <cstdint>
@@ -21,8 +21,12 @@ public:
     // `updateMonitor` is called after every complete pass over the variables.
     AcquisitionScheduler(EcuLink& link, MonitorFile& monitor, std::function<void()> updateMonitor);
 
-    StatusFlags statusFlags;  // program-wide: DataLoaded and MonitorLoaded live here too
-    uint8_t pollIndex = 0;
+    // Program-wide: DataLoaded and MonitorLoaded live here too, and only they
+    // can be changed from outside the scheduler.
+    StatusFlags statusFlags;
+
+    // The index of the slot being bound or of the variable being read.
+    uint8_t PollIndex() const { return pollIndex_; }
 
     // The plot sweep length in seconds (>= 1); sample times are the wall
     // clock's milliseconds modulo timeScale * 1000.
@@ -31,11 +35,14 @@ public:
     // One idle step of the scheduler: off line, one probe step; on line, the
     // slot-loading or reading loop, which returns early (state kept in the
     // flags) instead of spinning when an awaited reply has not arrived yet.
-    // With an empty variable list it keeps running the probe. When a caller
-    // clears EcuOnLine while a read or slot is in progress, that exchange is
-    // abandoned and the probe starts afresh; callers should rather call
-    // FinishOutstanding before they clear it.
+    // With an empty variable list it keeps running the probe.
     void OnIdle();
+
+    // Start again from the presence probe, then bind every slot anew: after a
+    // failed transfer or a new monitor file. Clears EcuOnLine; a read or slot
+    // still in progress is abandoned, so callers should rather call
+    // FinishOutstanding first.
+    void RestartFromProbe();
 
     // What the scheduler waits for now.
     struct Wait {
@@ -49,10 +56,12 @@ public:
     // OnIdle declares the ECU off line at once.
     Wait NextWait() const;
 
-    // The blocking driver's sleep: on the port (awaiting a reply) or a plain
-    // pause (after a refused send) until NextWait's deadline, at most
-    // `maxWaitMs`; returns at once when a step can be taken now.
-    void SleepUntilNextStep(int64_t maxWaitMs);
+    // The blocking driver of the command-line tool and the benchmark: idle
+    // steps with sleeps on the port in between, until `done` holds (true) or
+    // the monotonic clock reaches `untilMs` (false). `done` is looked at after
+    // every step and at least every RunSliceMs (Ctrl-C, for one).
+    bool RunUntil(int64_t untilMs, const std::function<bool()>& done);
+    static constexpr int64_t RunSliceMs = 200;
 
     // Finishes the outstanding exchange, waiting (on the transport, never
     // spinning) for its reply or its time-out and handling it as the step
@@ -66,11 +75,8 @@ public:
 
     EcuLink& Link() const { return link_; }
 
-    // Request times (monotonic ms), one per exchange.
-    int64_t probeTime = 0;
-    int64_t loadTime = 0;
-    int64_t firstReadTime = 0;
-    int64_t secondReadTime = 0;
+    // When the first byte of the variable being read was requested (monotonic ms).
+    int64_t FirstReadTime() const { return firstReadTime_; }
 
 private:
     // Outcome of one call of the common step rule.
@@ -80,6 +86,10 @@ private:
         int byte = NoByte;
     };
     Step ExchangeStep(int request, int64_t& requestTime, bool failFast);
+    // The blocking driver's sleep: on the port (awaiting a reply) or a plain
+    // pause (after a refused send) until NextWait's deadline, at most
+    // `maxWaitMs`; returns at once when a step can be taken now.
+    void SleepUntilNextStep(int64_t maxWaitMs);
     // The exchanges, one step per call.
     void PollEcuStatus();
     void LoadSlot(int n);
@@ -100,6 +110,12 @@ private:
     MonitorFile& monitor_;
     std::function<void()> updateMonitor_;
     int timeScale_ = 20;
+    uint8_t pollIndex_ = 0;
+    // Request times (monotonic ms), one per exchange.
+    int64_t probeTime_ = 0;
+    int64_t loadTime_ = 0;
+    int64_t firstReadTime_ = 0;
+    int64_t secondReadTime_ = 0;
     bool stalled_ = false;      // the last step found no reply, or its send was refused
     bool sendRefused_ = false;  // the last send was refused; retried after a pause
     int64_t refusedAtMs_ = 0;

@@ -20,12 +20,37 @@ enum StatusBit : uint32_t {
     IdleStepTaken = 0x800,      // one unit of idle work finished in this call
 };
 
-struct StatusFlags {
-    uint32_t bits = 0;
+// A bit that code outside the AcquisitionScheduler may change: only
+// DataLoaded and MonitorLoaded. Naming any other bit does not compile.
+struct ProgramBit {
+    consteval ProgramBit(StatusBit bit) : mask(bit) {
+        if (bit != DataLoaded && bit != MonitorLoaded) {
+            throw "the ECU exchange bits change only in the AcquisitionScheduler";
+        }
+    }
+    uint32_t mask;
+};
 
-    bool Test(uint32_t mask) const { return (bits & mask) != 0; }
-    void Set(uint32_t mask) { bits |= mask; }
-    void Clear(uint32_t mask) { bits &= ~mask; }
+// Everyone reads the flags; the bits that describe the ECU exchange (EcuOnLine
+// included: see AcquisitionScheduler::RestartFromProbe) change only in the
+// scheduler, so they always agree with its own state.
+class StatusFlags {
+public:
+    StatusFlags() = default;
+    StatusFlags(const StatusFlags&) = default;  // a snapshot, e.g. for command enabling
+    StatusFlags& operator=(const StatusFlags&) = delete;
+
+    constexpr bool Test(uint32_t mask) const { return (bits_ & mask) != 0; }
+    constexpr uint32_t Bits() const { return bits_; }
+    void Set(ProgramBit bit) { bits_ |= bit.mask; }
+    void Clear(ProgramBit bit) { bits_ &= ~bit.mask; }
+
+private:
+    friend class AcquisitionScheduler;
+    void SetBits(uint32_t mask) { bits_ |= mask; }
+    void ClearBits(uint32_t mask) { bits_ &= ~mask; }
+
+    uint32_t bits_ = 0;
 };
 
 }  // namespace korvel

@@ -23,9 +23,10 @@ TransferOutcome OnUpload(AcquisitionScheduler& scheduler, CalibrationImage& imag
         return TransferOutcome::NotRun;
     }
     EcuLink& link = scheduler.Link();
-    if (UploadRange(link, image.values.data(), CalibrationFirstAddress, CalibrationLastAddress,
-                    progress)) {
-        scheduler.statusFlags.Clear(EcuOnLine);
+    const LinkResult uploaded = UploadRange(link, image.values.data(), CalibrationFirstAddress,
+                                            CalibrationLastAddress, progress);
+    if (!uploaded.ok()) {
+        scheduler.RestartFromProbe();
         link.reporter.SetPaneText(MessagePane, "Data NOT Loaded");
         link.reporter.SetPaneText(EcuStatePane, "ECU Offline");
         return TransferOutcome::Failed;
@@ -41,10 +42,12 @@ TransferOutcome OnDownload(AcquisitionScheduler& scheduler, const CalibrationIma
         return TransferOutcome::NotRun;
     }
     EcuLink& link = scheduler.Link();
-    if (DownloadRange(link, image.values.data(), CalibrationFirstAddress, CalibrationLastAddress,
-                      progress)) {
+    const LinkResult programmed = DownloadRange(link, image.values.data(), CalibrationFirstAddress,
+                                                CalibrationLastAddress, progress);
+    if (!programmed.ok()) {
         link.reporter.SetPaneText(MessagePane, "Programming FAILED");
-        scheduler.statusFlags.Clear(EcuOnLine | DataLoaded);
+        scheduler.statusFlags.Clear(DataLoaded);
+        scheduler.RestartFromProbe();
         return TransferOutcome::Failed;
     }
     link.reporter.SetPaneText(MessagePane, "Programming Complete");

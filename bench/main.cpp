@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -87,29 +88,29 @@ public:
     }
 
     bool ReachEcu() {
-        return RunScheduler(10.0, [this] { return OnLine(); });
+        return Run(10'000, [this] { return scheduler_.statusFlags.Test(EcuOnLine); });
     }
 
     Row Upload() {
         Stopwatch watch;
-        const bool failed = UploadRange(link_, image_.values.data(), CalibrationFirstAddress,
-                                        CalibrationLastAddress, {});
-        return Transfer("Upload 0x0E00..0x0FFF (516 exchanges)", failed, watch, 516);
+        const LinkResult result = UploadRange(link_, image_.values.data(), CalibrationFirstAddress,
+                                              CalibrationLastAddress, {});
+        return Transfer("Upload 0x0E00..0x0FFF (516 exchanges)", !result.ok(), watch, 516);
     }
 
     Row DownloadUnchanged() {
         Stopwatch watch;
-        const bool failed = DownloadRange(link_, image_.values.data(), CalibrationFirstAddress,
-                                          CalibrationLastAddress, {});
-        return Transfer("Download, no byte differs (2,560 exchanges)", failed, watch, 2560);
+        const LinkResult result = DownloadRange(
+            link_, image_.values.data(), CalibrationFirstAddress, CalibrationLastAddress, {});
+        return Transfer("Download, no byte differs (2,560 exchanges)", !result.ok(), watch, 2560);
     }
 
     Row Acquire(int seconds) {
         // Slots are bound and one pass is read before the stopwatch starts.
-        RunScheduler(10.0, [this] { return cycles_ > 0; });
+        Run(10'000, [this] { return cycles_ > 0; });
         const long before = cycles_;
         Stopwatch watch;
-        RunScheduler(seconds, [] { return false; });
+        Run(int64_t{seconds} * 1000, [] { return false; });
         const double rate = (cycles_ - before) * double{MaxMonitorVariables} / watch.WallSeconds();
         const double limit = 1.0 / (2 * characterSeconds_);  // one exchange per variable
         return {"Acquisition, 16 one-byte variables", FormatNumber("%.0f variables/s", rate),
@@ -124,21 +125,9 @@ private:
                 FormatNumber("%.3f s", limit), seconds / limit, watch.CpuShare()};
     }
 
-    bool OnLine() const { return scheduler_.statusFlags.Test(EcuOnLine); }
-
-    // The command-line tool's loop: an idle step, then a sleep on the port.
-    template <class Done>
-    bool RunScheduler(double seconds, Done done) {
-        const int64_t end = clock_.MonotonicMs() + static_cast<int64_t>(seconds * 1000);
-        while (!done()) {
-            const int64_t now = clock_.MonotonicMs();
-            if (now >= end) {
-                return false;
-            }
-            scheduler_.OnIdle();
-            scheduler_.SleepUntilNextStep(std::min<int64_t>(end - now, 200));
-        }
-        return true;
+    // The command-line tool's loop, for at most `ms`.
+    bool Run(int64_t ms, const std::function<bool()>& done) {
+        return scheduler_.RunUntil(clock_.MonotonicMs() + ms, done);
     }
 
     SerialPortTransport& transport_;

@@ -30,6 +30,13 @@ bool OpenAndReach(EcuConnection& ecu, const CliArguments& args) {
     return false;
 }
 
+// Prints what the user is told about a failed Peek or Poke; a programming
+// sequence that was not echoed has no text of its own.
+void PrintPeekPokeFailure(const LinkResult& result) {
+    const std::optional<PeekPokeFailure> failure = PeekPokeFailureFor(result);
+    PrintError(failure ? failure->text : "Programming FAILED");
+}
+
 const char* SaveError(SaveResult result) {
     return result == SaveResult::OpenFailed ? "Error Opening File" : "Error Writing File";
 }
@@ -97,8 +104,8 @@ int RunDownload(const CliArguments& args) {
 
 int RunPeek(const CliArguments& args) {
     const std::optional<uint32_t> address = ParseEcuAddress(args.words[0]);
-    if (const PeekPokeFailure* failure = CheckPeekAddress(address)) {
-        PrintError(failure->text);
+    if (const LinkResult checked = CheckPeekAddress(address); !checked.ok()) {
+        PrintPeekPokeFailure(checked);
         return ExitFailure;
     }
     EcuConnection ecu;
@@ -106,8 +113,8 @@ int RunPeek(const CliArguments& args) {
         return ExitFailure;
     }
     uint8_t value = 0;
-    if (const PeekPokeFailure* failure = PeekByte(ecu.link, *address, value)) {
-        PrintError(failure->text);
+    if (const LinkResult peeked = PeekByte(ecu.link, *address, value); !peeked.ok()) {
+        PrintPeekPokeFailure(peeked);
         return ExitFailure;
     }
     std::printf("%u\n", value);
@@ -123,22 +130,17 @@ int RunPoke(const CliArguments& args) {
         return ExitUsage;
     }
     const std::optional<uint32_t> address = ParseEcuAddress(args.words[0]);
-    if (const PeekPokeFailure* failure = CheckPokeAddress(address)) {
-        PrintError(failure->text);
+    if (const LinkResult checked = CheckPokeAddress(address); !checked.ok()) {
+        PrintPeekPokeFailure(checked);
         return ExitFailure;
     }
     EcuConnection ecu;
     if (!ecu.Open(args.port)) {
         return ExitFailure;
     }
-    const PokeResult result = PokeByte(ecu.link, *address, *value);
-    if (result.failure) {
-        PrintError(result.failure->text);
-        return ExitFailure;
-    }
     // A poke that was not programmed is never reported as done.
-    if (!result.programmed) {
-        PrintError("Programming FAILED");
+    if (const LinkResult poked = PokeByte(ecu.link, *address, *value); !poked.ok()) {
+        PrintPeekPokeFailure(poked);
         return ExitFailure;
     }
     return ExitSuccess;

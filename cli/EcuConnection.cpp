@@ -2,14 +2,9 @@
 
 #include <signal.h>
 
-#include <algorithm>
-
 namespace korvel {
 
 namespace {
-
-// A wait is cut into slices this long, so Ctrl-C is noticed quickly.
-constexpr int64_t WaitSliceMs = 200;
 
 volatile sig_atomic_t interrupted = 0;
 
@@ -36,19 +31,9 @@ EcuConnection::EcuConnection(std::function<void()> updateMonitor)
     : scheduler(link, monitor, std::move(updateMonitor)) {}
 
 bool EcuConnection::ReachEcu() {
-    const int64_t giveUp = clock.MonotonicMs() + EcuAnswerLimitMs;
-    while (!scheduler.statusFlags.Test(EcuOnLine)) {
-        if (Interrupted() || clock.MonotonicMs() >= giveUp) {
-            return false;
-        }
-        Step(giveUp);
-    }
-    return true;
-}
-
-void EcuConnection::Step(int64_t untilMs) {
-    scheduler.OnIdle();
-    scheduler.SleepUntilNextStep(std::min(untilMs - clock.MonotonicMs(), WaitSliceMs));
+    scheduler.RunUntil(clock.MonotonicMs() + EcuAnswerLimitMs,
+                       [this] { return Interrupted() || scheduler.statusFlags.Test(EcuOnLine); });
+    return scheduler.statusFlags.Test(EcuOnLine);
 }
 
 }  // namespace korvel

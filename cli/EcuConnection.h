@@ -1,7 +1,8 @@
 #pragma once
 // Everything a korvel-cli command talks to the ECU with: the serial port, the
 // clock, the console reporter and the acquisition scheduler the desktop
-// program uses, driven here by a blocking loop that sleeps on the port.
+// program uses, driven here by its blocking loop (RunUntil), which sleeps on
+// the port.
 
 #include <cstdint>
 #include <functional>
@@ -32,10 +33,6 @@ public:
     // Runs the presence probe until the ECU is on line; false when it has not
     // answered within EcuAnswerLimitMs (or on Ctrl-C).
     bool ReachEcu();
-
-    // One idle step of the scheduler, then a sleep on the port until the
-    // awaited reply, its time-out or `untilMs` (monotonic), whichever is first.
-    void Step(int64_t untilMs);
 
     SystemClock clock;
     ConsoleReporter reporter;

@@ -33,7 +33,6 @@ public:
             std::fprintf(stderr, "%s names no variables\n", args_.words[0].c_str());
             return ExitFailure;
         }
-        ecu_.scheduler.statusFlags.Set(MonitorLoaded);
         if (!ecu_.Open(args_.port)) {
             return ExitFailure;
         }
@@ -43,11 +42,12 @@ public:
         InstallInterruptHandler();
         startMs_ = lastCycleMs_ = ecu_.clock.MonotonicMs();
         while (!Interrupted() && (args_.cycles == 0 || cycles_ < args_.cycles)) {
-            if (ecu_.clock.MonotonicMs() - lastCycleMs_ > EcuAnswerLimitMs) {
+            const long before = cycles_;
+            if (!ecu_.scheduler.RunUntil(lastCycleMs_ + EcuAnswerLimitMs + 1,
+                                         [&] { return Interrupted() || cycles_ != before; })) {
                 ecu_.reporter.ShowMessage("The ECU did not answer within 10 seconds");
                 return ExitFailure;
             }
-            ecu_.Step(lastCycleMs_ + EcuAnswerLimitMs + 1);
         }
         return ExitSuccess;
     }

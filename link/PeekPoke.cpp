@@ -4,35 +4,57 @@
 
 namespace korvel {
 
-const PeekPokeFailure* CheckPeekAddress(std::optional<uint32_t> address) {
-    return address && *address <= 0xFFFF ? nullptr : &AddressOutOfRange;
+LinkResult CheckPeekAddress(std::optional<uint32_t> address) {
+    if (!address) {
+        return LinkResult::Failed(LinkStep::AddressRange, LinkPhase::None);
+    }
+    return *address <= 0xFFFF
+               ? LinkResult::Ok()
+               : LinkResult::Failed(LinkStep::AddressRange, LinkPhase::None).At(*address);
 }
 
-const PeekPokeFailure* CheckPokeAddress(std::optional<uint32_t> address) {
+LinkResult CheckPokeAddress(std::optional<uint32_t> address) {
     if (!address) {
-        return &AddressOutOfRange;
+        return LinkResult::Failed(LinkStep::AddressRange, LinkPhase::None);
     }
     const bool eeprom = *address >= CalibrationFirstAddress && *address <= CalibrationLastAddress;
-    return eeprom ? nullptr : &NotAnEepromAddress;
+    return eeprom ? LinkResult::Ok()
+                  : LinkResult::Failed(LinkStep::EepromRange, LinkPhase::None).At(*address);
 }
 
-const PeekPokeFailure* PeekByte(EcuLink& link, uint32_t address, uint8_t& value) {
-    if (SendAddress(link, address)) {
-        return &AddressNotSent;
+LinkResult PeekByte(EcuLink& link, uint32_t address, uint8_t& value) {
+    LinkResult result = SendAddress(link, address);
+    if (result.ok()) {
+        result = ReadByteAtAddress(link, value);
     }
-    return ReadByteAtAddress(link, value) ? &NoDataFromEcu : nullptr;
+    return result.At(address);
 }
 
-PokeResult PokeByte(EcuLink& link, uint32_t address, uint32_t value) {
-    if (SendAddress(link, address)) {
-        return {&AddressNotSent, false};
+LinkResult PokeByte(EcuLink& link, uint32_t address, uint32_t value) {
+    LinkResult result = SendAddress(link, address);
+    if (result.ok()) {
+        result = ProgramByte(link, value);
     }
-    if (WriteDataByte(link, value & 0xFFu)) {
-        return {&NoDataFromEcu, false};
+    return result.At(address);
+}
+
+std::optional<PeekPokeFailure> PeekPokeFailureFor(const LinkResult& result) {
+    switch (result.step) {
+        case LinkStep::AddressRange:
+            return AddressOutOfRange;
+        case LinkStep::EepromRange:
+            return NotAnEepromAddress;
+        case LinkStep::Address:
+            return AddressNotSent;
+        case LinkStep::ReadData:
+        case LinkStep::LoadData:
+            return NoDataFromEcu;
+        case LinkStep::None:
+        case LinkStep::Arm:
+        case LinkStep::Commit:
+            break;
     }
-    // The commit is sent only once the arm was echoed.
-    const bool programmed = !ProgramArm(link) && !ProgramCommit(link);
-    return {nullptr, programmed};
+    return std::nullopt;
 }
 
 }  // namespace korvel

@@ -1,11 +1,13 @@
 #pragma once
 // Single-byte ECU access, shared by the Peek/Poke dialog and the command
 // line: Peek reads any address, Poke programs a byte of the calibration
-// EEPROM. Each failure carries the text and caption the user sees.
+// EEPROM. Each reports through the link's result; PeekPokeFailureFor gives
+// the text and caption the user sees for it.
 
 #include <cstdint>
 #include <optional>
 
+#include "link/LinkResult.h"
 #include "link/Protocol.h"
 
 namespace korvel {
@@ -24,20 +26,19 @@ inline constexpr PeekPokeFailure NoDataFromEcu{"Could not get data from ECU",
                                                "Communications Error"};
 
 // Range checks, made before anything is sent. A missing address (text that
-// is not a hex number) is out of range. nullptr when the address may be used.
-const PeekPokeFailure* CheckPeekAddress(std::optional<uint32_t> address);
-const PeekPokeFailure* CheckPokeAddress(std::optional<uint32_t> address);
+// is not a hex number) is out of range.
+LinkResult CheckPeekAddress(std::optional<uint32_t> address);
+LinkResult CheckPokeAddress(std::optional<uint32_t> address);
 
-// Reads the byte at `address`; nullptr on success.
-const PeekPokeFailure* PeekByte(EcuLink& link, uint32_t address, uint8_t& value);
-
-struct PokeResult {
-    const PeekPokeFailure* failure = nullptr;  // the address or data byte was not echoed
-    bool programmed = false;                   // the arm and commit sequence was echoed too
-};
+// Reads the byte at `address`.
+LinkResult PeekByte(EcuLink& link, uint32_t address, uint8_t& value);
 
 // Sends the address and the low 8 bits of `value`, then arms and commits the
 // programming. The image in memory is not touched.
-PokeResult PokeByte(EcuLink& link, uint32_t address, uint32_t value);
+LinkResult PokeByte(EcuLink& link, uint32_t address, uint32_t value);
+
+// What the user is told about a Peek or Poke: nothing when it succeeded, and
+// nothing for a programming sequence that was not echoed.
+std::optional<PeekPokeFailure> PeekPokeFailureFor(const LinkResult& result);
 
 }  // namespace korvel

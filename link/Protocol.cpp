@@ -44,66 +44,85 @@ int WaitPhase(EcuLink& link, Accept accept) {
 }
 
 // Sends `byte` and waits for the ECU to echo it; stray bytes are skipped.
-bool EchoStep(EcuLink& link, int byte) {
+LinkResult EchoStep(EcuLink& link, LinkStep step, int byte) {
     const int expected = byte & 0xFF;
     if (!SendPhase(link, expected)) {
-        return false;
+        return LinkResult::Failed(step, LinkPhase::Send);
     }
-    return WaitPhase(link, [expected](int b) { return b == expected; }) != NoByte;
+    if (WaitPhase(link, [expected](int b) { return b == expected; }) == NoByte) {
+        return LinkResult::Failed(step, LinkPhase::Wait);
+    }
+    return LinkResult::Ok();
 }
 
-// Sends a command and sends its parameter, each echoed. Returns `failed`.
-bool CommandWithParameter(EcuLink& link, int command, int parameter) {
-    return !EchoStep(link, command) || !EchoStep(link, parameter);
+// Sends a command and then its parameter, each echoed.
+LinkResult CommandWithParameter(EcuLink& link, LinkStep step, int command, int parameter) {
+    const LinkResult result = EchoStep(link, step, command);
+    return result.ok() ? EchoStep(link, step, parameter) : result;
 }
 
-int TakeAnyByte(EcuLink& link) {
-    return WaitPhase(link, [](int) { return true; });
+// Sends a command answered by one data byte and takes the first byte that
+// arrives, whatever its value.
+LinkResult DataStep(EcuLink& link, int command, int& byte) {
+    if (!SendPhase(link, command)) {
+        return LinkResult::Failed(LinkStep::ReadData, LinkPhase::Send);
+    }
+    byte = WaitPhase(link, [](int) { return true; });
+    if (byte == NoByte) {
+        return LinkResult::Failed(LinkStep::ReadData, LinkPhase::Wait);
+    }
+    return LinkResult::Ok();
 }
 
 }  // namespace
 
-bool SendAddress(EcuLink& link, uint32_t address) {
-    return CommandWithParameter(link, LOAD_ADDR_HI, static_cast<int>((address >> 8) & 0xFF)) ||
-           CommandWithParameter(link, LOAD_ADDR_LO, static_cast<int>(address & 0xFF));
+LinkResult SendAddress(EcuLink& link, uint32_t address) {
+    LinkResult result = CommandWithParameter(link, LinkStep::Address, LOAD_ADDR_HI,
+                                             static_cast<int>((address >> 8) & 0xFF));
+    if (result.ok()) {
+        result = CommandWithParameter(link, LinkStep::Address, LOAD_ADDR_LO,
+                                      static_cast<int>(address & 0xFF));
+    }
+    return result.At(address);
 }
 
-bool ReadNextByte(EcuLink& link, uint32_t& value) {
-    if (!SendPhase(link, SEND_INC)) {
-        link.reporter.ShowMessage("Timed out sending SEND_INC command");
-        return true;
-    }
-    const int byte = TakeAnyByte(link);
-    if (byte == NoByte) {
-        link.reporter.ShowMessage("Timed out waiting for data");
-        return true;
+LinkResult ReadNextByte(EcuLink& link, uint32_t& value) {
+    int byte = NoByte;
+    const LinkResult result = DataStep(link, SEND_INC, byte);
+    if (!result.ok()) {
+        link.reporter.ShowMessage(result.phase == LinkPhase::Send
+                                      ? "Timed out sending SEND_INC command"
+                                      : "Timed out waiting for data");
+        return result;
     }
     value = static_cast<uint32_t>(byte);
-    return false;
+    return result;
 }
 
-bool ReadByteAtAddress(EcuLink& link, uint8_t& value) {
-    if (!SendPhase(link, SEND)) {
-        return true;
+LinkResult ReadByteAtAddress(EcuLink& link, uint8_t& value) {
+    int byte = NoByte;
+    const LinkResult result = DataStep(link, SEND, byte);
+    if (result.ok()) {
+        value = static_cast<uint8_t>(byte);
     }
-    const int byte = TakeAnyByte(link);
-    if (byte == NoByte) {
-        return true;
+    return result;
+}
+
+LinkResult WriteDataByte(EcuLink& link, uint32_t value) {
+    LinkResult result =
+        CommandWithParameter(link, LinkStep::LoadData, LOAD_DATA, static_cast<int>(value & 0xFF));
+    if (!result.ok()) {
+        result.written = value & 0xFF;
     }
-    value = static_cast<uint8_t>(byte);
-    return false;
+    return result;
 }
 
-bool WriteDataByte(EcuLink& link, uint32_t value) {
-    return CommandWithParameter(link, LOAD_DATA, static_cast<int>(value & 0xFF));
+LinkResult ProgramArm(EcuLink& link) {
+    return CommandWithParameter(link, LinkStep::Arm, PROGRAM, PROGRAM_ARM);
 }
 
-bool ProgramArm(EcuLink& link) {
-    return CommandWithParameter(link, PROGRAM, PROGRAM_ARM);
-}
-
-bool ProgramCommit(EcuLink& link) {
-    return CommandWithParameter(link, PROGRAM, PROGRAM_COMMIT);
+LinkResult ProgramCommit(EcuLink& link) {
+    return CommandWithParameter(link, LinkStep::Commit, PROGRAM, PROGRAM_COMMIT);
 }
 
 }  // namespace korvel

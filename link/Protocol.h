@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "link/Clock.h"
+#include "link/LinkResult.h"
 #include "link/Reporter.h"
 #include "link/Transport.h"
 
@@ -39,12 +40,13 @@ struct EcuLink {
     Reporter& reporter;
 };
 
-// Each returns `failed`: true when a step ran out of time.
-bool SendAddress(EcuLink& link, uint32_t address);  // 16 bits used
-bool ReadNextByte(EcuLink& link, uint32_t& value);  // reports its own time-outs
-bool ReadByteAtAddress(EcuLink& link, uint8_t& value);
-bool WriteDataByte(EcuLink& link, uint32_t value);  // low 8 bits used
-bool ProgramArm(EcuLink& link);
-bool ProgramCommit(EcuLink& link);
+// Each reports which step failed and in which phase; ok() when all were
+// echoed or answered in time.
+LinkResult SendAddress(EcuLink& link, uint32_t address);  // 16 bits used
+LinkResult ReadNextByte(EcuLink& link, uint32_t& value);  // reports its own time-outs
+LinkResult ReadByteAtAddress(EcuLink& link, uint8_t& value);
+LinkResult WriteDataByte(EcuLink& link, uint32_t value);  // low 8 bits used
+LinkResult ProgramArm(EcuLink& link);
+LinkResult ProgramCommit(EcuLink& link);
 
 }  // namespace korvel

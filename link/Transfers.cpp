@@ -24,18 +24,19 @@ std::string DownloadProgressText(uint32_t ecuByte, uint32_t imageValue) {
     return text;
 }
 
-bool UploadRange(EcuLink& link, uint32_t* values, uint32_t first, uint32_t last,
-                 const UploadProgress& progress) {
-    if (SendAddress(link, first)) {
+LinkResult UploadRange(EcuLink& link, uint32_t* values, uint32_t first, uint32_t last,
+                       const UploadProgress& progress) {
+    if (const LinkResult sent = SendAddress(link, first); !sent.ok()) {
         link.reporter.ShowMessage("Send Address failed");
-        return true;
+        return sent;
     }
     const uint32_t count = Count(first, last);
-    uint32_t read = 0;
     // The ECU's pointer advances with each SEND_INC: the address goes out once.
-    for (; read < count; ++read) {
-        if (ReadNextByte(link, values[read])) {
-            break;
+    for (uint32_t read = 0; read < count; ++read) {
+        LinkResult result = ReadNextByte(link, values[read]);
+        if (!result.ok()) {
+            link.reporter.ShowMessage("Not all addresses loaded");
+            return result.At(first + read);
         }
         const int index = static_cast<int>(read);
         link.reporter.SetPaneText(MessagePane, UploadProgressText(index, values[read]));
@@ -43,29 +44,40 @@ bool UploadRange(EcuLink& link, uint32_t* values, uint32_t first, uint32_t last,
             progress(index, values[read]);
         }
     }
-    if (read < count) {
-        link.reporter.ShowMessage("Not all addresses loaded");
-        return true;
-    }
-    return false;
+    return LinkResult::Ok();
 }
 
 namespace {
 
-// Programs one byte at the address the pointer already holds. Returns `failed`.
-bool ProgramByte(EcuLink& link, uint32_t value) {
-    return WriteDataByte(link, value) || ProgramArm(link) || ProgramCommit(link);
+// Reads the byte the ECU holds at `address`.
+LinkResult ReadEcuByte(EcuLink& link, uint32_t address, uint8_t& ecuByte) {
+    const LinkResult sent = SendAddress(link, address);
+    return sent.ok() ? ReadByteAtAddress(link, ecuByte) : sent;
 }
 
 }  // namespace
 
-bool DownloadRange(EcuLink& link, const uint32_t* values, uint32_t first, uint32_t last,
-                   const DownloadProgress& progress) {
+LinkResult ProgramByte(EcuLink& link, uint32_t value) {
+    LinkResult result = WriteDataByte(link, value);
+    if (result.ok()) {
+        result = ProgramArm(link);
+    }
+    if (result.ok()) {
+        result = ProgramCommit(link);
+    }
+    if (!result.ok()) {
+        result.written = value & 0xFF;
+    }
+    return result;
+}
+
+LinkResult DownloadRange(EcuLink& link, const uint32_t* values, uint32_t first, uint32_t last,
+                         const DownloadProgress& progress) {
     const uint32_t count = Count(first, last);
     for (uint32_t i = 0; i < count; ++i) {
         uint8_t ecuByte = 0;
-        if (SendAddress(link, first + i) || ReadByteAtAddress(link, ecuByte)) {
-            return true;
+        if (LinkResult result = ReadEcuByte(link, first + i, ecuByte); !result.ok()) {
+            return result.At(first + i);
         }
         link.reporter.SetPaneText(MessagePane, DownloadProgressText(ecuByte, values[i]));
         if (progress) {
@@ -73,11 +85,14 @@ bool DownloadRange(EcuLink& link, const uint32_t* values, uint32_t first, uint32
         }
         // The whole slot is compared: a value above 255 never equals an ECU
         // byte, so it is always written (as its low 8 bits).
-        if (ecuByte != values[i] && ProgramByte(link, values[i])) {
-            return true;
+        if (ecuByte == values[i]) {
+            continue;
+        }
+        if (LinkResult result = ProgramByte(link, values[i]); !result.ok()) {
+            return result.At(first + i);
         }
     }
-    return false;
+    return LinkResult::Ok();
 }
 
 }  // namespace korvel

@@ -166,7 +166,7 @@ void MainWindow::LoadMonitorFile() {
     panel_->ClearValues();
     panel_->ClearTraces();
     s.monitorFileName.clear();
-    s.scheduler.statusFlags.Clear(EcuOnLine);
+    s.scheduler.RestartFromProbe();  // the new list is bound from slot 0
 }
 
 }  // namespace korvel

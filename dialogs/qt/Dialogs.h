@@ -100,8 +100,9 @@ public:
                    QWidget* parent);
 
 private:
-    // Shows the failure, if any (exclamation, owned by the dialog); true when shown.
-    bool Warn(const PeekPokeFailure* failure);
+    // Shows the failure's message, if it has one (exclamation, owned by the
+    // dialog); true when the result failed.
+    bool Warn(const LinkResult& result);
     void OnPeek();
     void OnPoke();
     EcuLink& link_;

@@ -27,12 +27,12 @@ PeekPokeDialog::PeekPokeDialog(EcuLink& link, Prompter& prompter, std::function<
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-bool PeekPokeDialog::Warn(const PeekPokeFailure* failure) {
-    if (failure) {
+bool PeekPokeDialog::Warn(const LinkResult& result) {
+    if (const std::optional<PeekPokeFailure> failure = PeekPokeFailureFor(result)) {
         prompter_.Message(this, QString::fromLatin1(failure->text),
                           QString::fromLatin1(failure->caption), Prompter::Icon::Exclamation);
     }
-    return failure != nullptr;
+    return !result.ok();
 }
 
 void PeekPokeDialog::OnPeek() {
@@ -59,7 +59,7 @@ void PeekPokeDialog::OnPoke() {
         quietLine_();
     }
     // A programming sequence that was not echoed is not reported.
-    Warn(PokeByte(link_, *address, value).failure);
+    Warn(PokeByte(link_, *address, value));
 }
 
 }  // namespace korvel

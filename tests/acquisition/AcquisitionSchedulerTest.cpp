@@ -43,13 +43,11 @@ struct Rig {
         scheduler.OnIdle();
         return Bytes(port.sent.begin() + mark, port.sent.end());
     }
-    // OnIdle calls with the blocking driver's sleep in between, as the
-    // command-line tool does, until `done` holds; false when it never does.
+    // The command-line tool's loop until `done` holds; false when it never does.
     bool DriveUntil(const std::function<bool()>& done) {
-        for (int i = 0; i < 10000 && !done(); ++i) {
-            scheduler.OnIdle();
-            scheduler.SleepUntilNextStep(OffLineTimeoutMs + 1);  // never cut short
-        }
+        int steps = 0;
+        scheduler.RunUntil(clock.MonotonicMs() + 3'600'000,
+                           [&] { return done() || ++steps > 10000; });
         return done();
     }
     bool DriveToReading() {
@@ -116,41 +114,65 @@ TEST(Scheduler, WrongEchoInSlotLoadingOrAFailedPortGoesOffLineAtOnce) {
     }
 }
 
-TEST(Scheduler, SilentEcuDuringAReadGoesOffLineThenEverySlotIsBoundAgain) {
-    Rig f;
-    ASSERT_TRUE(f.DriveToReading());
-    f.twist = [silent = false](uint8_t b, Bytes r) mutable {
-        silent = silent || b == 0x81;
-        return silent ? Bytes{} : r;
+TEST(Scheduler, BackToTheProbeFromReadingBindsEverySlotAgain) {
+    const Variables newList{{0x50, 1}, {0x60, 1}};
+    const struct {
+        const char* name;
+        std::function<void(Rig&)> fault;  // run while reading; leaves the ECU off line
+        const char* statePane;            // pane 1 right after the fault
+        Variables bound;                  // the list bound again
+    } cases[] = {
+        {"ECU silent while variable 1 is read",
+         [](Rig& f) {
+             f.twist = [](uint8_t b, Bytes r) { return b == 0x81 ? Bytes{} : r; };
+             f.DriveUntilSent(0x81);
+             const int64_t waits = f.port.readableWaits;
+             ASSERT_TRUE(f.DriveUntil([&] { return !f.Flag(EcuOnLine); }));
+             EXPECT_EQ(f.clock.MonotonicMs() - f.scheduler.FirstReadTime(), OffLineTimeoutMs + 1);
+             // slept in slices, never spun
+             EXPECT_LE(f.port.readableWaits - waits,
+                       OffLineTimeoutMs / AcquisitionScheduler::RunSliceMs + 2);
+             f.twist = {};
+         },
+         "ECU Off Line", kThree},
+        {"new monitor list while a read is awaited",
+         [&](Rig& f) {
+             f.port.replyDelayMs = 50;
+             f.scheduler.OnIdle();  // sends 0x80 and returns awaiting its reply
+             ASSERT_TRUE(f.Flag(ReplyPending));
+             f.port.replyDelayMs = 0;
+             f.SetVariables(newList);
+             f.scheduler.RestartFromProbe();  // what loading a monitor file does
+         },
+         "ECU On Line", newList},
+        {"failed upload",
+         [](Rig& f) {
+             f.twist = [](uint8_t b, Bytes r) { return b == SEND_INC ? Bytes{} : r; };
+             CalibrationImage image;
+             EXPECT_EQ(OnUpload(f.scheduler, image), TransferOutcome::Failed);
+             f.twist = {};
+         },
+         "ECU Offline", kThree},
     };
-    f.DriveUntilSent(0x81);
-    const int64_t waits = f.port.readableWaits;
-    ASSERT_TRUE(f.DriveUntil([&] { return !f.Flag(EcuOnLine); }));
-    EXPECT_EQ(f.clock.MonotonicMs() - f.scheduler.firstReadTime, OffLineTimeoutMs + 1);
-    EXPECT_LE(f.port.readableWaits - waits, 3);  // slept, never spun
-    EXPECT_EQ(f.reporter.Pane(EcuStatePane), "ECU Off Line");
-
-    f.twist = {};
-    EXPECT_EQ(f.DriveUntilSent(0x80),
-              (Bytes{0x02, 0x2B, 0x04, 0x10, 0x90, 0x04, 0x20, 0x91, 0x04, 0x30, 0x92, 0x80}));
-}
-
-TEST(Scheduler, NewMonitorListWhileAReadIsAwaitedRebindsFromSlotZero) {
-    Rig f;
-    ASSERT_TRUE(f.DriveToReading());
-    f.port.replyDelayMs = 50;
-    f.scheduler.OnIdle();  // sends 0x80 and returns awaiting its reply
-    ASSERT_TRUE(f.Flag(ReplyPending));
-    f.port.replyDelayMs = 0;
-    f.SetVariables({{0x50, 1}, {0x60, 1}});
-    f.scheduler.statusFlags.Clear(EcuOnLine);  // what loading a monitor file does
-    f.reporter.events.clear();
-    const int64_t start = f.clock.MonotonicMs();
-    EXPECT_EQ(f.DriveUntilSent(0x80),
-              (Bytes{0x02, 0x2B, 0x04, 0x50, 0x90, 0x04, 0x60, 0x91, 0x80}));
-    // The abandoned read's late reply is skipped by the probe, not waited out.
-    EXPECT_LT(f.clock.MonotonicMs() - start, 1000);
-    EXPECT_EQ(f.reporter.PaneTexts(EcuStatePane), Texts(3, "ECU On Line"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig f;
+        ASSERT_TRUE(f.DriveToReading());
+        c.fault(f);
+        EXPECT_FALSE(f.Flag(EcuOnLine));
+        EXPECT_EQ(f.reporter.Pane(EcuStatePane), c.statePane);
+        f.reporter.events.clear();
+        Bytes rebind{0x02, 0x2B};
+        for (size_t n = 0; n < c.bound.size(); ++n) {
+            rebind.insert(rebind.end(), {0x04, c.bound[n].first, static_cast<uint8_t>(0x90 + n)});
+        }
+        rebind.push_back(0x80);
+        const int64_t start = f.clock.MonotonicMs();
+        EXPECT_EQ(f.DriveUntilSent(0x80), rebind);
+        // A late reply to an abandoned read is skipped by the probe, not waited out.
+        EXPECT_LT(f.clock.MonotonicMs() - start, 1000);
+        EXPECT_EQ(f.reporter.PaneTexts(EcuStatePane), Texts(c.bound.size() + 1, "ECU On Line"));
+    }
 }
 
 TEST(Scheduler, OneVariableUpdatesAfterEveryReadWithItsPlaceInTheSweep) {
@@ -182,13 +204,13 @@ TEST(Scheduler, OffLineEachCallMakesOneProbeStep) {
 
 TEST(Scheduler, RefusedSendIsRetriedWithTheSameByte) {
     Rig f;
-    ASSERT_TRUE(f.DriveUntil([&] { return f.scheduler.pollIndex == 2 && f.Flag(SlotsLoaded); }));
+    ASSERT_TRUE(f.DriveUntil([&] { return f.scheduler.PollIndex() == 2 && f.Flag(SlotsLoaded); }));
     f.port.refuseSends = 1;
     EXPECT_TRUE(f.Idle().empty());
     EXPECT_FALSE(f.scheduler.NextWait().sendNow);  // a short pause, not a spin
     f.clock.Advance(1000);
     EXPECT_EQ(f.Idle(), Bytes{0x82});
-    EXPECT_EQ(f.scheduler.firstReadTime, f.clock.MonotonicMs());  // noted again
+    EXPECT_EQ(f.scheduler.FirstReadTime(), f.clock.MonotonicMs());  // noted again
 }
 
 TEST(Scheduler, EmptyListStaysWithTheProbe) {
@@ -249,7 +271,10 @@ TEST(TransferCommands, OutcomesSetPanesAndFlags) {
         const auto& c = cases[i];
         Rig f(Variables{});
         f.ecu.memory[0x0E00] = 0x5A;
-        f.scheduler.statusFlags.bits = c.onLine ? Both : DataLoaded;
+        f.scheduler.statusFlags.Set(DataLoaded);
+        ASSERT_TRUE(!c.onLine || f.DriveUntil([&] { return f.Flag(EcuOnLine); })) << i;
+        f.reporter.events.clear();
+        const size_t probeBytes = f.port.sent.size();
         long sends = 0;
         f.twist = [&](uint8_t, Bytes r) {
             return c.answeredSends < 0 || sends++ < c.answeredSends ? r : Bytes{};
@@ -259,9 +284,9 @@ TEST(TransferCommands, OutcomesSetPanesAndFlags) {
                   c.outcome)
             << i;
         EXPECT_EQ(f.reporter.Pane(MessagePane) + "|" + f.reporter.Pane(EcuStatePane), c.panes) << i;
-        EXPECT_EQ(f.scheduler.statusFlags.bits & Both, c.flagsAfter) << i;
+        EXPECT_EQ(f.scheduler.statusFlags.Bits() & Both, c.flagsAfter) << i;
         EXPECT_EQ(f.reporter.Messages(), c.messages) << i;
-        EXPECT_EQ(f.port.sent.empty(), !c.onLine) << i;  // off line nothing happens
+        EXPECT_EQ(f.port.sent.size() == probeBytes, !c.onLine) << i;  // off line nothing happens
         if (c.outcome == Outcome::Succeeded) {
             EXPECT_EQ(f.ecu.memory[0x0E00], image[0]) << i;
         }

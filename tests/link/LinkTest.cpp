@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 
 #include "link/Transfers.h"
 #include "tests/support/EchoEcu.h"
@@ -13,7 +14,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using Texts = std::vector<std::string>;
-using Primitive = std::function<bool(EcuLink&)>;
+using Primitive = std::function<LinkResult(EcuLink&)>;
 
 struct LinkTest : ::testing::Test {
     FakeClock clock;
@@ -27,7 +28,7 @@ struct LinkTest : ::testing::Test {
         for (int i = 0; i < ImageSize; ++i)
             ecu.memory[ImageBaseAddress + i] = static_cast<uint8_t>(i * 7 + 3);
     }
-    bool Upload() { return UploadRange(link, image.values.data(), 0x0E00, 0x0FFF, {}); }
+    LinkResult Upload() { return UploadRange(link, image.values.data(), 0x0E00, 0x0FFF, {}); }
     bool EcuHoldsTheImage() const {
         return std::equal(image.values.begin(), image.values.end(),
                           ecu.memory.begin() + ImageBaseAddress);
@@ -48,7 +49,7 @@ TEST_F(LinkTest, EchoedPrimitivesSendTheirBytesRetryingRefusals) {
     for (const auto& c : cases) {
         port.sent.clear();
         port.refuseSends = 50;  // 50 short pauses stay well inside one phase
-        EXPECT_FALSE(c.run(link));
+        EXPECT_TRUE(c.run(link).ok());
         EXPECT_EQ(port.sent, c.sent);
     }
     EXPECT_TRUE(reporter.events.empty());
@@ -61,7 +62,7 @@ TEST_F(LinkTest, StrayBytesBeforeAnEchoAreSkipped) {
             reply.push_back(r);
         return reply;
     };
-    EXPECT_FALSE(SendAddress(link, 0x0E10));
+    EXPECT_TRUE(SendAddress(link, 0x0E10).ok());
     EXPECT_EQ(ecu.pointer, 0x0E10);
     EXPECT_EQ(port.ReadByte(), NoByte);
 }
@@ -72,9 +73,9 @@ TEST_F(LinkTest, DataStepTakesTheFirstByteWhateverItIs) {
         port.responder = [data](uint8_t) { return Bytes{data, 0x77}; };
         uint32_t next = 999;
         uint8_t at = 99;
-        EXPECT_FALSE(ReadNextByte(link, next));
+        EXPECT_TRUE(ReadNextByte(link, next).ok());
         EXPECT_EQ(port.ReadByte(), 0x77);  // a later byte is left for the next reader
-        EXPECT_FALSE(ReadByteAtAddress(link, at));
+        EXPECT_TRUE(ReadByteAtAddress(link, at).ok());
         EXPECT_EQ(port.ReadByte(), 0x77);
         EXPECT_EQ(next, data);
         EXPECT_EQ(at, data);
@@ -84,11 +85,13 @@ TEST_F(LinkTest, DataStepTakesTheFirstByteWhateverItIs) {
 TEST_F(LinkTest, EachPhaseHasItsOwnTimeLimit) {
     port.replyDelayMs = 1900;  // four late echoes: 7.6 s in all, yet no step fails
     const int64_t start = clock.MonotonicMs();
-    EXPECT_FALSE(SendAddress(link, 0x0E00));
+    EXPECT_TRUE(SendAddress(link, 0x0E00).ok());
     EXPECT_EQ(clock.MonotonicMs() - start, 4 * 1900);
 }
 
 TEST_F(LinkTest, TimeOutsFailWithTheirMessages) {
+    using S = LinkStep;
+    using P = LinkPhase;
     uint32_t value = 0;
     uint8_t byte = 0;
     const Primitive next = [&](EcuLink& l) { return ReadNextByte(l, value); };
@@ -101,14 +104,18 @@ TEST_F(LinkTest, TimeOutsFailWithTheirMessages) {
         Primitive run;
         Texts messages;
         size_t sentCount;
+        S step;
+        P phase;
     } cases[] = {
-        {0, 0, next, {"Timed out waiting for data"}, 1},
-        {0, 1000, next, {"Timed out sending SEND_INC command"}, 0},
-        {3, 0, address, {}, 4},
-        {0, 0, at, {}, 1},
-        {1, 0, data, {}, 2},
-        {0, 1000, ProgramArm, {}, 0},
-        {1, 0, ProgramCommit, {}, 2},
+        // clang-format off
+        {0, 0, next, {"Timed out waiting for data"}, 1, S::ReadData, P::Wait},
+        {0, 1000, next, {"Timed out sending SEND_INC command"}, 0, S::ReadData, P::Send},
+        {3, 0, address, {}, 4, S::Address, P::Wait},
+        {0, 0, at, {}, 1, S::ReadData, P::Wait},
+        {1, 0, data, {}, 2, S::LoadData, P::Wait},
+        {0, 1000, ProgramArm, {}, 0, S::Arm, P::Send},
+        {1, 0, ProgramCommit, {}, 2, S::Commit, P::Wait},
+        // clang-format on
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         const auto& c = cases[i];
@@ -120,7 +127,10 @@ TEST_F(LinkTest, TimeOutsFailWithTheirMessages) {
             return port.sent.size() <= c.answered ? fresh.Receive(b) : Bytes{};
         };
         const int64_t start = clock.MonotonicMs();
-        EXPECT_TRUE(c.run(link)) << i;
+        const LinkResult result = c.run(link);
+        EXPECT_FALSE(result.ok()) << i;
+        EXPECT_EQ(result.step, c.step) << i;
+        EXPECT_EQ(result.phase, c.phase) << i;
         EXPECT_EQ(reporter.Messages(), c.messages) << i;
         EXPECT_EQ(port.sent.size(), c.sentCount) << i;
         EXPECT_GE(clock.MonotonicMs() - start, ExchangeTimeoutMs) << i;
@@ -131,14 +141,16 @@ TEST_F(LinkTest, TimeOutsFailWithTheirMessages) {
 TEST_F(LinkTest, FailedPortSleepsUntilTheDeadlineInsteadOfSpinning) {
     port.failed = true;
     port.responder = {};
-    EXPECT_TRUE(SendAddress(link, 0x0E00));
+    const LinkResult result = SendAddress(link, 0x0E00);
+    EXPECT_EQ(result.step, LinkStep::Address);
+    EXPECT_EQ(result.address, 0x0E00u);
     EXPECT_LE(port.readableWaits, 2);
 }
 
 TEST_F(LinkTest, UploadSendsTheAddressOnceAndReadsEveryByteInOrder) {
     int calls = 0;
-    EXPECT_FALSE(UploadRange(link, image.values.data(), 0x0E00, 0x0FFF,
-                             [&](int index, uint32_t) { EXPECT_EQ(index, calls++); }));
+    const UploadProgress inOrder = [&](int index, uint32_t) { EXPECT_EQ(index, calls++); };
+    EXPECT_TRUE(UploadRange(link, image.values.data(), 0x0E00, 0x0FFF, inOrder).ok());
     Bytes expected{0x02, 0x0E, 0x03, 0x00};
     expected.insert(expected.end(), 512, 0x01);
     EXPECT_EQ(port.sent, expected);
@@ -154,7 +166,9 @@ TEST_F(LinkTest, UploadThatStopsHalfWayKeepsTheBytesReadSoFar) {
     port.responder = [&](uint8_t b) {
         return (b == SEND_INC && answered++ >= 256) ? Bytes{} : ecu.Receive(b);
     };
-    EXPECT_TRUE(Upload());
+    const LinkResult result = Upload();
+    EXPECT_EQ(result.step, LinkStep::ReadData);
+    EXPECT_EQ(result.address, 0x0E00u + 256);
     for (int i = 0; i < ImageSize; ++i) {
         ASSERT_EQ(image[i], i < 256 ? ecu.memory[ImageBaseAddress + i] : 0xEEu) << i;
     }
@@ -164,7 +178,7 @@ TEST_F(LinkTest, UploadThatStopsHalfWayKeepsTheBytesReadSoFar) {
 
 TEST_F(LinkTest, DownloadWritesOnlyTheBytesThatDiffer) {
     for (const std::vector<int>& edited : {std::vector<int>{}, {0x15}, {0, 511}}) {
-        ASSERT_FALSE(Upload());
+        ASSERT_TRUE(Upload().ok());
         Bytes expected;  // per address: the address, SEND, and a write where edited
         for (int i = 0; i < ImageSize; ++i) {
             const uint32_t a = ImageBaseAddress + i;
@@ -175,9 +189,39 @@ TEST_F(LinkTest, DownloadWritesOnlyTheBytesThatDiffer) {
             }
         }
         port.sent.clear();
-        EXPECT_FALSE(DownloadRange(link, image.values.data(), 0x0E00, 0x0FFF, {}));
+        EXPECT_TRUE(DownloadRange(link, image.values.data(), 0x0E00, 0x0FFF, {}).ok());
         EXPECT_EQ(port.sent, expected) << edited.size();
         EXPECT_TRUE(EcuHoldsTheImage());
+    }
+}
+
+// With 0x0E15 edited, the ECU falls silent after so many sent bytes (five per
+// address before it): the failure names its step, address and written value.
+TEST_F(LinkTest, DownloadFailureNamesWhereItStopped) {
+    ASSERT_TRUE(Upload().ok());
+    image[0x15] ^= 0x5A;
+    const uint32_t written = image[0x15];
+    const struct {
+        size_t answered;
+        LinkStep step;
+        uint32_t address;
+        std::optional<uint32_t> written;
+    } cases[] = {
+        {3 * 5 + 4, LinkStep::ReadData, 0x0E03, std::nullopt},  // SEND at 0x0E03
+        {0x15 * 5 + 5, LinkStep::LoadData, 0x0E15, written},
+        {0x15 * 5 + 10, LinkStep::Commit, 0x0E15, written},  // the 0xB2 parameter
+    };
+    for (const auto& c : cases) {
+        port.sent.clear();
+        port.responder = [&](uint8_t b) {
+            return port.sent.size() <= c.answered ? ecu.Receive(b) : Bytes{};
+        };
+        const LinkResult result = DownloadRange(link, image.values.data(), 0x0E00, 0x0FFF, {});
+        EXPECT_EQ(result.step, c.step) << c.answered;
+        EXPECT_EQ(result.phase, LinkPhase::Wait) << c.answered;
+        EXPECT_EQ(result.address, c.address) << c.answered;
+        EXPECT_EQ(result.written, c.written) << c.answered;
+        EXPECT_EQ(port.sent.size(), c.answered + 1) << c.answered;
     }
 }
 
