@@ -103,7 +103,9 @@ void MainWindow::OnUpload() {
     }
     if (outcome == TransferOutcome::Succeeded) {
         state_.incompleteOpen.reset();
-        DropAllSelections();  // the editors show the new image, with no selection
+    }
+    if (outcome != TransferOutcome::NotRun) {
+        DropAllSelections();  // the editors repaint, with no selection
     }
 }
 

@@ -24,6 +24,7 @@ public:
     // "Add Row": inserts a point after the selected x cell's point.
     void AddRow();
 
+    const CurveModel& Model() const { return model_; }
     QSize CharCell() const { return grid_.CharCell(); }
     int BottomLine() const { return grid_.BottomLine(height()); }
 

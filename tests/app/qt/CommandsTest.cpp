@@ -2,8 +2,10 @@
 
 #include <QMenu>
 #include <QMenuBar>
+#include <QTest>
 
 #include "calib/DataFile.h"
+#include "editors/qt/CurveEditorWindow.h"
 #include "tests/support/qt/AppHarness.h"
 
 namespace korvel {
@@ -73,7 +75,34 @@ TEST_F(Commands, TransfersSetTheMenusAndDownloadProgramsOnlyTheChangedByte) {
     h.Trigger(CmdDownload);  // the fake clock passes each time-out at once
     EXPECT_EQ(h.Window().PaneText(MessagePane), "Programming FAILED");
     EXPECT_FALSE(h.Flags().Test(EcuOnLine));
-    ExpectMenus(h.Window(), false);
+    ExpectMenus(h.Window(), true);  // the edits can still be saved or downloaded again
+}
+
+// An upload that fails half way changes no byte of the image; the open
+// editors drop their selection after it all the same.
+TEST_F(Commands, FailedUploadKeepsTheImageAndDropsSelections) {
+    CalibrationImage demo;
+    ASSERT_TRUE(ReadDataFile(KORVEL_SOURCE_DIR "/data/demo.dat", demo).opened);
+    h.ecu.LoadCalibration(demo);
+    ASSERT_TRUE(h.RunUntilMonitoring());
+    h.Trigger(CmdUpload);
+    h.Trigger(CmdRpm);
+    auto* rpm = qobject_cast<CurveEditorWindow*>(h.Window().Editor(EditorKind::Rpm));
+    ASSERT_NE(rpm, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(rpm));
+    const QSize cell = rpm->CharCell();
+    QTest::mouseClick(rpm, Qt::LeftButton, {},
+                      QPoint(10 * cell.width() + 2, rpm->BottomLine() * cell.height() + 2));
+    rpm->repaint();
+    ASSERT_TRUE(rpm->Model().HasSelection());
+
+    h.ecu.LoadCalibration(Pattern(3));
+    h.ecu.faults.silentAfterBytes = static_cast<long>(h.ecu.Received().size()) + 300;
+    h.Trigger(CmdUpload);
+    EXPECT_EQ(h.Window().PaneText(MessagePane), "Data NOT Loaded");
+    EXPECT_EQ(h.State().image.values, demo.values);
+    EXPECT_FALSE(rpm->Model().HasSelection());
+    EXPECT_TRUE(h.Flags().Test(DataLoaded));
 }
 
 TEST_F(Commands, SaveAndOpenReportFailuresAndShortFiles) {
