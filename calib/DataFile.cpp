@@ -214,8 +214,9 @@ DataFileWarning OpenWarning(const DataFileReadResult& result) {
         warning.text = "The file held " + std::to_string(result.valuesStored) + " of the " +
                        std::to_string(ImageSize) + " calibration values.";
         if (result.linesWithoutNumber > 0) {
-            warning.text +=
-                "\n" + std::to_string(result.linesWithoutNumber) + " lines held no number.";
+            // Appended piece by piece: GCC 12 at -O3 misreads "\n" + std::string.
+            warning.text += '\n';
+            warning.text += std::to_string(result.linesWithoutNumber) + " lines held no number.";
         }
         warning.text +=
             "\nThe other bytes keep their previous values."
