@@ -23,7 +23,11 @@ TransferOutcome OnUpload(AcquisitionScheduler& scheduler, CalibrationImage& imag
         return TransferOutcome::NotRun;
     }
     EcuLink& link = scheduler.Link();
-    const LinkResult uploaded = UploadRange(link, image.values.data(), CalibrationFirstAddress,
+    // Read into a copy: an ECU that stops half way must not leave half its
+    // bytes over half of the old calibration, which Save or Download would
+    // then write as one.
+    CalibrationImage received = image;
+    const LinkResult uploaded = UploadRange(link, received.values.data(), CalibrationFirstAddress,
                                             CalibrationLastAddress, progress);
     if (!uploaded.ok()) {
         scheduler.RestartFromProbe();
@@ -31,6 +35,7 @@ TransferOutcome OnUpload(AcquisitionScheduler& scheduler, CalibrationImage& imag
         link.reporter.SetPaneText(EcuStatePane, "ECU Offline");
         return TransferOutcome::Failed;
     }
+    image = received;
     link.reporter.SetPaneText(MessagePane, "Data Loaded");
     scheduler.statusFlags.Set(DataLoaded);
     return TransferOutcome::Succeeded;
@@ -46,7 +51,8 @@ TransferOutcome OnDownload(AcquisitionScheduler& scheduler, const CalibrationIma
                                                 CalibrationLastAddress, progress);
     if (!programmed.ok()) {
         link.reporter.SetPaneText(MessagePane, "Programming FAILED");
-        scheduler.statusFlags.Clear(DataLoaded);
+        // DataLoaded stays: the image is unchanged, so Save must stay
+        // possible, and a second Download is safe as it compares every byte.
         scheduler.RestartFromProbe();
         return TransferOutcome::Failed;
     }

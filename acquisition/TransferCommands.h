@@ -15,13 +15,15 @@ enum class TransferOutcome {
     Failed,     // "Data NOT Loaded" / "Programming FAILED"
 };
 
-// Reads 0x0E00..0x0FFF into `image`. The progress texts go to the
+// Reads 0x0E00..0x0FFF into `image`, which changes only once all 512 bytes
+// have arrived: a failed upload leaves it as it was. The progress texts go to the
 // MessagePane; `progress`, when given, is called after each of them (for a
 // progress bar, or to let the window repaint).
 TransferOutcome OnUpload(AcquisitionScheduler& scheduler, CalibrationImage& image,
                          const UploadProgress& progress = {});
 
-// Programs the bytes of `image` that differ from the ECU's.
+// Programs the bytes of `image` that differ from the ECU's. A failure clears
+// EcuOnLine but leaves DataLoaded set: the image is still the user's.
 TransferOutcome OnDownload(AcquisitionScheduler& scheduler, const CalibrationImage& image,
                            const DownloadProgress& progress = {});
 

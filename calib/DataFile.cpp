@@ -1,8 +1,10 @@
 #include "calib/DataFile.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cstdio>
 #include <optional>
 
@@ -16,27 +18,71 @@ namespace korvel {
 
 namespace {
 
-// A line's significant characters: "-2147483648" is the longest number, and
-// with the CR that ends it the line fills the 12-byte token.
-constexpr size_t TokenLength = 11;
-
-struct Token {
-    std::array<char, TokenLength> chars{};
-    size_t length = 0;
-};
-
 bool IsBlank(int c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
 }
 
-// Reads the next line's token from `next` (a byte, or -1 at the end). A CR
-// or an LF ends a line; the LF right after a CR belongs to that line end
-// (`afterCr`), so CR LF and LF-only files give the same lines, and an empty
-// line takes its slot in both. Leading blanks are skipped, as "%d" would.
-// Bytes beyond the token's 11 are discarded up to the line end, so an
-// over-long line still fills just one slot. Returns false when the data ends
-// before the line has any byte.
-bool ReadToken(const ByteSource& next, bool& afterCr, Token& token) {
+bool IsDigit(int c) {
+    return c >= '0' && c <= '9';
+}
+
+// One line read like "%d": leading blanks, an optional sign, then digits up
+// to the first other character. A number beyond the signed 32 bits that a
+// line can hold is no number at all, however many digits it takes.
+class LineNumber {
+public:
+    void Take(int c) {
+        switch (phase_) {
+            case Phase::Blanks:
+                if (IsBlank(c)) {
+                    return;
+                }
+                if (c == '-' || c == '+') {
+                    negative_ = c == '-';
+                    phase_ = Phase::Sign;
+                    return;
+                }
+                [[fallthrough]];
+            case Phase::Sign:
+            case Phase::Digits:
+                if (!IsDigit(c)) {
+                    phase_ = Phase::Rest;
+                    return;
+                }
+                phase_ = Phase::Digits;
+                ++digits_;
+                // Capped just past the largest magnitude, so it never overflows.
+                magnitude_ =
+                    std::min<uint64_t>(magnitude_ * 10 + static_cast<uint64_t>(c - '0'), Limit + 1);
+                return;
+            case Phase::Rest:
+                return;
+        }
+    }
+    std::optional<uint32_t> Value() const {
+        if (digits_ == 0 || magnitude_ > (negative_ ? Limit : Limit - 1)) {
+            return std::nullopt;
+        }
+        // Stored as the slot's 32 bits: -1 is 0xFFFFFFFF.
+        const auto value = static_cast<uint32_t>(magnitude_);
+        return negative_ ? 0u - value : value;
+    }
+
+private:
+    static constexpr uint64_t Limit = uint64_t{1} << 31;
+    enum class Phase { Blanks, Sign, Digits, Rest };
+    Phase phase_ = Phase::Blanks;
+    bool negative_ = false;
+    int digits_ = 0;
+    uint64_t magnitude_ = 0;
+};
+
+// Reads the next line from `next` (a byte, or -1 at the end). A CR or an LF
+// ends a line; the LF right after a CR belongs to that line end (`afterCr`),
+// so CR LF and LF-only files give the same lines, and an empty line takes
+// its slot in both. Returns false when the data ends before the line has any
+// byte.
+bool ReadLine(const ByteSource& next, bool& afterCr, LineNumber& line) {
     bool started = false;
     for (int c = next(); c >= 0; c = next()) {
         if (c == '\n' && afterCr && !started) {
@@ -48,30 +94,9 @@ bool ReadToken(const ByteSource& next, bool& afterCr, Token& token) {
             return true;
         }
         started = true;
-        if ((token.length > 0 || !IsBlank(c)) && token.length < token.chars.size()) {
-            token.chars[token.length++] = static_cast<char>(c);
-        }
+        line.Take(c);
     }
     return started;
-}
-
-// "%d" of the token: optional sign, then digits up to the first non-digit.
-// The number is kept modulo 2^32, as it is stored in a 32-bit slot.
-std::optional<uint32_t> TokenValue(const Token& token) {
-    size_t i = 0;
-    const bool negative = token.length > 0 && token.chars[0] == '-';
-    if (token.length > 0 && (token.chars[0] == '-' || token.chars[0] == '+')) {
-        ++i;
-    }
-    uint32_t value = 0;
-    const size_t digitsStart = i;
-    for (; i < token.length && token.chars[i] >= '0' && token.chars[i] <= '9'; ++i) {
-        value = value * 10 + static_cast<uint32_t>(token.chars[i] - '0');
-    }
-    if (i == digitsStart) {
-        return std::nullopt;
-    }
-    return negative ? 0u - value : value;
 }
 
 DataFileReadResult ParseLines(const ByteSource& next, CalibrationImage& image) {
@@ -79,15 +104,19 @@ DataFileReadResult ParseLines(const ByteSource& next, CalibrationImage& image) {
     result.opened = true;
     bool afterCr = false;
     for (int slot = 0; slot < ImageSize; ++slot) {
-        Token token;
-        if (!ReadToken(next, afterCr, token)) {
+        LineNumber line;
+        if (!ReadLine(next, afterCr, line)) {
             break;  // a short file leaves the remaining slots as they were
         }
-        if (const auto value = TokenValue(token)) {
-            image[slot] = *value;
-            ++result.valuesStored;
-        } else {
+        const auto value = line.Value();
+        if (!value) {
             ++result.linesWithoutNumber;
+            continue;
+        }
+        image[slot] = *value;
+        ++result.valuesStored;
+        if (*value > 255 && result.valuesOutOfRange++ == 0) {
+            result.firstOutOfRangeLine = slot + 1;
         }
     }
     return result;
@@ -135,6 +164,37 @@ bool FillTemporary(int fd, const std::string& path, const CalibrationImage& imag
     return ::close(fd) == 0 && kept;
 }
 
+// The file that `path` names once every symbolic link on the way is
+// followed, so that a save replaces the link's target and keeps the link.
+// A dangling link gives the missing file it points at.
+std::string FollowLinks(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            break;
+        }
+        std::string link(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+        if (n <= 0) {
+            break;
+        }
+        link.resize(static_cast<size_t>(n));
+        path = link.front() == '/' ? link : FolderOf(path) + "/" + link;
+    }
+    return path;
+}
+
+// The plain write the file format was made for: truncate and fill the file.
+SaveResult WriteInPlace(const std::string& path, const CalibrationImage& image,
+                        const DataFileWriter& writer) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) {
+        return SaveResult::OpenFailed;
+    }
+    const bool written = writer(fd, FormatDataFile(image)) && ::fsync(fd) == 0;
+    return ::close(fd) == 0 && written ? SaveResult::Saved : SaveResult::WriteFailed;
+}
+
 }  // namespace
 
 DataFileReadResult ParseDataFile(const std::string& bytes, CalibrationImage& image) {
@@ -143,9 +203,55 @@ DataFileReadResult ParseDataFile(const std::string& bytes, CalibrationImage& ima
 
 DataFileReadResult ReadDataFile(const std::string& path, CalibrationImage& image) {
     DataFileReadResult result;  // not opened
-    ReadTextFile(path, FileKinds::AnyButFolder,
-                 [&](const ByteSource& next) { result = ParseLines(next, image); });
+    ReadTextFile(path, [&](const ByteSource& next) { result = ParseLines(next, image); });
     return result;
+}
+
+DataFileWarning OpenWarning(const DataFileReadResult& result) {
+    DataFileWarning warning;
+    if (!result.complete()) {
+        warning.caption = "Incomplete Data File";
+        warning.text = "The file held " + std::to_string(result.valuesStored) + " of the " +
+                       std::to_string(ImageSize) + " calibration values.";
+        if (result.linesWithoutNumber > 0) {
+            // Appended piece by piece: GCC 12 at -O3 misreads "\n" + std::string.
+            warning.text += '\n';
+            warning.text += std::to_string(result.linesWithoutNumber) + " lines held no number.";
+        }
+        warning.text +=
+            "\nThe other bytes keep their previous values."
+            "\nDownload is refused until a complete file is opened or the data is uploaded.";
+    }
+    if (result.valuesOutOfRange > 0) {
+        if (warning.caption.empty()) {
+            warning.caption = "Values Out of Range";
+        } else {
+            warning.text += "\n";
+        }
+        warning.text += std::to_string(result.valuesOutOfRange) +
+                        " values are outside 0..255, the first on line " +
+                        std::to_string(result.firstOutOfRangeLine) +
+                        ".\nDownload is refused while any byte is out of range.";
+    }
+    return warning;
+}
+
+std::string DownloadRefusal(const CalibrationImage& image, const IncompleteDataFile* source) {
+    if (source != nullptr) {
+        return source->path + " is not a complete data file (" +
+               std::to_string(source->valuesStored) + " of " + std::to_string(ImageSize) +
+               " values): nothing programmed";
+    }
+    for (int slot = 0; slot < ImageSize; ++slot) {
+        if (image[slot] > 255) {
+            char address[8];
+            std::snprintf(address, sizeof address, "0x%04X", ImageBaseAddress + slot);
+            return std::string("The value at address ") + address + " is " +
+                   std::to_string(static_cast<int32_t>(image[slot])) +
+                   ", outside 0..255: nothing programmed";
+        }
+    }
+    return {};
 }
 
 std::string FormatDataFile(const CalibrationImage& image) {
@@ -169,18 +275,27 @@ SaveResult WriteDataFile(const std::string& path, const CalibrationImage& image)
 
 SaveResult WriteDataFile(const std::string& path, const CalibrationImage& image,
                          const DataFileWriter& writer) {
-    struct stat info {};
-    if (path.empty() || path.back() == '/' ||
-        (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))) {
+    if (path.empty() || path.back() == '/') {
         return SaveResult::OpenFailed;
     }
-    const std::string folder = FolderOf(path);
-    std::string temporary = folder + "/." + path.substr(path.rfind('/') + 1) + ".XXXXXX";
+    const std::string target = FollowLinks(path);
+    struct stat info {};
+    const bool exists = ::stat(target.c_str(), &info) == 0;
+    // A folder, a device or a pipe is never replaced, nor a file the user
+    // made read-only (even for a user whom the system would let write it).
+    if (exists && (!S_ISREG(info.st_mode) || (info.st_mode & 0222) == 0 ||
+                   ::access(target.c_str(), W_OK) != 0)) {
+        return SaveResult::OpenFailed;
+    }
+    const std::string folder = FolderOf(target);
+    std::string temporary = folder + "/." + target.substr(target.rfind('/') + 1) + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
-        return SaveResult::OpenFailed;
+        // A folder that takes no new file: the existing file is written in place.
+        return exists ? WriteInPlace(target, image, writer) : SaveResult::OpenFailed;
     }
-    if (!FillTemporary(fd, path, image, writer) || ::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!FillTemporary(fd, target, image, writer) ||
+        ::rename(temporary.c_str(), target.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return SaveResult::WriteFailed;
     }

@@ -4,15 +4,21 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace korvel {
 
-// `format` applied to one number, as snprintf would print it (at most 63
-// characters; empty if the format fails).
+// `format` applied to one number, as snprintf would print it in the C
+// locale, whatever the user's language (at most 63 characters; empty if the
+// format fails): 30.8 is "30.8", never "30,8".
 std::string FormatNumber(const char* format, double value);
 std::string FormatNumber(const char* format, int32_t value);
+
+// The number at the start of `text`, read as strtod reads it in the C
+// locale (so "12.5" is 12.5 under any language); nothing when there is none.
+std::optional<double> LeadingDouble(const std::string& text);
 
 // The value of a hexadecimal digit (either case), or -1.
 int HexDigit(char c);
@@ -23,17 +29,11 @@ using ByteSource = std::function<int()>;
 // The bytes of `text`, one per call; `text` must outlive the source.
 ByteSource BytesOf(std::string_view text);
 
-// The kinds of file ReadTextFile opens.
-enum class FileKinds {
-    AnyButFolder,  // devices and pipes too
-    RegularOnly,
-};
-
 // Opens `path` and hands its bytes to `parse`, which reads as far as it
-// needs; a failed read ends the data like the end of the file. False, and
-// `parse` is not called, when the file cannot be opened or is not of the
-// accepted kind.
-bool ReadTextFile(const std::string& path, FileKinds accepted,
-                  const std::function<void(const ByteSource&)>& parse);
+// needs; a failed read ends the data like the end of the file. Only a
+// regular file is opened: a pipe, a device or a folder is refused before
+// any open that could block. False, and `parse` is not called, when the
+// file is refused or cannot be opened.
+bool ReadTextFile(const std::string& path, const std::function<void(const ByteSource&)>& parse);
 
 }  // namespace korvel

@@ -74,11 +74,12 @@ int RunDownload(const CliArguments& args) {
         PrintError("Error Opening File");
         return ExitFailure;
     }
-    // Missing values would program zeros into the ECU: a short or damaged
-    // file is refused before anything is sent.
-    if (read.valuesStored < ImageSize || read.linesWithoutNumber > 0) {
-        PrintError(path + " is not a complete data file (" + std::to_string(read.valuesStored) +
-                   " of 512 values): nothing programmed");
+    // Missing values or values that are not bytes would program the wrong
+    // bytes: such a file is refused before anything is sent.
+    const IncompleteDataFile incomplete{path, read.valuesStored};
+    const std::string refusal = DownloadRefusal(image, read.complete() ? nullptr : &incomplete);
+    if (!refusal.empty()) {
+        PrintError(refusal);
         return ExitFailure;
     }
     EcuConnection ecu;

@@ -1,5 +1,6 @@
 #include "dialogs/FieldText.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "calib/Text.h"
@@ -30,6 +31,47 @@ uint32_t FieldUnsigned(std::string_view text) {
         }
     }
     return static_cast<uint32_t>(value);
+}
+
+FieldReading ReadConstantField(std::string_view text, uint32_t maximum) {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    if (text.empty()) {
+        return {0, FieldProblem::Empty};
+    }
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return {0, FieldProblem::NotANumber};
+        }
+        value = std::min<uint64_t>(value * 10 + static_cast<uint64_t>(c - '0'), UINT32_MAX + 1ull);
+    }
+    if (value > maximum) {
+        return {0, FieldProblem::OutOfRange};
+    }
+    return {static_cast<uint32_t>(value), FieldProblem::None};
+}
+
+std::string FieldProblemText(std::string_view fieldName, FieldProblem problem, uint32_t maximum) {
+    std::string text(fieldName);
+    switch (problem) {
+        case FieldProblem::Empty:
+            text += " is empty.";
+            break;
+        case FieldProblem::NotANumber:
+            text += " does not hold a whole number.";
+            break;
+        case FieldProblem::OutOfRange:
+            text += " is out of range.";
+            break;
+        case FieldProblem::None:
+            return {};
+    }
+    return text + "\nEnter a number from 0 to " + std::to_string(maximum) + ".";
 }
 
 std::optional<uint32_t> FieldHexAddress(std::string_view text) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include "calib/Text.h"
 
@@ -27,12 +26,11 @@ std::string FormatUnits(const char* format, uint32_t raw, UnitScale scale) {
 
 std::optional<float> ParseEntry(std::string_view text) {
     const std::string head(text.substr(0, MaxEntryChars));
-    char* end = nullptr;
-    const double value = std::strtod(head.c_str(), &end);
-    if (end == head.c_str() || std::isnan(value)) {
+    const std::optional<double> value = LeadingDouble(head);
+    if (!value || std::isnan(*value)) {
         return std::nullopt;
     }
-    return static_cast<float>(std::fmax(-EntryLimit, std::fmin(EntryLimit, value)));
+    return static_cast<float>(std::fmax(-EntryLimit, std::fmin(EntryLimit, *value)));
 }
 
 namespace {

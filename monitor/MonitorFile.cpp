@@ -134,7 +134,7 @@ int ParseMonitorFile(std::string_view bytes, MonitorFile& file) {
 bool ReadMonitorFile(const std::string& path, MonitorFile& file) {
     // A folder or device is not a monitor file. Read lazily: parsing stops
     // after the 16th variable, whatever follows.
-    return ReadTextFile(path, FileKinds::RegularOnly, [&](const ByteSource& next) {
+    return ReadTextFile(path, [&](const ByteSource& next) {
         ByteReader in(next);
         ParseMonitorBytes(in, file);
     });

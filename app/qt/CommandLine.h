@@ -1,26 +1,12 @@
 #pragma once
-// The program's two optional command-line words: the monitor file's base
-// name and the serial port.
+// The command line as the framework hands it over.
 
 #include <QStringList>
-#include <string>
+
+#include "app/CommandLine.h"
 
 namespace korvel {
 
-constexpr int MaxMonitorBaseNameLength = 255;  // room for ".cfg" in a 260-character path
-constexpr int MaxPortNameLength = 19;
-
-struct CommandLine {
-    std::string monitorBaseName;  // "Mon" when absent
-    std::string portName;         // canonical: "COM1" when absent, empty or "1"; "COM2" for "2"
-    bool expert = false;          // --expert: start in expert mode
-    std::string
-        error;  // non-empty: a word is too long or an option unknown; the program refuses to start
-};
-
-// The arguments after the program name are joined with spaces and split on
-// white space again. A word that starts with "--" is an option, never a file
-// or port name; of the other words, those after the second are ignored.
 CommandLine ParseCommandLine(const QStringList& arguments);
 
 }  // namespace korvel

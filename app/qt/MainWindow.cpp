@@ -245,13 +245,13 @@ void MainWindow::RunDialogCommand(int command) {
             break;
         }
         case CmdRpmPresets:
-            RunConstantsDialog(RpmPresetsDialog(s.image, this), "RPM Presets");
+            RunConstantsDialog(RpmPresetsDialog(s.image, s.prompter, this), "RPM Presets");
             break;
         case CmdAeMis:
-            RunConstantsDialog(AeMisDialog(s.image, this), "AE/MIS");
+            RunConstantsDialog(AeMisDialog(s.image, s.prompter, this), "AE/MIS");
             break;
         case CmdGovernor:
-            RunConstantsDialog(GovernorDialog(s.image, this), "Governor");
+            RunConstantsDialog(GovernorDialog(s.image, s.prompter, this), "Governor");
             break;
         case CmdAbout:
             AboutDialog(this).exec();

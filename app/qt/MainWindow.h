@@ -87,7 +87,6 @@ private:
     bool SaveTo(const QString& path);
     void OnUpload();
     void OnDownload();
-    void WarnIfIncomplete(int valuesStored, int linesWithoutNumber);
     void BeginTransfer();
     void TransferProgress();
     void EndTransfer();

@@ -41,23 +41,18 @@ void MainWindow::OnOpen() {
     state_.history.Clear();  // a new image, a new history
     state_.copies.FileHolds(state_.image, FileSystemName(*chosen),
                             result.valuesStored >= ImageSize);
+    state_.incompleteOpen.reset();
+    if (!result.complete()) {
+        state_.incompleteOpen = IncompleteDataFile{chosen->toStdString(), result.valuesStored};
+    }
     RefreshCommands();
     DropAllSelections();  // the editors show the new image, with no selection
     AfterImageChange();
-    WarnIfIncomplete(result.valuesStored, result.linesWithoutNumber);
-}
-
-void MainWindow::WarnIfIncomplete(int valuesStored, int linesWithoutNumber) {
-    if (valuesStored >= ImageSize && linesWithoutNumber == 0) {
-        return;
+    const DataFileWarning warning = OpenWarning(result);
+    if (!warning.caption.empty()) {
+        prompter.Message(this, QString::fromStdString(warning.text),
+                         QString::fromStdString(warning.caption), Prompter::Icon::Exclamation);
     }
-    QString text =
-        QString("The file held %1 of the %2 calibration values.").arg(valuesStored).arg(ImageSize);
-    if (linesWithoutNumber > 0) {
-        text += QString("\n%1 lines held no number.").arg(linesWithoutNumber);
-    }
-    text += "\nThe other bytes keep their previous values.";
-    state_.prompter.Message(this, text, "Incomplete Data File", Prompter::Icon::Exclamation);
 }
 
 void MainWindow::OnSave() {
@@ -116,7 +111,6 @@ void MainWindow::OnUpload() {
     if (!MaySaveChanges()) {
         return;
     }
-    const CalibrationImage before = state_.image;
     TransferOutcome outcome;
     {
         AcquisitionDriver::Pauser pause(state_.driver);
@@ -126,17 +120,25 @@ void MainWindow::OnUpload() {
         EndTransfer();
     }
     if (outcome == TransferOutcome::Succeeded) {
+        state_.incompleteOpen.reset();
         state_.history.Clear();  // a new image, a new history
         state_.copies.Uploaded(state_.image);
-        DropAllSelections();  // the editors show the new image, with no selection
-    } else if (state_.history.Record("Upload", before, state_.image)) {
-        DropAllSelections();  // a failed upload's bytes are one step that can be undone
+    }
+    if (outcome != TransferOutcome::NotRun) {
+        DropAllSelections();  // the editors repaint, with no selection
     }
     AfterImageChange();
 }
 
 void MainWindow::OnDownload() {
     if (!state_.scheduler.statusFlags.Test(EcuOnLine)) {
+        return;
+    }
+    const std::string refusal =
+        DownloadRefusal(state_.image, state_.incompleteOpen ? &*state_.incompleteOpen : nullptr);
+    if (!refusal.empty()) {
+        state_.prompter.Message(this, QString::fromStdString(refusal), "Download Refused",
+                                Prompter::Icon::Stop);
         return;
     }
     AcquisitionDriver::Pauser pause(state_.driver);

@@ -2,6 +2,7 @@
 // The state every part of the desktop program shares for the whole run.
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "acquisition/AcquisitionScheduler.h"
@@ -11,6 +12,7 @@
 #include "calib/CalibrationImage.h"
 #include "calib/ImageHistory.h"
 #include "calib/KnownCopies.h"
+#include "calib/DataFile.h"
 #include "link/Clock.h"
 #include "monitor/DataLog.h"
 #include "monitor/MonitorFile.h"
@@ -32,6 +34,9 @@ struct ProgramState {
     CalibrationImage image;
     ImageHistory history;  // undo and redo of every change to `image`
     KnownCopies copies;    // what the data file and the ECU hold
+    // Set while the image holds a data file that did not fill every slot:
+    // Download refuses until an Upload or a complete Open.
+    std::optional<IncompleteDataFile> incompleteOpen;
     PlotState plot;
     AcquisitionScheduler scheduler;
     AcquisitionDriver driver;

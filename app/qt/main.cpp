@@ -1,5 +1,6 @@
 // The desktop program: korvel [monitor-file-base-name [port]]
 #include <QApplication>
+#include <clocale>
 
 #include "app/qt/Application.h"
 #include "link/qt/SerialPortTransport.h"
@@ -19,6 +20,9 @@ korvel::OpenedPort OpenSerialPort(const std::string& portName, korvel::Reporter&
 
 int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
+    // The framework took the user's locale: numbers in files and on screen
+    // keep the decimal point whatever the desktop's language.
+    std::setlocale(LC_NUMERIC, "C");
     korvel::SystemClock clock;
     korvel::WidgetPrompter prompter;
     {

@@ -1,8 +1,11 @@
 // "RPM Presets", "AE / MIS", "Governor" and "Korvel" (About).
+#include <QLineEdit>
 #include <QPushButton>
 #include <initializer_list>
 #include <span>
+#include <vector>
 
+#include "dialogs/FieldText.h"
 #include "dialogs/qt/DialogLayout.h"
 #include "dialogs/qt/Dialogs.h"
 
@@ -20,32 +23,45 @@ struct ConstantField {
     const char* id;
     int slot;
     Transfer transfer;
+    const char* name;  // as the refusal message names the field
 };
 
 // Fields in the order they are read and stored.
 constexpr ConstantField RpmPresetFields[] = {
-    {"1017", 87, Transfer::RpmPreset}, {"1018", 88, Transfer::RpmPreset},
-    {"1019", 89, Transfer::RpmPreset}, {"1020", 80, Transfer::Word16},
-    {"1021", 82, Transfer::Word16},    {"1022", 102, Transfer::Word16},
+    {"1017", 87, Transfer::RpmPreset, "RPM A"},
+    {"1018", 88, Transfer::RpmPreset, "RPM B"},
+    {"1019", 89, Transfer::RpmPreset, "RPM C"},
+    {"1020", 80, Transfer::Word16, "PWM Hi Limit"},
+    {"1021", 82, Transfer::Word16, "PWM Low Limit"},
+    {"1022", 102, Transfer::Word16, "PWM Low Limit LP"},
 };
 
 // The LP column's identifiers are out of label order: "AE THS Positive" is
 // 1014 and "AE Max" 1013.
 constexpr ConstantField AeMisFields[] = {
-    {"1025", 46, Transfer::Byte}, {"1026", 47, Transfer::Byte}, {"1027", 48, Transfer::Byte},
-    {"1028", 49, Transfer::Byte}, {"1029", 50, Transfer::Byte}, {"1030", 95, Transfer::Byte},
-    {"1011", 96, Transfer::Byte}, {"1012", 97, Transfer::Byte}, {"1014", 98, Transfer::Byte},
-    {"1013", 99, Transfer::Byte},
+    {"1025", 46, Transfer::Byte, "Gasoline AE Decay"},
+    {"1026", 47, Transfer::Byte, "Gasoline AE Factor"},
+    {"1027", 48, Transfer::Byte, "Gasoline AE THS Negative"},
+    {"1028", 49, Transfer::Byte, "Gasoline AE THS Positive"},
+    {"1029", 50, Transfer::Byte, "Gasoline AE Max"},
+    {"1030", 95, Transfer::Byte, "LP AE Decay"},
+    {"1011", 96, Transfer::Byte, "LP AE Factor"},
+    {"1012", 97, Transfer::Byte, "LP AE THS Negative"},
+    {"1014", 98, Transfer::Byte, "LP AE THS Positive"},
+    {"1013", 99, Transfer::Byte, "LP AE Max"},
 };
 
 // KP, KD and KI of sets 0..5; each gain kind is an array of six bytes.
 constexpr ConstantField GovernorFields[] = {
-    {"1011", 62, Transfer::Byte}, {"1012", 68, Transfer::Byte}, {"1013", 74, Transfer::Byte},
-    {"1014", 63, Transfer::Byte}, {"1015", 69, Transfer::Byte}, {"1016", 75, Transfer::Byte},
-    {"1020", 64, Transfer::Byte}, {"1021", 70, Transfer::Byte}, {"1022", 76, Transfer::Byte},
-    {"1034", 65, Transfer::Byte}, {"1035", 71, Transfer::Byte}, {"1036", 77, Transfer::Byte},
-    {"1037", 66, Transfer::Byte}, {"1038", 72, Transfer::Byte}, {"1039", 78, Transfer::Byte},
-    {"1017", 67, Transfer::Byte}, {"1018", 73, Transfer::Byte}, {"1019", 79, Transfer::Byte},
+    {"1011", 62, Transfer::Byte, "LMLR KP"},      {"1012", 68, Transfer::Byte, "LMLR KD"},
+    {"1013", 74, Transfer::Byte, "LMLR KI"},      {"1014", 63, Transfer::Byte, "LMHR KP"},
+    {"1015", 69, Transfer::Byte, "LMHR KD"},      {"1016", 75, Transfer::Byte, "LMHR KI"},
+    {"1020", 64, Transfer::Byte, "HMLR KP"},      {"1021", 70, Transfer::Byte, "HMLR KD"},
+    {"1022", 76, Transfer::Byte, "HMLR KI"},      {"1034", 65, Transfer::Byte, "HMHR KP"},
+    {"1035", 71, Transfer::Byte, "HMHR KD"},      {"1036", 77, Transfer::Byte, "HMHR KI"},
+    {"1037", 66, Transfer::Byte, "LMLR Cold KP"}, {"1038", 72, Transfer::Byte, "LMLR Cold KD"},
+    {"1039", 78, Transfer::Byte, "LMLR Cold KI"}, {"1017", 67, Transfer::Byte, "LMHR Cold KP"},
+    {"1018", 73, Transfer::Byte, "LMHR Cold KD"}, {"1019", 79, Transfer::Byte, "LMHR Cold KI"},
 };
 
 // Unsigned 32-bit arithmetic throughout: slots may hold numbers above 255.
@@ -82,11 +98,45 @@ void FillFields(const QDialog* dialog, const CalibrationImage& image,
     }
 }
 
-void StoreFields(const QDialog* dialog, CalibrationImage& image,
-                 std::span<const ConstantField> fields) {
-    for (const ConstantField& field : fields) {
-        StoreValue(image, field, FieldUnsigned(FieldById(dialog, field.id)));
+// The largest number each kind of field can hold: a byte, a byte of 20 rpm
+// steps, or two bytes.
+uint32_t FieldMaximum(Transfer transfer) {
+    switch (transfer) {
+        case Transfer::RpmPreset:
+            return 255u * 20u;
+        case Transfer::Word16:
+            return 0xFFFFu;
+        case Transfer::Byte:
+            break;
     }
+    return 255u;
+}
+
+// Stores every field, or none: the first field whose text is empty, not a
+// number or beyond what its slots hold is named in a message and selected,
+// and the dialog stays open. True when stored.
+bool StoreFields(QDialog* dialog, Prompter& prompter, CalibrationImage& image,
+                 std::span<const ConstantField> fields) {
+    std::vector<uint32_t> values;
+    for (const ConstantField& field : fields) {
+        QLineEdit* edit = FieldById(dialog, field.id);
+        const uint32_t maximum = FieldMaximum(field.transfer);
+        const FieldReading reading = ReadConstantField(edit->text().toStdString(), maximum);
+        if (reading.problem != FieldProblem::None) {
+            prompter.Message(
+                dialog,
+                QString::fromStdString(FieldProblemText(field.name, reading.problem, maximum)),
+                QStringLiteral("Value Not Stored"), Prompter::Icon::Exclamation);
+            edit->setFocus();
+            edit->selectAll();
+            return false;
+        }
+        values.push_back(reading.value);
+    }
+    for (size_t i = 0; i < fields.size(); ++i) {
+        StoreValue(image, fields[i], values[i]);
+    }
+    return true;
 }
 
 struct Row {
@@ -121,8 +171,8 @@ QPushButton* OkCancel(DialogTemplate& layout, QDialog* dialog, const char* okId,
 
 }  // namespace
 
-RpmPresetsDialog::RpmPresetsDialog(CalibrationImage& image, QWidget* parent)
-    : QDialog(parent), image_(image) {
+RpmPresetsDialog::RpmPresetsDialog(CalibrationImage& image, Prompter& prompter, QWidget* parent)
+    : QDialog(parent), image_(image), prompter_(prompter) {
     DialogTemplate layout(this, QStringLiteral("RPM Presets"), 8, 149, 190);
     FieldGroup(layout, "1015", "RPM Presets", {7, 7, 135, 68},
                {{"RPM A", "1017"}, {"RPM B", "1018"}, {"RPM C", "1019"}}, 64, 50);
@@ -135,12 +185,13 @@ RpmPresetsDialog::RpmPresetsDialog(CalibrationImage& image, QWidget* parent)
 }
 
 void RpmPresetsDialog::OnOk() {
-    StoreFields(this, image_, RpmPresetFields);
-    accept();
+    if (StoreFields(this, prompter_, image_, RpmPresetFields)) {
+        accept();
+    }
 }
 
-AeMisDialog::AeMisDialog(CalibrationImage& image, QWidget* parent)
-    : QDialog(parent), image_(image) {
+AeMisDialog::AeMisDialog(CalibrationImage& image, Prompter& prompter, QWidget* parent)
+    : QDialog(parent), image_(image), prompter_(prompter) {
     DialogTemplate layout(this, QStringLiteral("AE / MIS"), 8, 236, 133);
     FieldGroup(layout, nullptr, "Gasoline", {7, 7, 107, 96},
                {{"AE Decay", "1025"},
@@ -162,12 +213,13 @@ AeMisDialog::AeMisDialog(CalibrationImage& image, QWidget* parent)
 }
 
 void AeMisDialog::OnOk() {
-    StoreFields(this, image_, AeMisFields);
-    accept();
+    if (StoreFields(this, prompter_, image_, AeMisFields)) {
+        accept();
+    }
 }
 
-GovernorDialog::GovernorDialog(CalibrationImage& image, QWidget* parent)
-    : QDialog(parent), image_(image) {
+GovernorDialog::GovernorDialog(CalibrationImage& image, Prompter& prompter, QWidget* parent)
+    : QDialog(parent), image_(image), prompter_(prompter) {
     DialogTemplate layout(this, QStringLiteral("Governor"), 8, 242, 163);
     struct Set {
         const char* title;
@@ -193,8 +245,9 @@ GovernorDialog::GovernorDialog(CalibrationImage& image, QWidget* parent)
 }
 
 void GovernorDialog::OnOk() {
-    StoreFields(this, image_, GovernorFields);
-    accept();
+    if (StoreFields(this, prompter_, image_, GovernorFields)) {
+        accept();
+    }
 }
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {

@@ -45,37 +45,44 @@ private:
     Prompter& prompter_;
 };
 
+// The constants dialogs store on their own OK button, all fields or none: a
+// field that is empty, not a number or beyond its slots' range is refused
+// with a message and selected, and the dialog stays open.
+
 // "RPM Presets": engine-speed presets (x20) and 16-bit PWM limits.
 class RpmPresetsDialog : public QDialog {
     Q_OBJECT
 public:
-    RpmPresetsDialog(CalibrationImage& image, QWidget* parent);
+    RpmPresetsDialog(CalibrationImage& image, Prompter& prompter, QWidget* parent);
 
 private:
     void OnOk();
     CalibrationImage& image_;
+    Prompter& prompter_;
 };
 
 // "AE / MIS": acceleration-enrichment constants, gasoline and LP.
 class AeMisDialog : public QDialog {
     Q_OBJECT
 public:
-    AeMisDialog(CalibrationImage& image, QWidget* parent);
+    AeMisDialog(CalibrationImage& image, Prompter& prompter, QWidget* parent);
 
 private:
     void OnOk();
     CalibrationImage& image_;
+    Prompter& prompter_;
 };
 
 // "Governor": KP, KD and KI of six gain sets.
 class GovernorDialog : public QDialog {
     Q_OBJECT
 public:
-    GovernorDialog(CalibrationImage& image, QWidget* parent);
+    GovernorDialog(CalibrationImage& image, Prompter& prompter, QWidget* parent);
 
 private:
     void OnOk();
     CalibrationImage& image_;
+    Prompter& prompter_;
 };
 
 // "Korvel": name and version.

@@ -267,7 +267,8 @@ TEST(TransferCommands, OutcomesSetPanesAndFlags) {
         {false, true, 100, Outcome::Failed, "Data NOT Loaded|ECU Offline", DataLoaded,
          {"Timed out waiting for data", "Not all addresses loaded"}},
         {true, true, -1, Outcome::Succeeded, "Programming Complete|", Both, {}},
-        {true, true, 100, Outcome::Failed, "Programming FAILED|", 0, {}},
+        // The image is unchanged, so it may still be saved or downloaded again.
+        {true, true, 100, Outcome::Failed, "Programming FAILED|", DataLoaded, {}},
         // clang-format on
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
@@ -283,9 +284,13 @@ TEST(TransferCommands, OutcomesSetPanesAndFlags) {
             return c.answeredSends < 0 || sends++ < c.answeredSends ? r : Bytes{};
         };
         CalibrationImage image;
+        image.values.fill(9);
         EXPECT_EQ(c.download ? OnDownload(f.scheduler, image) : OnUpload(f.scheduler, image),
                   c.outcome)
             << i;
+        // A failed upload leaves no mix of new and old bytes: the image is as it was.
+        EXPECT_EQ(image[0], c.outcome == Outcome::Succeeded && !c.download ? 0x5Au : 9u) << i;
+        EXPECT_EQ(image[ImageSize - 1], c.outcome == Outcome::Succeeded && !c.download ? 0u : 9u);
         EXPECT_EQ(f.reporter.Pane(MessagePane) + "|" + f.reporter.Pane(EcuStatePane), c.panes) << i;
         EXPECT_EQ(f.scheduler.statusFlags.Bits() & Both, c.flagsAfter) << i;
         EXPECT_EQ(f.reporter.Messages(), c.messages) << i;

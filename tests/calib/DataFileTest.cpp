@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,23 +30,67 @@ TEST(DataFile, FormatIsOneDecimalLinePerSlot) {
 TEST(DataFile, LinesAreReadLikePercentD) {
     struct Case {
         std::string text, head;  // head: the first slots afterwards as a file; the rest stay 7
-        int stored, withoutNumber;
+        int stored, withoutNumber, outOfRange, firstOutOfRangeLine;
     };
-    const Case cases[] = {{"  42\r\n\t-1\r\n300\r\n", "42\r\n-1\r\n300\r\n7\r\n", 3, 0},
-                          {"1\r\nabc\r\n\r\n4\r\n", "1\r\n7\r\n7\r\n4\r\n7\r\n", 2, 2},
-                          {"5\n6\n7\n8", "5\r\n6\r\n7\r\n8\r\n7\r\n", 4, 0},
-                          {"5\n\n\n6\r\n\n7\n", "5\r\n7\r\n7\r\n6\r\n7\r\n7\r\n", 3, 3},
-                          {"12345678901234567\r\n9\r\n", "-539222987\r\n9\r\n7\r\n", 2, 0},
-                          {"123456789012345678\n9\n", "-539222987\r\n9\r\n7\r\n", 2, 0},
-                          {"              42\n1", "42\r\n1\r\n7\r\n", 2, 0},
-                          {"+7 junk\r\n- 5\r\n  \n3", "7\r\n7\r\n7\r\n3\r\n", 2, 2}};
+    const Case cases[] = {
+        {"  42\r\n\t-1\r\n300\r\n", "42\r\n-1\r\n300\r\n7\r\n", 3, 0, 2, 2},
+        {"1\r\nabc\r\n\r\n4\r\n", "1\r\n7\r\n7\r\n4\r\n7\r\n", 2, 2, 0, 0},
+        {"5\n6\n7\n8", "5\r\n6\r\n7\r\n8\r\n7\r\n", 4, 0, 0, 0},
+        {"5\n\n\n6\r\n\n7\n", "5\r\n7\r\n7\r\n6\r\n7\r\n7\r\n", 3, 3, 0, 0},
+        // A number that does not fit in 32 bits is no number, however long.
+        {"12345678901234567\r\n9\r\n", "7\r\n9\r\n7\r\n", 1, 1, 0, 0},
+        {"1234567890123\n9\n", "7\r\n9\r\n7\r\n", 1, 1, 0, 0},
+        {"2147483647\n-2147483648\n2147483648\n-2147483649\n000000000000042\n",
+         "2147483647\r\n-2147483648\r\n7\r\n7\r\n42\r\n", 3, 2, 2, 1},
+        {"              42\n1  and a comment that runs on\n", "42\r\n1\r\n7\r\n", 2, 0, 0, 0},
+        {"+7 junk\r\n- 5\r\n  \n3", "7\r\n7\r\n7\r\n3\r\n", 2, 2, 0, 0}};
     for (const Case& c : cases) {
         CalibrationImage image = Filled(7);
         const DataFileReadResult result = ParseDataFile(c.text, image);
         EXPECT_EQ(result.valuesStored, c.stored) << c.text;
         EXPECT_EQ(result.linesWithoutNumber, c.withoutNumber) << c.text;
+        EXPECT_EQ(result.valuesOutOfRange, c.outOfRange) << c.text;
+        EXPECT_EQ(result.firstOutOfRangeLine, c.firstOutOfRangeLine) << c.text;
         EXPECT_EQ(FormatDataFile(image).substr(0, c.head.size()), c.head) << c.text;
         EXPECT_EQ(image[ImageSize - 1], 7u);
+    }
+}
+
+// Open warns about a file that left slots without a number or gave a slot a
+// value that is not a byte; Download refuses such an image.
+TEST(DataFile, IncompleteOrOutOfRangeDataIsWarnedAboutAndNeverProgrammed) {
+    struct Case {
+        std::string text;
+        const char *caption, *warning, *refusal;  // refusal of the image just opened
+    };
+    const std::string full = FormatDataFile(Filled(9));
+    const Case cases[] = {
+        {full, "", "", ""},
+        {"1\r\n2\r\n", "Incomplete Data File",
+         "The file held 2 of the 512 calibration values.\n"
+         "The other bytes keep their previous values.\n"
+         "Download is refused until a complete file is opened or the data is uploaded.",
+         "cal.dat is not a complete data file (2 of 512 values): nothing programmed"},
+        {"1\r\n\r\n1234567890123\r\n300\r\n", "Incomplete Data File",
+         "The file held 2 of the 512 calibration values.\n2 lines held no number.\n"
+         "The other bytes keep their previous values.\n"
+         "Download is refused until a complete file is opened or the data is uploaded.\n"
+         "1 values are outside 0..255, the first on line 4.\n"
+         "Download is refused while any byte is out of range.",
+         "cal.dat is not a complete data file (2 of 512 values): nothing programmed"},
+        {"5\n" + full.substr(3, 30) + "-1\n300\n" + full, "Values Out of Range",
+         "2 values are outside 0..255, the first on line 12.\n"
+         "Download is refused while any byte is out of range.",
+         "The value at address 0x0E0B is -1, outside 0..255: nothing programmed"},
+    };
+    for (const Case& c : cases) {
+        CalibrationImage image = Filled(9);
+        const DataFileReadResult result = ParseDataFile(c.text, image);
+        const DataFileWarning warning = OpenWarning(result);
+        EXPECT_EQ(warning.caption, c.caption);
+        EXPECT_EQ(warning.text, c.warning);
+        const IncompleteDataFile source{"cal.dat", result.valuesStored};
+        EXPECT_EQ(DownloadRefusal(image, result.complete() ? nullptr : &source), c.refusal);
     }
 }
 
@@ -89,6 +134,49 @@ TEST(DataFile, SaveAndOpen) {
     EXPECT_FALSE(ReadDataFile(folder, unchanged).opened);
     EXPECT_EQ(unchanged.values, Filled(4).values);
     std::filesystem::remove_all(folder);
+}
+
+// Only regular files are read: a pipe is refused at once rather than waited
+// on. A save follows a symbolic link to its target, keeps the target's
+// permission bits, refuses what the user protected or what is not a regular
+// file, and writes in place where no temporary file can be made.
+TEST(DataFile, SpecialFilesLinksAndProtectedFiles) {
+    namespace fs = std::filesystem;
+    const std::string folder = testing::TempDir() + "datafile_special_" + std::to_string(getpid());
+    fs::create_directories(folder);
+    const std::string pipe = folder + "/pipe.dat", real = folder + "/real.dat",
+                      link = folder + "/link.dat";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& path : {pipe, std::string("/dev/zero"), std::string("/dev/null")}) {
+        CalibrationImage image = Filled(4);
+        EXPECT_FALSE(ReadDataFile(path, image).opened) << path;
+        EXPECT_EQ(image.values, Filled(4).values);
+    }
+    EXPECT_EQ(WriteDataFile(pipe, Filled(1)), SaveResult::OpenFailed);
+    EXPECT_TRUE(fs::is_fifo(pipe));
+
+    ASSERT_EQ(WriteDataFile(real, Filled(1)), SaveResult::Saved);
+    ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+    fs::create_symlink("real.dat", link);
+    EXPECT_EQ(WriteDataFile(link, Filled(2)), SaveResult::Saved);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Slurp(real), FormatDataFile(Filled(2)));
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms(0640));
+
+    ASSERT_EQ(chmod(real.c_str(), 0444), 0);  // protected: neither name replaces it
+    EXPECT_EQ(WriteDataFile(real, Filled(3)), SaveResult::OpenFailed);
+    EXPECT_EQ(WriteDataFile(link, Filled(3)), SaveResult::OpenFailed);
+    EXPECT_EQ(Slurp(real), FormatDataFile(Filled(2)));
+
+    // No temporary file fits beside a name of 250 characters: the existing
+    // file is written in place, and a new one cannot be made.
+    const std::string longName = folder + "/" + std::string(246, 'c') + ".dat";
+    std::ofstream(longName) << "old";
+    EXPECT_EQ(WriteDataFile(longName, Filled(5)), SaveResult::Saved);
+    EXPECT_EQ(Slurp(longName), FormatDataFile(Filled(5)));
+    EXPECT_EQ(WriteDataFile(folder + "/" + std::string(247, 'd') + ".dat", Filled(5)),
+              SaveResult::OpenFailed);
+    fs::remove_all(folder);
 }
 
 // The shipped demo calibration satisfies every layout rule the ECU relies on.

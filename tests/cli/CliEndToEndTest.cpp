@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -94,10 +95,10 @@ struct RunResult {
     double cpuSeconds = 0;  // user + system time of the child
 };
 
-RunResult RunCli(const std::vector<std::string>& args) {
+RunResult RunProgram(const char* program, const std::vector<std::string>& args) {
     const int out = OutputFile();
     const int err = OutputFile();
-    const pid_t pid = Spawn(KORVEL_CLI, args, out, err);
+    const pid_t pid = Spawn(program, args, out, err);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
     int status = -1;  // not exited
     rusage usage{};
@@ -112,6 +113,10 @@ RunResult RunCli(const std::vector<std::string>& args) {
                        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAndClose(out), ReadAndClose(err),
             cpu};
+}
+
+RunResult RunCli(const std::vector<std::string>& args) {
+    return RunProgram(KORVEL_CLI, args);
 }
 
 // korvel-ecusim in the background on the demo files, logging its EEPROM writes.
@@ -162,11 +167,24 @@ private:
 // downloads, a peek and a poke in a row.
 TEST(CliEndToEnd, TransfersPeekAndPokeSkipStrayBytes) {
     EcuSim sim({"--baud", "0", "--stray"});
-    const TempFile image("image.dat");
-    RunResult r = sim.Cli({"upload", image.path});
+    const TempFile image("image.dat"), link("link.dat");
+    ASSERT_EQ(symlink(image.path.c_str(), link.path.c_str()), 0);
+    RunResult r = sim.Cli({"upload", link.path});  // the link is kept, its target filled
     EXPECT_EQ(r.out, "Data Loaded\n") << r.err;
     const std::string demo = ReadFile(DemoData);
     ASSERT_EQ(ReadFile(image.path), demo);
+    struct stat info {};
+    EXPECT_TRUE(lstat(link.path.c_str(), &info) == 0 && S_ISLNK(info.st_mode));
+
+    // A value the ECU cannot hold, or a line without a number, programs nothing.
+    const std::string rest = demo.substr(demo.find('\n') + 1);
+    const TempFile bad("bad.dat");
+    for (const char* first : {"300", "-1", "1234567890123"}) {
+        bad.Write(first + std::string("\r\n") + rest);
+        r = sim.Cli({"download", bad.path});
+        EXPECT_EQ(r.exitCode, 1) << first;
+        EXPECT_NE(r.err.find("nothing programmed"), std::string::npos) << r.err;
+    }
 
     r = sim.Cli({"download", image.path});
     EXPECT_EQ(r.out, "0 bytes written\nProgramming Complete\n") << r.err;
@@ -249,6 +267,8 @@ TEST(CliEndToEnd, LineUnpluggedMidExchangeIsReportedOnceAndCostsNoCpu) {
 // None of these reaches an ECU: each fails before a port is opened, or the
 // port cannot be opened.
 TEST(CliEndToEnd, FailuresAreReportedWithTheirExitCode) {
+    const TempFile pipe("pipe");
+    ASSERT_EQ(mkfifo(pipe.path.c_str(), 0600), 0);
     struct Case {
         std::vector<std::string> args;
         int exitCode;
@@ -265,12 +285,21 @@ TEST(CliEndToEnd, FailuresAreReportedWithTheirExitCode) {
         {{"--port", "/nonexistent/tty", "peek", "E00"}, 1, "Error Opening Serial Port\n"},
         {{"--port", "/dev/null", "peek", "E00"}, 1, "Error Getting Comm DCB\n"},
         {{"--port", "/nonexistent", "download", MonitorCfg}, 1, "nothing programmed"},
+        // A named pipe is refused at once, never waited on for a writer.
+        {{"--port", "/nonexistent", "download", pipe.path}, 1, "Error Opening File\n"},
+        {{"--port", "/nonexistent", "monitor", pipe.path}, 1, "Error Opening File\n"},
+        {{"--port", "/nonexistent", "download", "/dev/zero"}, 1, "Error Opening File\n"},
     };
     for (const Case& c : cases) {
         const RunResult r = RunCli(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.message;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(r.out, "") << c.message;
+    }
+    for (const char* option : {"--data", "--monitor"}) {
+        const RunResult r = RunProgram(KORVEL_ECUSIM, {option, pipe.path});
+        EXPECT_EQ(r.exitCode, 1) << option;
+        EXPECT_NE(r.err.find("cannot read"), std::string::npos) << r.err;
     }
 }
 

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 #include "editors/CurveModel.h"
+#include "editors/EditorGrid.h"
 #include "editors/TableModel.h"
+#include "monitor/ValueText.h"
 #include "tests/editors/SampleImage.h"
 
 namespace korvel {
@@ -28,6 +32,22 @@ template <typename Model>
 void Select(Model& model, int column, int line) {
     model.Click(column, line);
     model.Cells(Bottom);
+}
+
+// Under a German desktop the C library reads and writes "12,5": entries,
+// grid labels and panel values keep the decimal point all the same.
+TEST(Numbers, KeepTheDecimalPointUnderACommaLocale) {
+    struct Restore {
+        ~Restore() { std::setlocale(LC_ALL, "C"); }
+    } restore;
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+        GTEST_SKIP() << "the de_DE.UTF-8 locale is not installed";
+    }
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    EXPECT_EQ(ParseEntry("12.5"), 12.5f);
+    EXPECT_EQ(FormatUnits("%4.1f", 255, MapScale), "30.8");
+    EXPECT_EQ(MonitorValueText("MAP  ", 255), " 30.8 ");
+    EXPECT_EQ(MonitorValueCsv("Bat  ", 100), "7.8");
 }
 
 // x 0 (the bottom point) and x 255 (the top point) are end values: shown in

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
 
 namespace korvel {
@@ -62,11 +65,18 @@ TEST(MonitorFile, StopsAfterSixteenVariablesAndKeepsEntriesBeyondTheCount) {
     EXPECT_EQ(file.name(0), "D    ");
 }
 
-// The demo list: nine variables at distinct addresses the virtual ECU animates.
+// The demo list: nine variables at distinct addresses the virtual ECU
+// animates. Only a regular file is read: a pipe is refused at once rather
+// than waited on, and a device or a folder is refused too.
 TEST(MonitorFile, ReadsTheDemoList) {
     MonitorFile file;
-    EXPECT_FALSE(ReadMonitorFile("/nonexistent/Mon.cfg", file));
-    EXPECT_FALSE(ReadMonitorFile("/", file));
+    const std::string pipe = testing::TempDir() + "monitor_pipe_" + std::to_string(getpid());
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& path :
+         {std::string("/nonexistent/Mon.cfg"), std::string("/"), std::string("/dev/zero"), pipe}) {
+        EXPECT_FALSE(ReadMonitorFile(path, file)) << path;
+    }
+    unlink(pipe.c_str());
     EXPECT_EQ(file.variableCount, 1);
     ASSERT_TRUE(ReadMonitorFile(KORVEL_SOURCE_DIR "/data/Mon.cfg", file));
     EXPECT_EQ(Summary(file),

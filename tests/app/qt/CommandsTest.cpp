@@ -2,8 +2,10 @@
 
 #include <QMenu>
 #include <QMenuBar>
+#include <QTest>
 
 #include "calib/DataFile.h"
+#include "editors/qt/CurveEditorWindow.h"
 #include "tests/support/qt/AppHarness.h"
 
 namespace korvel {
@@ -80,7 +82,34 @@ TEST_F(Commands, TransfersSetTheMenusAndDownloadProgramsOnlyTheChangedByte) {
     h.Trigger(CmdDownload);  // the fake clock passes each time-out at once
     EXPECT_EQ(h.Window().PaneText(MessagePane), "Programming FAILED");
     EXPECT_FALSE(h.Flags().Test(EcuOnLine));
-    ExpectMenus(h.Window(), false);
+    ExpectMenus(h.Window(), true);  // the edits can still be saved or downloaded again
+}
+
+// An upload that fails half way changes no byte of the image; the open
+// editors drop their selection after it all the same.
+TEST_F(Commands, FailedUploadKeepsTheImageAndDropsSelections) {
+    CalibrationImage demo;
+    ASSERT_TRUE(ReadDataFile(KORVEL_SOURCE_DIR "/data/demo.dat", demo).opened);
+    h.ecu.LoadCalibration(demo);
+    ASSERT_TRUE(h.RunUntilMonitoring());
+    h.Trigger(CmdUpload);
+    h.Trigger(CmdRpm);
+    auto* rpm = qobject_cast<CurveEditorWindow*>(h.Window().Editor(EditorKind::Rpm));
+    ASSERT_NE(rpm, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(rpm));
+    const QSize cell = rpm->CharCell();
+    QTest::mouseClick(rpm, Qt::LeftButton, {},
+                      QPoint(10 * cell.width() + 2, rpm->BottomLine() * cell.height() + 2));
+    rpm->repaint();
+    ASSERT_TRUE(rpm->Model().HasSelection());
+
+    h.ecu.LoadCalibration(Pattern(3));
+    h.ecu.faults.silentAfterBytes = static_cast<long>(h.ecu.Received().size()) + 300;
+    h.Trigger(CmdUpload);
+    EXPECT_EQ(h.Window().PaneText(MessagePane), "Data NOT Loaded");
+    EXPECT_EQ(h.State().image.values, demo.values);
+    EXPECT_FALSE(rpm->Model().HasSelection());
+    EXPECT_TRUE(h.Flags().Test(DataLoaded));
 }
 
 TEST_F(Commands, SaveAndOpenReportFailuresAndShortFiles) {
@@ -97,7 +126,8 @@ TEST_F(Commands, SaveAndOpenReportFailuresAndShortFiles) {
          false},
         {CmdOpen, h.WriteFile("short.dat", "1\r\n2\r\nx\r\n3\r\n"),
          "The file held 3 of the 512 calibration values.\n1 lines held no number."
-         "\nThe other bytes keep their previous values. / Incomplete Data File",
+         "\nThe other bytes keep their previous values.\nDownload is refused until a complete "
+         "file is opened or the data is uploaded. / Incomplete Data File",
          true},
         {CmdOpen, path, "", true},
     };
@@ -124,6 +154,64 @@ TEST_F(Commands, SaveAndOpenReportFailuresAndShortFiles) {
         EXPECT_EQ(asked.filter, "Data Files (*.dat);;All Files (*.*)");
         EXPECT_EQ(asked.defaultSuffix, "dat");
     }
+}
+
+// Download never programs an image that a short file left partly unset, nor
+// a slot that is not a byte; Save stays allowed. Upload or a complete Open
+// lifts the first refusal.
+TEST_F(Commands, DownloadRefusesIncompleteFilesAndValuesThatAreNotBytes) {
+    ASSERT_TRUE(h.RunUntilMonitoring());
+    const QString shortFile = h.WriteFile("short.dat", "1\r\n2\r\n");
+    const QString complete =
+        h.WriteFile("complete.dat", QByteArray::fromStdString(FormatDataFile(Pattern(3))));
+    const QString refusedShort =
+        shortFile + " is not a complete data file (2 of 512 values): nothing programmed";
+    const struct {
+        int command;
+        QString answer;  // of the file dialog
+        int slot300;     // a slot set to 300 before the command, or -1
+        QString shown;   // the last message, "" for none
+        bool programmed;
+    } steps[] = {
+        {CmdOpen, shortFile, -1, "", false},
+        {CmdDownload, {}, -1, refusedShort, false},
+        {CmdSave, h.dir.filePath("kept.dat"), -1, "", false},
+        {CmdDownload, {}, -1, refusedShort, false},
+        {CmdUpload, {}, -1, "", false},
+        {CmdDownload, {}, -1, "", true},
+        {CmdDownload,
+         {},
+         87,
+         "The value at address 0x0E57 is 300, outside 0..255: nothing programmed",
+         false},
+        {CmdOpen, shortFile, -1, "", false},
+        {CmdOpen, complete, -1, "", false},
+        {CmdDownload, {}, -1, "", true},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(std::to_string(&step - steps));
+        h.prompter.messages.clear();
+        h.prompter.fileAnswers = {step.answer};
+        h.prompter.answers = {Prompter::Answer::Discard};  // edits before an Open or Upload
+        if (step.slot300 >= 0) {
+            h.State().image[step.slot300] = 300;
+        }
+        h.ecu.ClearRecords();
+        h.Trigger(step.command);
+        const QString last = h.prompter.messages.empty() || step.command == CmdOpen
+                                 ? QString()
+                                 : h.prompter.messages.back().text;
+        EXPECT_EQ(last, step.shown);
+        if (step.command == CmdDownload) {
+            EXPECT_EQ(h.ecu.Received().empty(), !step.programmed);
+            EXPECT_TRUE(!step.programmed ||
+                        h.Window().PaneText(MessagePane) == "Programming Complete");
+        }
+        EXPECT_TRUE(h.Flags().Test(DataLoaded));
+    }
+    EXPECT_EQ(h.prompter.messages.size(), 0u);
+    EXPECT_EQ(ReadDataFile(h.dir.filePath("kept.dat").toStdString(), h.State().image).valuesStored,
+              ImageSize);
 }
 
 TEST_F(Commands, RpmAfterAnUploadOpensOneWindowUntilItIsClosed) {

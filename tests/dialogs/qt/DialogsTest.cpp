@@ -54,13 +54,13 @@ using FieldSlot = std::tuple<const char*, int, Kind>;  // a Word's slot is its h
 
 struct ConstantsForm {
     const char* okId;
-    std::unique_ptr<QDialog> (*open)(CalibrationImage&);
+    std::unique_ptr<QDialog> (*open)(CalibrationImage&, Prompter&);
     std::vector<FieldSlot> fields;
 };
 
 template <typename D>
-std::unique_ptr<QDialog> Open(CalibrationImage& image) {
-    auto dialog = std::make_unique<D>(image, nullptr);
+std::unique_ptr<QDialog> Open(CalibrationImage& image, Prompter& prompter) {
+    auto dialog = std::make_unique<D>(image, prompter, nullptr);
     dialog->show();
     return dialog;
 }
@@ -96,6 +96,7 @@ CalibrationImage Pattern(uint32_t shift) {
 // every field, then 16-bit values across their range in the word fields.
 TEST(ConstantsDialogs, OkWithoutEditingKeepsEveryValue) {
     const uint32_t words[] = {0, 1, 255, 256, 300, 4464, 32767, 32768, 40503, 65280, 65535};
+    ScriptedPrompter prompter;
     for (const ConstantsForm& form : Dialogs()) {
         for (uint32_t n = 0; n < 256 + std::size(words); ++n) {
             CalibrationImage image = Pattern(n);
@@ -103,7 +104,7 @@ TEST(ConstantsDialogs, OkWithoutEditingKeepsEveryValue) {
                 Write16(image, slot, n < 256 ? Read16(image, slot) : words[n - 256]);
             }
             const CalibrationImage before = image;
-            auto dialog = form.open(image);
+            auto dialog = form.open(image, prompter);
             for (const auto& [id, slot, kind] : form.fields) {
                 const uint32_t shown = kind == Kind::Rpm    ? before[slot] * 20
                                        : kind == Kind::Word ? Read16(before, slot)
@@ -115,49 +116,88 @@ TEST(ConstantsDialogs, OkWithoutEditingKeepsEveryValue) {
             ASSERT_EQ(image.values, before.values) << form.okId << " " << n;
         }
     }
+    EXPECT_TRUE(prompter.messages.empty());
 }
 
-TEST(ConstantsDialogs, EnteredTextIsStoredAsTheFieldMapsIt) {
+// A field's text is stored only when it is a whole number its slots can
+// hold; otherwise the dialog names the field and its range, selects the
+// field, stays open and stores nothing at all.
+TEST(ConstantsDialogs, StoresOnlyNumbersTheSlotsCanHold) {
     enum { Rpm, AeMis, Governor };  // index into Dialogs()
-    const std::tuple<int, const char*, QString, std::vector<std::pair<int, uint32_t>>> cases[] = {
+    const std::tuple<int, const char*, QString, std::vector<std::pair<int, uint32_t>>> stored[] = {
         {Rpm, "1017", "3010", {{87, 150}}},
         {Rpm, "1017", "19", {{87, 0}}},
-        {Rpm, "1018", "6000", {{88, 300}}},
-        {Rpm, "1019", "  40rpm", {{89, 2}}},
-        {Rpm, "1020", "70000", {{80, 0x11}, {81, 0x70}}},
+        {Rpm, "1018", " 5100 ", {{88, 255}}},
+        {Rpm, "1020", "65535", {{80, 0xFF}, {81, 0xFF}}},
         {Rpm, "1021", "300", {{82, 0x01}, {83, 0x2C}}},
-        {Rpm, "1022", "", {{102, 0}, {103, 0}}},
-        {Rpm, "1017", "abc", {{87, 0}}},
-        {AeMis, "1029", "+5", {{50, 0}}},
         {AeMis, "1013", "77", {{99, 77}}},
         {AeMis, "1014", "66", {{98, 66}}},
-        {Governor, "1017", "1000", {{67, 1000}}},     // no range check on raw bytes
-        {Governor, "1039", "4294967296", {{78, 0}}},  // beyond 32 bits reads as 0
+        {Governor, "1017", "255", {{67, 255}}},
+        {Governor, "1039", "0", {{78, 0}}},
     };
+    const std::tuple<int, const char*, QString, const char*> refused[] = {
+        {Rpm, "1018", "6000", "RPM B is out of range.\nEnter a number from 0 to 5100."},
+        {Rpm, "1019", "5120", "RPM C is out of range.\nEnter a number from 0 to 5100."},
+        {Rpm, "1020", "70000", "PWM Hi Limit is out of range.\nEnter a number from 0 to 65535."},
+        {Rpm, "1022", "", "PWM Low Limit LP is empty.\nEnter a number from 0 to 65535."},
+        {Rpm, "1017", "abc", "RPM A does not hold a whole number.\nEnter a number from 0 to 5100."},
+        {Rpm, "1019", "  40rpm",
+         "RPM C does not hold a whole number.\nEnter a number from 0 to 5100."},
+        {AeMis, "1029", "+5",
+         "Gasoline AE Max does not hold a whole number.\nEnter a number from 0 to 255."},
+        {AeMis, "1014", "256",
+         "LP AE THS Positive is out of range.\nEnter a number from 0 to 255."},
+        {Governor, "1017", "1000", "LMHR Cold KP is out of range.\nEnter a number from 0 to 255."},
+        {Governor, "1039", "4294967296",
+         "LMLR Cold KI is out of range.\nEnter a number from 0 to 255."},
+        {Governor, "1011", "12.5",
+         "LMLR KP does not hold a whole number.\nEnter a number from 0 to 255."},
+    };
+    ScriptedPrompter prompter;
     CalibrationImage shown = Pattern(5);
     shown[87] = 150;
-    EXPECT_EQ(Field(*Open<RpmPresetsDialog>(shown), "1017")->text(), "3000");
-    for (const auto& [index, id, text, slotsAfter] : cases) {
+    EXPECT_EQ(Field(*Open<RpmPresetsDialog>(shown, prompter), "1017")->text(), "3000");
+    for (const auto& [index, id, text, slotsAfter] : stored) {
         const ConstantsForm& form = Dialogs()[static_cast<size_t>(index)];
         CalibrationImage image = Pattern(5);
         CalibrationImage expected = image;
         for (const auto& [slot, value] : slotsAfter) {
             expected[slot] = value;
         }
-        auto dialog = form.open(image);
+        auto dialog = form.open(image, prompter);
         Field(*dialog, id)->setText(text);
         Click(*dialog, form.okId);
         EXPECT_EQ(image.values, expected.values) << id << " \"" << text.toStdString() << '"';
+        EXPECT_FALSE(dialog->isVisible());
+    }
+    EXPECT_TRUE(TakeMessages(prompter).empty());
+    for (const auto& [index, id, text, message] : refused) {
+        const ConstantsForm& form = Dialogs()[static_cast<size_t>(index)];
+        CalibrationImage image = Pattern(5);
+        const CalibrationImage before = image;
+        auto dialog = form.open(image, prompter);
+        for (const auto& [otherId, slot, kind] : form.fields) {
+            Field(*dialog, otherId)->setText("1");  // valid, but not stored either
+        }
+        QLineEdit* field = Field(*dialog, id);
+        field->setText(text);
+        Click(*dialog, form.okId);
+        EXPECT_EQ(TakeMessages(prompter), Messages{std::string("Value Not Stored: ") + message});
+        EXPECT_EQ(image.values, before.values) << id << " \"" << text.toStdString() << '"';
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(dialog->focusWidget(), field);
+        EXPECT_EQ(field->selectedText(), text);
     }
 }
 
 // Return, Enter and Escape in a field, and Cancel (unknown key), close without storing.
 TEST(ConstantsDialogs, OnlyTheirOwnOkButtonStores) {
+    ScriptedPrompter prompter;
     for (const ConstantsForm& form : Dialogs()) {
         for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_unknown}) {
             CalibrationImage image = Pattern(3);
             const CalibrationImage before = image;
-            auto dialog = form.open(image);
+            auto dialog = form.open(image, prompter);
             QLineEdit* field = Field(*dialog, std::get<0>(form.fields.back()));
             field->setText("1");
             key != Qt::Key_unknown ? QTest::keyClick(field, key) : Click(*dialog, "2");

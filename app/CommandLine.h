@@ -1,0 +1,25 @@
+#pragma once
+// The program's two optional command-line words: the monitor file's base
+// name and the serial port. Free of Qt, so that any text can be tried on it.
+
+#include <string>
+#include <vector>
+
+namespace korvel {
+
+constexpr int MaxMonitorBaseNameLength = 255;  // room for ".cfg" in a 260-character path
+constexpr int MaxPortNameLength = 19;
+
+struct CommandLine {
+    std::string monitorBaseName;  // "Mon" when absent
+    std::string portName;         // canonical: "COM1" when absent, empty or "1"; "COM2" for "2"
+    bool expert = false;          // --expert: start in expert mode
+    std::string error;  // non-empty: a word is too long or an option unknown; the program refuses to start
+};
+
+// The arguments after the program name (UTF-8) are joined with spaces and
+// split on white space again. A word that starts with "--" is an option; of
+// the other words, those after the second are ignored.
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+}  // namespace korvel
