@@ -7,17 +7,15 @@
 
 namespace korvel {
 
-constexpr int MaxMonitorBaseNameLength = 255;  // room for ".cfg" in a 260-character path
-constexpr int MaxPortNameLength = 19;
-
 struct CommandLine {
     std::string monitorBaseName;  // "Mon" when absent
     std::string portName;         // canonical: "COM1" when absent, empty or "1"; "COM2" for "2"
-    std::string error;            // non-empty: a word is too long; the program refuses to start
+    bool portGiven = false;       // the second word was there
 };
 
 // The arguments after the program name are joined with spaces and split on
-// white space again; words after the second are ignored.
+// white space again; words after the second are ignored. Names of any
+// length are taken whole (/dev/serial/by-id/... names are long); none is cut.
 CommandLine ParseCommandLine(const QStringList& arguments);
 
 }  // namespace korvel

@@ -25,6 +25,7 @@ enum CommandId : int {
     CmdAbout = 40019,
     CmdMonitor = 40020,
     CmdPeekPoke = 40021,
+    CmdPort = 40040,  // File > Port...: choose the serial port
 };
 
 enum class CommandEnableRule { Always, EnabledWhenDataLoaded, NeverEnabled };

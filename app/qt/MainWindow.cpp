@@ -6,7 +6,9 @@
 #include <QScreen>
 #include <QStatusBar>
 
+#include "app/qt/ModalPause.h"
 #include "dialogs/qt/Dialogs.h"
+#include "dialogs/qt/PortDialog.h"
 
 namespace korvel {
 
@@ -27,6 +29,10 @@ MainWindow::MainWindow(ProgramState& state) : state_(state) {
     setCentralWidget(panel_);
     BuildMenus();
     BuildStatusBar();
+    auto* modalPause = new ModalPause(state_.driver, this);
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+        modalPause->WatchMenu(menu);
+    }
 
     state_.reporter.Attach(this,
                            [this](int pane, const QString& text) { SetPaneText(pane, text); });
@@ -66,6 +72,7 @@ void MainWindow::BuildMenus() {
     AddCommand(file, "Download", CmdDownload);
     file->addSeparator();
     AddCommand(file, "Monitor", CmdMonitor);
+    AddCommand(file, "Port...", CmdPort);
     file->addSeparator();
     AddCommand(file, "Quit", CmdQuit);
 
@@ -154,6 +161,8 @@ void MainWindow::Run(int command) {
             return OnDownload();
         case CmdMonitor:
             return LoadMonitorFile();
+        case CmdPort:
+            return ChoosePort();
         case CmdQuit:
             close();
             return;
@@ -209,6 +218,16 @@ void MainWindow::RunDialogCommand(int command) {
         }
         default:
             return;
+    }
+    AfterModalDialog();
+}
+
+void MainWindow::ChoosePort() {
+    PortKeeper& keeper = state_.portKeeper;
+    PortDialog dialog(keeper.ListPorts(), keeper.Name(), this);
+    if (dialog.exec() == QDialog::Accepted) {
+        state_.comPortName = CanonicalPortName(dialog.ChosenName());
+        keeper.SwitchTo(state_.comPortName);  // image, edits and editors stay as they are
     }
     AfterModalDialog();
 }

@@ -55,6 +55,7 @@ private:
     void Run(int command);
     void RunDialogCommand(int command);
     void AfterModalDialog();
+    void ChoosePort();
 
     // File and transfer commands.
     void OnOpen();

@@ -8,6 +8,7 @@
 #include "app/qt/AcquisitionDriver.h"
 #include "app/qt/GuiReporter.h"
 #include "app/qt/PortHolder.h"
+#include "app/qt/PortKeeper.h"
 #include "calib/CalibrationImage.h"
 #include "link/Clock.h"
 #include "monitor/MonitorFile.h"
@@ -29,6 +30,7 @@ struct ProgramState {
     PlotState plot;
     AcquisitionScheduler scheduler;
     AcquisitionDriver driver;
+    PortKeeper portKeeper;
     std::string monitorFileName;  // base name; emptied after every monitor file load
     std::string comPortName;
     std::function<void()> onUpdateMonitor;  // the main window's panel

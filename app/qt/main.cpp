@@ -12,7 +12,8 @@ korvel::OpenedPort OpenSerialPort(const std::string& portName, korvel::Reporter&
         return {};  // the transport has shown its message
     }
     QIODevice* source = transport->Port();
-    return {std::move(transport), source};
+    std::string notice = transport->LatencyNotice();
+    return {std::move(transport), source, std::move(notice)};
 }
 
 }  // namespace

@@ -12,14 +12,15 @@ namespace {
 // The menu bar as the user sees it: each item as text=identifier, then '+'
 // always enabled, '-' never, '*' only with data loaded; '|' a separator.
 const char* const Menus =
-    "\nFile: Open=40001+ Save=40002* | Upload=40003+ Download=40004* | Monitor=40020+ | Quit=40005+"
+    "\nFile: Open=40001+ Save=40002* | Upload=40003+ Download=40004* | Monitor=40020+ "
+    "Port...=40040+ | Quit=40005+"
     "\nTables: VE=40007- VE (LP)=40008- Spark=40009-"
     "\nCurves: Fuel=40010- RPM=40011*"
     "\nConstants: Governor=40013* AE/MIS=40014- RPM Presets=40015* Peek/Poke=40021-"
     "\nPlots: Variable ...=40016+ Time Scale ...=40017+"
     "\nHelp: About this program=40019+";
 
-// Opens every menu, as the user would, and checks what it shows.
+// Opens and closes every menu, as the user would, and checks what it shows.
 void ExpectMenus(MainWindow& window, bool dataLoaded) {
     QString shown;
     for (QAction* title : window.menuBar()->actions()) {
@@ -31,6 +32,7 @@ void ExpectMenus(MainWindow& window, bool dataLoaded) {
                          : QString(" %1=%2%3")
                                .arg(a->text(), a->objectName(), a->isEnabled() ? "+" : "-");
         }
+        emit title->menu()->aboutToHide();
     }
     EXPECT_EQ(shown.toStdString(),
               QString(Menus).replace('*', dataLoaded ? '+' : '-').toStdString());
