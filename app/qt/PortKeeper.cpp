@@ -39,7 +39,7 @@ void PortKeeper::SwitchTo(const std::string& name) {
     if (Open(name)) {
         reporter_.SetPaneText(MessagePane, notice_.empty() ? "Using " + name_ : notice_);
     } else {
-        OnClosed();
+        OnClosed("Waiting for " + name_);
     }
 }
 
@@ -64,7 +64,8 @@ bool PortKeeper::Attach(OpenedPort opened) {
     source_ = opened.readyReadSource;
     driver_.ListenTo(source_);
     if (source_) {
-        connect(source_, &QIODevice::aboutToClose, this, &PortKeeper::OnClosed);
+        connect(source_, &QIODevice::aboutToClose, this,
+                [this] { OnClosed("Error Reading COMM Port: waiting for " + name_); });
     }
     open_ = true;
     reopenTimer_.stop();
@@ -73,9 +74,9 @@ bool PortKeeper::Attach(OpenedPort opened) {
     return true;
 }
 
-void PortKeeper::OnClosed() {
+void PortKeeper::OnClosed(const std::string& paneText) {
     open_ = false;
-    reporter_.SetPaneText(MessagePane, "Waiting for " + name_);
+    reporter_.SetPaneText(MessagePane, paneText);
     reopenTimer_.start();
 }
 

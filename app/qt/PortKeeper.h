@@ -2,8 +2,9 @@
 // Keeps the program's serial port open: opens it at start-up, switches to
 // another port chosen in File > Port..., and while the port is closed (the
 // adapter was unplugged) tries to reopen the same name about once a second,
-// silently. The calibration image, the edits, the plots and the editors are
-// not touched; the scheduler starts again from the presence probe.
+// silently. The unplug is told in pane 0, not in a message box that would
+// hold acquisition until someone dismisses it. The calibration image, the edits, the plots and the
+// editors are not touched; the scheduler starts again from the presence probe.
 
 #include <QIODevice>
 #include <QObject>
@@ -59,7 +60,7 @@ public:
 
 private:
     bool Attach(OpenedPort opened);
-    void OnClosed();
+    void OnClosed(const std::string& paneText);
 
     PortHolder& port_;
     AcquisitionDriver& driver_;

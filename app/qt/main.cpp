@@ -8,6 +8,7 @@ namespace {
 
 korvel::OpenedPort OpenSerialPort(const std::string& portName, korvel::Reporter& reporter) {
     auto transport = std::make_unique<korvel::SerialPortTransport>();
+    transport->hangUpIsReopened = true;  // the port keeper says so in pane 0 and reopens it
     if (!transport->Open(portName, reporter)) {
         return {};  // the transport has shown its message
     }

@@ -276,7 +276,7 @@ void SerialPortTransport::Fail(bool deviceGone) {
     }
     if (!failed_) {
         failed_ = true;
-        if (reporter_ != nullptr) {
+        if (reporter_ != nullptr && !(deviceGone && hangUpIsReopened)) {
             reporter_->ShowMessage("Error Reading COMM Port");
         }
     }

@@ -54,6 +54,12 @@ public:
     // to know when the port closes (aboutToClose).
     QSerialPort* Port() { return &port_; }
 
+    // Set by a program that reopens a port that went away (the desktop
+    // program's port keeper): the hang-up is then its to tell, and the
+    // transport shows no message box for it. Read errors of a device that is
+    // still there are shown as ever.
+    bool hangUpIsReopened = false;
+
     // Set by Open when the adapter's latency timer slows transfers: what to
     // tell the user once. Empty otherwise.
     const std::string& LatencyNotice() const { return latencyNotice_; }

@@ -104,7 +104,7 @@ TEST(PortKeeper, UnpluggedPortIsReopenedSilentlyAndFilePortSwitchesPorts) {
 
     h.devices.back()->close();  // the adapter is pulled out
     EXPECT_FALSE(keeper.IsOpen());
-    EXPECT_EQ(h.Window().PaneText(MessagePane), "Waiting for COM3");
+    EXPECT_EQ(h.Window().PaneText(MessagePane), "Error Reading COMM Port: waiting for COM3");
     h.portOpens = false;
     EXPECT_FALSE(keeper.TryReopen());
     h.portOpens = true;

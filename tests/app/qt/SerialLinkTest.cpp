@@ -141,6 +141,7 @@ TEST(SerialLink, SimulatorStartedAgainOnTheSameLinkIsReopenedAndMonitored) {
     AppHarness h;
     h.openWith = [](const std::string& name, Reporter& reporter) {
         auto transport = std::make_unique<SerialPortTransport>();
+        transport->hangUpIsReopened = true;  // as the program opens it
         if (!transport->Open(name, reporter)) {
             return OpenedPort{};
         }
@@ -156,7 +157,8 @@ TEST(SerialLink, SimulatorStartedAgainOnTheSameLinkIsReopenedAndMonitored) {
 
     sim.Kill();
     ASSERT_TRUE(h.RunUntil([&] { return !keeper.IsOpen(); }));
-    EXPECT_EQ(h.Window().PaneText(MessagePane), QString::fromStdString("Waiting for " + link));
+    EXPECT_EQ(h.Window().PaneText(MessagePane),
+              QString::fromStdString("Error Reading COMM Port: waiting for " + link));
     EXPECT_FALSE(keeper.TryReopen());  // nobody there yet
 
     ASSERT_TRUE(sim.Start());
@@ -165,8 +167,7 @@ TEST(SerialLink, SimulatorStartedAgainOnTheSameLinkIsReopenedAndMonitored) {
         h.RunUntil([&] { return h.Flags().Test(EcuOnLine) && h.Flags().Test(SlotsLoaded); }));
     EXPECT_EQ(h.Window().PaneText(MessagePane), QString::fromStdString(link + " is back"));
     EXPECT_EQ(h.Window().PaneText(EcuStatePane), "ECU On Line");
-    ASSERT_EQ(h.prompter.messages.size(), 1u);  // the unplug, told once; the return is silent
-    EXPECT_EQ(h.prompter.messages[0].text, "Error Reading COMM Port");
+    EXPECT_TRUE(h.prompter.messages.empty());  // no box holds acquisition up
     EXPECT_EQ(h.State().image[0], 0x55u);
     EXPECT_TRUE(h.Flags().Test(DataLoaded));
 }
