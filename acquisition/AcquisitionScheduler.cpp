@@ -210,9 +210,11 @@ void AcquisitionScheduler::OnIdle() {
     RunOnLine();
 }
 
-// OnIdle drops whatever exchange was in progress when it next runs.
+// Whatever was in progress is dropped now, so the next wait is not for its reply.
 void AcquisitionScheduler::RestartFromProbe() {
-    statusFlags.ClearBits(EcuOnLine);
+    statusFlags.ClearBits(EcuOnLine | ExchangeBits | StepDone | ProbeEchoed);
+    sendRefused_ = false;
+    probing_ = true;
 }
 
 void AcquisitionScheduler::RunOnLine() {
@@ -323,12 +325,30 @@ bool AcquisitionScheduler::RunUntil(int64_t untilMs, const std::function<bool()>
     return true;
 }
 
+void AcquisitionScheduler::DropProbe() {
+    statusFlags.ClearBits(ReplyPending | ProbeEchoed);
+    sendRefused_ = false;
+}
+
+void AcquisitionScheduler::SettleAfterPause() {
+    if (!statusFlags.Test(ReplyPending) || link_.transport.WaitReadable(0)) {
+        return;  // nothing outstanding, or its reply came: the next step handles it
+    }
+    if (UseProbe()) {
+        DropProbe();
+    } else if (link_.clock.MonotonicMs() - AwaitedRequestTime() > ReplyGraceMs) {
+        RestartFromProbe();  // the probe finds the line again before any slot is bound
+    }
+}
+
 void AcquisitionScheduler::FinishOutstanding() {
+    if (UseProbe()) {
+        DropProbe();  // an ECU off line may never answer: nothing worth waiting for
+        return;
+    }
     const int64_t giveUp = link_.clock.MonotonicMs() + FinishLimitMs;
     for (;;) {
-        const bool busy =
-            UseProbe() ? statusFlags.Test(ReplyPending | ProbeEchoed) : UnitInProgress();
-        if (!busy) {
+        if (!UnitInProgress()) {
             return;
         }
         if (link_.clock.MonotonicMs() > giveUp) {

@@ -49,9 +49,9 @@ public:
     void OnIdle();
 
     // Start again from the presence probe, then bind every slot anew: after a
-    // failed transfer or a new monitor file. Clears EcuOnLine; a read or slot
-    // still in progress is abandoned, so callers should rather call
-    // FinishOutstanding first.
+    // failed transfer, a new monitor file or a new port. Clears EcuOnLine; a
+    // probe, read or slot still in progress is abandoned, so callers should
+    // rather call FinishOutstanding first when the line stays the same.
     void RestartFromProbe();
 
     // What the scheduler waits for now.
@@ -77,11 +77,19 @@ public:
     // spinning) for its reply or its time-out and handling it as the step
     // would. On line it completes the slot or variable in progress (both
     // bytes of a two-byte variable, counting it and updating the monitor
-    // after the last one); off line it completes the probe in progress.
+    // after the last one); off line it drops the probe in progress, whose
+    // reply may never come (a late echo is skipped by the next probe).
     // A line still busy after FinishLimitMs is declared off line. Upload,
     // Download, Peek and Poke call it first, so they start on a quiet line.
     void FinishOutstanding();
     static constexpr int64_t FinishLimitMs = 4 * OffLineTimeoutMs;
+
+    // After a pause in which no step ran (a modal loop): a reply that has
+    // arrived is left for the next step; a probe whose reply has not is
+    // dropped; a slot or variable whose reply is overdue by ReplyGraceMs is
+    // dropped by starting again from the probe. Nothing waits out a time-out.
+    void SettleAfterPause();
+    static constexpr int64_t ReplyGraceMs = 100;
 
     EcuLink& Link() const { return link_; }
 
@@ -107,6 +115,7 @@ private:
     void ReadFirstByte(int n);
     void ReadSecondByte(int n);
     void DeclareOffLine();
+    void DropProbe();
     bool UseProbe() const;
     bool UnitInProgress() const;
     void RunOnLine();

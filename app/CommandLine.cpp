@@ -46,19 +46,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     const std::string base = words.size() > 0 ? words[0] : std::string();
     const std::string port = words.size() > 1 ? words[1] : std::string();
-    // Refused rather than cut: a shortened name would open a different file or device.
-    if (base.size() > MaxMonitorBaseNameLength) {
-        line.error = "The monitor file name is longer than " +
-                     std::to_string(MaxMonitorBaseNameLength) + " characters";
-        return line;
-    }
-    if (port.size() > MaxPortNameLength) {
-        line.error = "The serial port name is longer than " + std::to_string(MaxPortNameLength) +
-                     " characters";
-        return line;
-    }
+    // Names of any length are taken whole (/dev/serial/by-id/... names are
+    // long): a shortened name would open a different file or device.
     line.monitorBaseName = base.empty() ? "Mon" : base;
     line.portName = CanonicalPortName(port);
+    line.portGiven = !port.empty();
     return line;
 }
 

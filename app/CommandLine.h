@@ -7,14 +7,12 @@
 
 namespace korvel {
 
-constexpr int MaxMonitorBaseNameLength = 255;  // room for ".cfg" in a 260-character path
-constexpr int MaxPortNameLength = 19;
-
 struct CommandLine {
     std::string monitorBaseName;  // "Mon" when absent
     std::string portName;         // canonical: "COM1" when absent, empty or "1"; "COM2" for "2"
+    bool portGiven = false;       // the second word was there
     bool expert = false;          // --expert: start in expert mode
-    std::string error;  // non-empty: a word is too long or an option unknown; the program refuses to start
+    std::string error;            // non-empty: an unknown option; the program refuses to start
 };
 
 // The arguments after the program name (UTF-8) are joined with spaces and

@@ -52,8 +52,21 @@ void AcquisitionDriver::Resume() {
     }
 }
 
+void AcquisitionDriver::ResumeAfterModalLoop() {
+    // Only the last pause settles, and never under a step that opened the loop.
+    if (pauses_ == 1 && !running_) {
+        scheduler_.SettleAfterPause();
+    }
+    Resume();
+}
+
 void AcquisitionDriver::Step() {
-    if (!started_ || Paused() || running_) {
+    if (!started_ || Paused()) {
+        return;
+    }
+    if (running_) {
+        // A notification from inside a step: never a nested step, but one soon after.
+        stepTimer_.start();
         return;
     }
     running_ = true;
@@ -64,11 +77,11 @@ void AcquisitionDriver::Step() {
             break;
         }
     }
-    running_ = false;
     if (afterStep) {
         afterStep();
     }
-    Reschedule();
+    ArmWakeUp();  // still marked running: a notification meanwhile does not nest
+    running_ = false;
 }
 
 int AcquisitionDriver::WakeDelayMs() const {
@@ -84,8 +97,14 @@ void AcquisitionDriver::Reschedule() {
         waitTimer_.stop();
         return;
     }
-    if (running_) {
-        return;  // the running step chooses the next wake-up when it ends
+    if (!running_) {  // else the running step chooses the next wake-up when it ends
+        ArmWakeUp();
+    }
+}
+
+void AcquisitionDriver::ArmWakeUp() {
+    if (Paused()) {
+        return;
     }
     const AcquisitionScheduler::Wait wait = scheduler_.NextWait();
     // Bytes already buffered raise no new readyRead: look before sleeping.

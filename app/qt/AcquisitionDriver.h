@@ -29,7 +29,14 @@ public:
     void Start();
     void Pause();
     void Resume();
+    // Ends a pause for a modal loop (a dialog, a message box, an open menu):
+    // the exchange left outstanding is finished or dropped first, so the
+    // driver never waits out a time-out for a reply that is not coming.
+    void ResumeAfterModalLoop();
     bool Paused() const { return pauses_ > 0; }
+    bool Running() const { return running_; }
+    // Chooses the next wake-up anew (a new port was attached).
+    void Wake() { Reschedule(); }
 
     // Runs the scheduler now (unless paused or already running) and chooses
     // the next wake-up. Called by the event loop; tests call it directly.
@@ -56,6 +63,7 @@ public:
 
 private:
     void Reschedule();
+    void ArmWakeUp();
 
     AcquisitionScheduler& scheduler_;
     ByteTransport& transport_;

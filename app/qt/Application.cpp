@@ -12,7 +12,8 @@ ProgramState::ProgramState(Clock& clock_, Prompter& prompter_)
       reporter(prompter_),
       link{port, clock_, reporter},
       scheduler(link, monitor),
-      driver(scheduler, port, clock_) {
+      driver(scheduler, port, clock_),
+      portKeeper(port, driver, scheduler, reporter) {
     scheduler.SetTimeScale(plot.timeScale);
     scheduler.AddPassObserver([this](const Sample& sample) {
         if (onUpdateMonitor) {
@@ -50,17 +51,29 @@ bool Application::Start(const QStringList& arguments) {
     window_->SetExpertMode(line.expert);
     state.monitorFileName = line.monitorBaseName;
     state.comPortName = line.portName;
-    OpenedPort opened = context_.openPort(state.comPortName, state.reporter);
-    if (!opened.transport) {
+    state.portKeeper.Configure(context_.openPort, context_.listPorts);
+    std::string chosen;  // what pane 0 says about the port after start-up
+    if (!line.portGiven) {
+        // On Linux COM1 (/dev/ttyS0) nearly always opens and would probe nothing.
+        if (const auto usb = SoleUsbAdapter(state.portKeeper.ListPorts())) {
+            state.comPortName = usb->location;
+            chosen = "Using " + PortLabel(*usb) + ", the only USB serial adapter";
+        }
+    }
+    if (!state.portKeeper.Open(state.comPortName)) {
         return false;
     }
-    state.port.Attach(std::move(opened.transport));
-    state.driver.ListenTo(opened.readyReadSource);
 
     window_->SetPaneText(MessagePane, "LOADING MON DATA FILE");
     window_->LoadMonitorFile();
     state.scheduler.statusFlags.Clear(DataLoaded);
     window_->RefreshCommands();
+    const std::string& notice = state.portKeeper.Notice();
+    if (!chosen.empty() || !notice.empty()) {
+        const std::string text =
+            chosen.empty() || notice.empty() ? chosen + notice : chosen + "; " + notice;
+        window_->SetPaneText(MessagePane, QString::fromStdString(text));
+    }
     state.driver.Start();
     return true;
 }

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/qt/PortHolder.h"
+#include "app/qt/PortKeeper.h"
 #include "app/qt/ProgramState.h"
 #include "link/Clock.h"
 #include "ui/Prompter.h"
@@ -18,19 +18,11 @@ namespace korvel {
 
 class MainWindow;
 
-struct OpenedPort {
-    std::unique_ptr<ByteTransport> transport;  // null: the port could not be opened
-    QIODevice* readyReadSource = nullptr;      // emits readyRead() when bytes arrive
-};
-
-// Opens and configures the named port; on failure it reports its own
-// message through `reporter` and returns no transport.
-using PortOpener = std::function<OpenedPort(const std::string& portName, Reporter& reporter)>;
-
 struct AppContext {
     Clock& clock;
     Prompter& prompter;
     PortOpener openPort;
+    PortLister listPorts = SystemSerialPorts;  // for File > Port... and the start-up choice
 };
 
 class Application {
@@ -39,9 +31,10 @@ public:
     ~Application();  // closes the port
 
     // The start-up sequence: main window shown, command line read, port
-    // opened, monitor file loaded, acquisition started. False when the
-    // program must end (a word too long, the port not opened); the process
-    // exits with code 1 either way.
+    // opened, monitor file loaded, acquisition started. Without a port word
+    // and with exactly one USB serial adapter present, that adapter is opened
+    // instead of COM1. False when the program must end (the port not
+    // opened); the process exits with code 1 either way.
     bool Start(const QStringList& arguments);
 
     MainWindow& Window() { return *window_; }

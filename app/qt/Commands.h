@@ -26,6 +26,7 @@ enum CommandId : int {
     CmdMonitor = 40020,
     CmdPeekPoke = 40021,
     CmdLog = 40030,  // "Start Log..." / "Stop Log"
+    CmdPort = 40040,  // File > Port...: choose the serial port
 };
 
 enum class CommandEnableRule { Always, EnabledWhenDataLoaded, NeverEnabled };

@@ -6,7 +6,9 @@
 #include <QScreen>
 #include <QStatusBar>
 
+#include "app/qt/ModalPause.h"
 #include "dialogs/qt/Dialogs.h"
+#include "dialogs/qt/PortDialog.h"
 
 namespace korvel {
 
@@ -27,6 +29,10 @@ MainWindow::MainWindow(ProgramState& state) : state_(state) {
     setCentralWidget(panel_);
     BuildMenus();
     BuildStatusBar();
+    auto* modalPause = new ModalPause(state_.driver, this);
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+        modalPause->WatchMenu(menu);
+    }
 
     state_.reporter.Attach(this,
                            [this](int pane, const QString& text) { SetPaneText(pane, text); });
@@ -65,6 +71,7 @@ void MainWindow::BuildMenus() {
     AddCommand(file, "Download", CmdDownload);
     file->addSeparator();
     AddCommand(file, "Monitor", CmdMonitor);
+    AddCommand(file, "Port...", CmdPort);
     AddCommand(file, "Start Log...", CmdLog);
     file->addSeparator();
     AddCommand(file, "Quit", CmdQuit);
@@ -211,6 +218,8 @@ void MainWindow::Run(int command) {
             return LoadMonitorFile();
         case CmdLog:
             return OnLog();
+        case CmdPort:
+            return ChoosePort();
         case CmdQuit:
             close();
             return;
@@ -276,6 +285,16 @@ void MainWindow::RunConstantsDialog(QDialog&& dialog, const char* name) {
     if (state_.history.Record(name, before, state_.image)) {
         AfterImageChange();
     }
+}
+
+void MainWindow::ChoosePort() {
+    PortKeeper& keeper = state_.portKeeper;
+    PortDialog dialog(keeper.ListPorts(), keeper.Name(), this);
+    if (dialog.exec() == QDialog::Accepted) {
+        state_.comPortName = CanonicalPortName(dialog.ChosenName());
+        keeper.SwitchTo(state_.comPortName);  // image, edits and editors stay as they are
+    }
+    AfterModalDialog();
 }
 
 void MainWindow::AfterModalDialog() {

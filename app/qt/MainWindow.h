@@ -68,6 +68,7 @@ private:
     // Runs a constants dialog; its OK is one undoable step named `name`.
     void RunConstantsDialog(QDialog&& dialog, const char* name);
     void AfterModalDialog();
+    void ChoosePort();
 
     // Undo and redo; every change to the image ends in AfterImageChange,
     // which updates the title and the Edit menu.

@@ -9,6 +9,7 @@
 #include "app/qt/AcquisitionDriver.h"
 #include "app/qt/GuiReporter.h"
 #include "app/qt/PortHolder.h"
+#include "app/qt/PortKeeper.h"
 #include "calib/CalibrationImage.h"
 #include "calib/ImageHistory.h"
 #include "calib/KnownCopies.h"
@@ -40,6 +41,7 @@ struct ProgramState {
     PlotState plot;
     AcquisitionScheduler scheduler;
     AcquisitionDriver driver;
+    PortKeeper portKeeper;
     std::string monitorFileName;  // base name; emptied after every monitor file load
     std::string comPortName;
     // The main window's observers of each pass, in this order: the panel,

@@ -9,11 +9,13 @@ namespace {
 
 korvel::OpenedPort OpenSerialPort(const std::string& portName, korvel::Reporter& reporter) {
     auto transport = std::make_unique<korvel::SerialPortTransport>();
+    transport->hangUpIsReopened = true;  // the port keeper says so in pane 0 and reopens it
     if (!transport->Open(portName, reporter)) {
         return {};  // the transport has shown its message
     }
     QIODevice* source = transport->Port();
-    return {std::move(transport), source};
+    std::string notice = transport->LatencyNotice();
+    return {std::move(transport), source, std::move(notice)};
 }
 
 }  // namespace

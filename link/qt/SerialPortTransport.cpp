@@ -1,17 +1,26 @@
 #include "link/qt/SerialPortTransport.h"
 
+#include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QThread>
 #include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <sstream>
 
 namespace korvel {
 
 namespace {
 
 constexpr int LineBaud = 9600;
+constexpr short HangUpEvents = POLLHUP | POLLERR | POLLNVAL;
 
 int PollTimeout(int64_t ms) {
     return static_cast<int>(std::clamp<int64_t>(ms, 0, 60'000));
@@ -23,12 +32,41 @@ void SleepMs(int64_t ms) {
     }
 }
 
+// Errors of a read that say the device itself is gone.
+bool DeviceGone(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV || error == EBADF;
+}
+
+// The sysfs file of a USB serial adapter's latency timer: /dev/ttyUSB0 (or a
+// link to it) -> /sys/bus/usb-serial/devices/ttyUSB0/latency_timer.
+std::string LatencyTimerFile(const std::string& devicePath) {
+    char resolved[PATH_MAX];
+    const std::string real = ::realpath(devicePath.c_str(), resolved) ? resolved : devicePath;
+    const std::string name = real.substr(real.find_last_of('/') + 1);
+    return "/sys/bus/usb-serial/devices/" + name + "/latency_timer";
+}
+
 }  // namespace
 
-SerialPortTransport::SerialPortTransport() = default;
+int SerialSystem::Ioctl(int fd, unsigned long request, void* argument) {
+    return ::ioctl(fd, request, argument);
+}
+
+bool SerialSystem::AccessDenied(const std::string& path) {
+    return ::access(path.c_str(), R_OK | W_OK) != 0 && errno == EACCES;
+}
+
+std::string SerialSystem::ReadText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+SerialPortTransport::SerialPortTransport(SerialSystem* system)
+    : system_(system != nullptr ? *system : ownSystem_) {}
 
 SerialPortTransport::~SerialPortTransport() {
-    hangUpWatch_.reset();
     if (port_.isOpen()) {
         port_.close();
     }
@@ -36,11 +74,18 @@ SerialPortTransport::~SerialPortTransport() {
 
 bool SerialPortTransport::Open(const std::string& portName, Reporter& reporter) {
     reporter_ = &reporter;
-    port_.setPortName(QString::fromStdString(DevicePathForPort(CanonicalPortName(portName))));
+    const std::string path = DevicePathForPort(CanonicalPortName(portName));
+    port_.setPortName(QString::fromStdString(path));
     if (!port_.open(QIODevice::ReadWrite)) {
         // The device opened but is no terminal whose settings can be read.
-        const bool notSerial = port_.error() == QSerialPort::UnsupportedOperationError;
-        reporter.ShowMessage(notSerial ? "Error Getting Comm DCB" : "Error Opening Serial Port");
+        if (port_.error() == QSerialPort::UnsupportedOperationError) {
+            reporter.ShowMessage("Error Getting Comm DCB");
+        } else if (system_.AccessDenied(path)) {
+            reporter.ShowMessage("Error Opening Serial Port\nPermission denied opening " + path +
+                                 ": add your user to the dialout group");
+        } else {
+            reporter.ShowMessage("Error Opening Serial Port");
+        }
         return false;
     }
     termios settings{};
@@ -57,22 +102,40 @@ bool SerialPortTransport::Open(const std::string& portName, Reporter& reporter) 
         return false;
     }
     port_.clearError();
+    RequestLowLatency();
+    CheckLatencyTimer(path);
     WatchForHangUp();
     return true;
 }
 
-// Under an event loop QSerialPort reads by itself, and a device that hung up
-// keeps its descriptor readable with nothing to read: the loop would spin.
-// This watch notices the hang-up and closes the port.
+// Under an event loop QSerialPort reads by itself; on a device that hung up
+// its read fails and it reports an error. The port is then looked at from
+// the event loop, outside QSerialPort's own call, and closed if it is gone:
+// a dead descriptor would keep the loop awake. (A second notifier on the
+// descriptor would replace QSerialPort's own under Qt's UNIX dispatcher.)
 void SerialPortTransport::WatchForHangUp() {
-    hangUpWatch_ = std::make_unique<QSocketNotifier>(port_.handle(), QSocketNotifier::Read);
-    QObject::connect(hangUpWatch_.get(), &QSocketNotifier::activated, hangUpWatch_.get(),
-                     [this] { CheckHangUp(); });
+    QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
+                     [this](QSerialPort::SerialPortError error) {
+                         if (error == QSerialPort::NoError || hangUpCheckQueued_) {
+                             return;
+                         }
+                         hangUpCheckQueued_ = true;
+                         QMetaObject::invokeMethod(
+                             &port_,
+                             [this] {
+                                 hangUpCheckQueued_ = false;
+                                 CheckHangUp();
+                             },
+                             Qt::QueuedConnection);
+                     });
 }
 
 void SerialPortTransport::CheckHangUp() {
+    if (!port_.isOpen()) {
+        return;
+    }
     pollfd p{port_.handle(), POLLIN, 0};
-    if (::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+    if (::poll(&p, 1, 0) == 1 && (p.revents & HangUpEvents) != 0) {
         Fail(true);
     }
 }
@@ -100,19 +163,50 @@ bool SerialPortTransport::ApplyNonBlockingReads() {
     return ::tcsetattr(port_.handle(), TCSANOW, &settings) == 0;
 }
 
+// An FTDI adapter then hands each byte on after 1 ms instead of 16 ms. A
+// pseudo-terminal, or a driver that refuses, keeps its pace: not an error.
+void SerialPortTransport::RequestLowLatency() {
+    serial_struct serial{};
+    if (system_.Ioctl(port_.handle(), TIOCGSERIAL, &serial) != 0 ||
+        (serial.flags & ASYNC_LOW_LATENCY) != 0) {
+        return;
+    }
+    serial.flags |= ASYNC_LOW_LATENCY;
+    system_.Ioctl(port_.handle(), TIOCSSERIAL, &serial);
+}
+
+void SerialPortTransport::CheckLatencyTimer(const std::string& path) {
+    latencyNotice_.clear();
+    const std::string text = system_.ReadText(LatencyTimerFile(path));
+    const int ms = std::atoi(text.c_str());
+    if (text.empty() || ms <= SlowLatencyTimerMs) {
+        return;
+    }
+    latencyNotice_ = "Latency timer of " + path + " is " + std::to_string(ms) +
+                     " ms: transfers will be slow; set it to 1 ms (udev rule in the README)";
+    reporter_->SetPaneText(MessagePane, latencyNotice_);
+}
+
 int SerialPortTransport::ReadByte() {
     if (!port_.isOpen()) {
         return NoByte;
     }
-    if (port_.bytesAvailable() == 0 && !PullPending(0)) {
-        return NoByte;
-    }
     char c = 0;
-    if (!port_.getChar(&c)) {
-        return NoByte;
+    if (port_.bytesAvailable() > 0 && port_.getChar(&c)) {
+        failed_ = false;  // the port works again; a new failure is reported anew
+        return static_cast<uint8_t>(c);
     }
-    failed_ = false;  // the port works again; a new failure is reported anew
-    return static_cast<uint8_t>(c);
+    // Straight from the descriptor: QSerialPort's own read would emit
+    // readyRead here, inside whatever step is reading.
+    const ssize_t n = ::read(port_.handle(), &c, 1);
+    if (n == 1) {
+        failed_ = false;
+        return static_cast<uint8_t>(c);
+    }
+    if (n < 0 && errno != EAGAIN && errno != EINTR) {
+        Fail(DeviceGone(errno));
+    }
+    return NoByte;  // nothing has arrived (an empty buffer is no failure)
 }
 
 int SerialPortTransport::SendByte(int byte) {
@@ -161,42 +255,32 @@ void SerialPortTransport::WaitWritable(int64_t maxWaitMs) {
     port_.flush();
 }
 
-// Waits up to `waitMs` for bytes and moves them into the port's buffer.
-// False when none came; a hang-up or read error starts a failure episode.
+// Sleeps up to `waitMs` until the descriptor has a byte; true when it has.
+// Only a hang-up seen by poll starts a failure episode here. Nothing is read,
+// so no signal is emitted from inside a caller's wait.
 bool SerialPortTransport::PullPending(int64_t waitMs) {
     pollfd p{port_.handle(), POLLIN, 0};
     if (::poll(&p, 1, PollTimeout(waitMs)) <= 0) {
         return false;  // nothing within the wait, or a signal
     }
-    if ((p.revents & POLLIN) != 0) {
-        port_.waitForReadyRead(0);
-        if (port_.bytesAvailable() > 0) {
-            port_.clearError();
-            return true;
-        }
+    if ((p.revents & HangUpEvents) != 0) {
+        Fail(true);
+        return false;
     }
-    // Readable without a byte is end of file: the device is gone.
-    const bool transient = (p.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0 &&
-                           port_.error() == QSerialPort::ReadError;
-    Fail(!transient);
-    return false;
+    return (p.revents & POLLIN) != 0;
 }
 
 void SerialPortTransport::Fail(bool deviceGone) {
+    if (deviceGone) {
+        port_.close();  // a dead descriptor would wake every poll at once
+    }
     if (!failed_) {
         failed_ = true;
-        if (reporter_ != nullptr) {
+        if (reporter_ != nullptr && !(deviceGone && hangUpIsReopened)) {
             reporter_->ShowMessage("Error Reading COMM Port");
         }
     }
     port_.clearError();
-    if (deviceGone) {
-        // A dead descriptor would wake every poll at once.
-        if (hangUpWatch_) {
-            hangUpWatch_->setEnabled(false);
-        }
-        port_.close();
-    }
 }
 
 }  // namespace korvel

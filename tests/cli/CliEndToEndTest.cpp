@@ -143,13 +143,31 @@ public:
         return RunCli(args);
     }
     void Kill() { End(SIGKILL); }  // as if the line were unplugged
-    std::string Stop() {           // what the simulator reported on stderr
+    // Waits until the simulator has read from the line since it printed its
+    // path (a byte from the program under test), within a safety limit.
+    bool WaitForFirstRequest() const {
+        const long before = BytesRead();
+        for (int i = 0; i < 2000 && BytesRead() == before; ++i) {
+            usleep(5000);
+        }
+        return BytesRead() != before;
+    }
+    std::string Stop() {  // what the simulator reported on stderr
         End(SIGTERM);
         close(std::exchange(out_, -1));
         return err_ < 0 ? "" : ReadAndClose(std::exchange(err_, -1));
     }
 
 private:
+    // What the simulator has read so far, files and line (rchar of /proc/PID/io).
+    long BytesRead() const {
+        std::ifstream io("/proc/" + std::to_string(pid_) + "/io");
+        std::string key;
+        long value = -1;
+        while (io >> key >> value && key != "rchar:") {
+        }
+        return value;
+    }
     void End(int signal) {
         if (pid_ > 0) {
             kill(pid_, signal);
@@ -254,7 +272,7 @@ TEST(CliEndToEnd, MonitorReadsOneAndTwoByteVariablesOnAPacedLine) {
 TEST(CliEndToEnd, LineUnpluggedMidExchangeIsReportedOnceAndCostsNoCpu) {
     EcuSim sim({"--latency", "1500"});
     std::thread unplug([&sim] {
-        usleep(300'000);
+        sim.WaitForFirstRequest();  // the reply is 1.5 s away: mid-exchange
         sim.Kill();
     });
     const RunResult r = sim.Cli({"peek", "E00"});

@@ -15,8 +15,8 @@ namespace {
 // always enabled, '-' never, '*' only with data loaded, '~' only with data
 // loaded in expert mode, '^' only in expert mode; '|' a separator.
 const char* const Menus =
-    "\nFile: Open=40001+ Save=40002* | Upload=40003+ Download=40004* | Monitor=40020+ Start "
-    "Log...=40030+ | Quit=40005+"
+    "\nFile: Open=40001+ Save=40002* | Upload=40003+ Download=40004* | Monitor=40020+ "
+    "Port...=40040+ Start Log...=40030+ | Quit=40005+"
     "\nEdit: Undo=undo- Redo=redo-"
     "\nTables: VE=40007~ VE (LP)=40008~ Spark=40009~"
     "\nCurves: Fuel=40010~ RPM=40011*"
@@ -25,7 +25,7 @@ const char* const Menus =
     "\nOptions: Expert Mode=expert+"
     "\nHelp: About this program=40019+";
 
-// Opens every menu, as the user would, and checks what it shows.
+// Opens and closes every menu, as the user would, and checks what it shows.
 void ExpectMenus(MainWindow& window, bool dataLoaded, bool expert = false) {
     QString shown;
     for (QAction* title : window.menuBar()->actions()) {
@@ -37,6 +37,7 @@ void ExpectMenus(MainWindow& window, bool dataLoaded, bool expert = false) {
                          : QString(" %1=%2%3")
                                .arg(a->text(), a->objectName(), a->isEnabled() ? "+" : "-");
         }
+        emit title->menu()->aboutToHide();
     }
     const QString expected = QString(Menus)
                                  .replace('*', dataLoaded ? '+' : '-')

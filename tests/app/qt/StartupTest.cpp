@@ -33,31 +33,55 @@ TEST(Startup, ShowsTheWindowLoadsTheMonitorFileAndGoesOnLine) {
 }
 
 TEST(Startup, CommandLineNamesTheMonitorFileAndThePortOrEndsTheProgram) {
-    const QString base255(255, 'm'), port19(19, 'p');
+    const QString base300(300, 'm');
+    const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    const PortInfo ttyS0{"ttyS0", "/dev/ttyS0", "", "", false};
+    const PortInfo ftdi{"ttyUSB0", "/dev/ttyUSB0", "FT232R USB UART", "FTDI", true};
+    const PortInfo acm{"ttyACM0", "/dev/ttyACM0", "Arduino Uno", "Arduino", true};
     const struct {
         QStringList arguments;
+        std::vector<PortInfo> ports;
         bool portOpens;
-        std::string port;          // the port tried ("": none)
+        std::string port;          // the port tried
         QString triedMonitorFile;  // "": the program ends after `refusal`
         QString refusal;
+        QString pane0;  // after start-up
         bool expert = false;
     } cases[] = {
-        {{}, true, "COM1", "Mon.cfg", ""},
-        {{"--expert", "engine"}, true, "COM1", "engine.cfg", "", true},  // options are no names
-        {{"engine", "--expert", "2"}, true, "COM2", "engine.cfg", "", true},
-        {{"--port", "2"}, true, "", "", "Unknown option --port"},
-        {{"engine", "2"}, true, "COM2", "engine.cfg", ""},
-        {{"engine  COM4", "ignored"}, true, "COM4", "engine.cfg", ""},  // re-split on white space
-        {{"engine.cfg"}, true, "COM1", "engine.cfg.cfg", ""},
-        {{base255, port19}, true, port19.toStdString(), base255 + ".cfg", ""},
-        {{base255 + "m"}, true, "", "", "The monitor file name is longer than 255 characters"},
-        {{"e", port19 + "p"}, true, "", "", "The serial port name is longer than 19 characters"},
-        {{"engine", "3"}, false, "3", "", "Error Opening Serial Port"},
+        {{}, {}, true, "COM1", "Mon.cfg", "", "LOADING MON DATA FILE"},
+        // Options are no names.
+        {{"--expert", "engine"}, {}, true, "COM1", "engine.cfg", "", "LOADING MON DATA FILE", true},
+        {{"engine", "--expert", "2"}, {}, true, "COM2", "engine.cfg", "", "LOADING MON DATA FILE",
+         true},
+        {{"--port", "2"}, {}, true, "", "", "Unknown option --port", ""},
+        {{"engine", "2"}, {}, true, "COM2", "engine.cfg", "", "LOADING MON DATA FILE"},
+        {{"engine  COM4", "ignored"}, {}, true, "COM4", "engine.cfg", "", "LOADING MON DATA FILE"},
+        {{"engine.cfg"}, {}, true, "COM1", "engine.cfg.cfg", "", "LOADING MON DATA FILE"},
+        // Long names are taken whole.
+        {{base300, QString::fromStdString(byId)},
+         {},
+         true,
+         byId,
+         base300 + ".cfg",
+         "",
+         "LOADING MON DATA FILE"},
+        {{"engine", "3"}, {}, false, "3", "", "Error Opening Serial Port", ""},
+        // Without a port word, the one USB adapter rather than COM1.
+        {{"engine"},
+         {ttyS0, ftdi},
+         true,
+         "/dev/ttyUSB0",
+         "engine.cfg",
+         "",
+         "Using ttyUSB0: FT232R USB UART (FTDI), the only USB serial adapter"},
+        {{"engine"}, {ttyS0, ftdi, acm}, true, "COM1", "engine.cfg", "", "LOADING MON DATA FILE"},
+        {{"engine", "2"}, {ftdi}, true, "COM2", "engine.cfg", "", "LOADING MON DATA FILE"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        SCOPED_TRACE(c.arguments.join(' ').left(40).toStdString());
         AppHarness h;
         h.portOpens = c.portOpens;
+        h.ports = c.ports;
         EXPECT_EQ(h.app->Start(c.arguments), c.refusal.isEmpty());
         EXPECT_EQ(h.Window().ExpertMode(), c.expert);
         EXPECT_EQ(h.Window().windowTitle().endsWith(" [Expert]"), c.expert);
@@ -66,6 +90,7 @@ TEST(Startup, CommandLineNamesTheMonitorFileAndThePortOrEndsTheProgram) {
         if (c.refusal.isEmpty()) {  // no such file here: the dialog, cancelled
             ASSERT_EQ(h.prompter.fileDialogs.size(), 1u);
             EXPECT_EQ(h.prompter.fileDialogs[0].initialName, c.triedMonitorFile);
+            EXPECT_EQ(h.Window().PaneText(MessagePane), c.pane0);
         } else {
             EXPECT_TRUE(h.prompter.fileDialogs.empty());
             EXPECT_EQ(h.prompter.messages[0].text, c.refusal);

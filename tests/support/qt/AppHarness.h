@@ -2,6 +2,7 @@
 // The desktop program built around an in-process virtual ECU, a fake clock
 // and a scripted prompter, for GUI tests on the offscreen platform.
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,17 +24,30 @@ public:
     QTemporaryDir dir;
     bool portOpens = true;
     std::vector<std::string> openedPorts;  // every port name the program tried to open
+    std::vector<PortInfo> ports;           // what the system's port list shows
+    // Each opened port gets a stand-in device here, open until a test closes
+    // it (an unplug); the last is the one in use.
+    std::vector<std::unique_ptr<QBuffer>> devices;
+    PortOpener openWith;  // when set, opens the ports instead (a real serial port)
     std::unique_ptr<Application> app = std::make_unique<Application>(
-        AppContext{clock, prompter, [this](const std::string& name, Reporter& reporter) {
+        AppContext{clock, prompter,
+                   [this](const std::string& name, Reporter& reporter) {
                        openedPorts.push_back(name);
+                       if (openWith) {
+                           return openWith(name, reporter);
+                       }
                        if (!portOpens) {
                            reporter.ShowMessage("Error Opening Serial Port");
                            return OpenedPort{};
                        }
+                       devices.push_back(std::make_unique<QBuffer>());
+                       devices.back()->open(QIODevice::ReadWrite);
                        return OpenedPort{std::make_unique<InProcessEcuTransport>(
                                              ecu, clock, [this](int64_t ms) { clock.Advance(ms); }),
-                                         nullptr};
-                   }});
+                                         devices.back().get(),
+                                         {}};
+                   },
+                   [this] { return ports; }});
 
     // A file in the temporary folder; returns its path.
     QString WriteFile(const QString& name, const QByteArray& bytes) {

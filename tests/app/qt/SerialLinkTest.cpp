@@ -1,0 +1,177 @@
+// The acquisition driver over the real QSerialPort transport and its
+// readyRead wiring, on a pseudo-terminal: served by the virtual ECU in this
+// process, or by korvel-ecusim, which is killed and started again.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QProcess>
+#include <QSocketNotifier>
+
+#include "link/qt/SerialPortTransport.h"
+#include "tests/support/RecordingReporter.h"
+#include "tests/support/qt/AppHarness.h"
+
+namespace korvel {
+namespace {
+
+// The virtual ECU on the master side of a pseudo-terminal.
+class PtyEcu {
+public:
+    PtyEcu() {
+        master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) {
+            slavePath = ptsname(master);
+        }
+    }
+    ~PtyEcu() { close(master); }
+    // Answers every byte the program has sent so far.
+    void Serve() {
+        pollfd p{master, POLLIN, 0};
+        poll(&p, 1, 1000);
+        std::vector<uint8_t> replies;
+        uint8_t buffer[64];
+        for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t i = 0; i < n; ++i) {
+                ecu.Receive(buffer[i], replies);
+            }
+        }
+        if (!replies.empty()) {
+            EXPECT_EQ(write(master, replies.data(), replies.size()),
+                      static_cast<ssize_t>(replies.size()));
+        }
+    }
+
+    VirtualEcu ecu;
+    int master = -1;
+    std::string slavePath;
+};
+
+// The ECU answers inside the send, and the reply waits in the port's buffer
+// before the driver looks at the line again: a GUI thread that stalled a few
+// milliseconds between a read and the next wake-up, made to happen every time.
+class AnswerAtOnce : public ByteTransport {
+public:
+    AnswerAtOnce(SerialPortTransport& port, PtyEcu& ecu) : port_(port), ecu_(ecu) {}
+    int ReadByte() override { return port_.ReadByte(); }
+    int SendByte(int byte) override {
+        const int sent = port_.SendByte(byte);
+        ecu_.Serve();
+        pollfd p{port_.Port()->handle(), POLLIN, 0};
+        poll(&p, 1, 1000);
+        return sent;
+    }
+    bool WaitReadable(int64_t maxWaitMs) override { return port_.WaitReadable(maxWaitMs); }
+    bool HasFailed() const override { return port_.HasFailed(); }
+
+private:
+    SerialPortTransport& port_;
+    PtyEcu& ecu_;
+};
+
+TEST(SerialLink, AcquiresThroughReadyReadWithoutTakingAWaitingReplyForADeadPort) {
+    for (const bool answerAtOnce : {true, false}) {
+        SCOPED_TRACE(answerAtOnce ? "reply already buffered" : "reply by readyRead");
+        PtyEcu pty;
+        ASSERT_FALSE(pty.slavePath.empty());
+        FakeClock clock;  // never moves: no time-out can rescue a lost wake-up
+        RecordingReporter reporter;
+        SerialPortTransport serial;
+        ASSERT_TRUE(serial.Open(pty.slavePath, reporter));
+        AnswerAtOnce atOnce(serial, pty);
+        ByteTransport& transport = answerAtOnce ? static_cast<ByteTransport&>(atOnce) : serial;
+        QSocketNotifier ecuSide(pty.master, QSocketNotifier::Read);
+        ecuSide.setEnabled(!answerAtOnce);
+        QObject::connect(&ecuSide, &QSocketNotifier::activated, [&] { pty.Serve(); });
+
+        MonitorFile monitor;
+        ASSERT_EQ(ParseMonitorFile("MAP,26,1\nPW,1Ch,2\nTcoo,30,1\n", monitor), 3);
+        EcuLink link{transport, clock, reporter};
+        int cycles = 0;
+        AcquisitionScheduler scheduler(link, monitor);
+        scheduler.AddPassObserver([&](const Sample&) { ++cycles; });
+        AcquisitionDriver driver(scheduler, transport, clock);
+        driver.ListenTo(serial.Port());
+        driver.Start();
+        QElapsedTimer safety;
+        safety.start();
+        while (cycles < 50 && safety.elapsed() < 10000 && serial.Port()->isOpen()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        }
+        EXPECT_GE(cycles, 50);
+        EXPECT_TRUE(reporter.Messages().empty());
+        EXPECT_TRUE(serial.Port()->isOpen());
+    }
+}
+
+// korvel-ecusim serving `link`, started anew by Start().
+class EcuSimProcess {
+public:
+    explicit EcuSimProcess(std::string link) : link_(std::move(link)) {}
+    ~EcuSimProcess() { Stop(); }
+    bool Start() {
+        process_.start(KORVEL_ECUSIM, {"--baud", "0", "--link", QString::fromStdString(link_),
+                                       "--data", KORVEL_SOURCE_DIR "/data/demo.dat", "--monitor",
+                                       KORVEL_SOURCE_DIR "/data/Mon.cfg"});
+        // Its first line is the terminal's path, printed once the link is made.
+        return process_.waitForReadyRead(10000);
+    }
+    void Kill() {
+        process_.kill();
+        process_.waitForFinished(10000);
+    }
+    void Stop() {
+        process_.terminate();
+        process_.waitForFinished(10000);
+    }
+
+private:
+    std::string link_;
+    QProcess process_;
+};
+
+TEST(SerialLink, SimulatorStartedAgainOnTheSameLinkIsReopenedAndMonitored) {
+    const std::string link =
+        std::string(KORVEL_BINARY_DIR) + "/reconnect-" + std::to_string(getpid());
+    EcuSimProcess sim(link);
+    ASSERT_TRUE(sim.Start());
+    AppHarness h;
+    h.openWith = [](const std::string& name, Reporter& reporter) {
+        auto transport = std::make_unique<SerialPortTransport>();
+        transport->hangUpIsReopened = true;  // as the program opens it
+        if (!transport->Open(name, reporter)) {
+            return OpenedPort{};
+        }
+        QIODevice* source = transport->Port();
+        return OpenedPort{std::move(transport), source, {}};
+    };
+    h.WriteFile("engine.cfg", "MAP,26,1\nRPM,1Ch,2\n");
+    ASSERT_TRUE(h.app->Start({h.dir.filePath("engine"), QString::fromStdString(link)}));
+    h.State().image[0] = 0x55;
+    h.Flags().Set(DataLoaded);
+    ASSERT_TRUE(h.RunUntilMonitoring());
+    PortKeeper& keeper = h.State().portKeeper;
+
+    sim.Kill();
+    ASSERT_TRUE(h.RunUntil([&] { return !keeper.IsOpen(); }));
+    EXPECT_EQ(h.Window().PaneText(MessagePane),
+              QString::fromStdString("Error Reading COMM Port: waiting for " + link));
+    EXPECT_FALSE(keeper.TryReopen());  // nobody there yet
+
+    ASSERT_TRUE(sim.Start());
+    ASSERT_TRUE(h.RunUntil([&] { return keeper.TryReopen() || keeper.IsOpen(); }));
+    ASSERT_TRUE(
+        h.RunUntil([&] { return h.Flags().Test(EcuOnLine) && h.Flags().Test(SlotsLoaded); }));
+    EXPECT_EQ(h.Window().PaneText(MessagePane), QString::fromStdString(link + " is back"));
+    EXPECT_EQ(h.Window().PaneText(EcuStatePane), "ECU On Line");
+    EXPECT_TRUE(h.prompter.messages.empty());  // no box holds acquisition up
+    EXPECT_EQ(h.State().image[0], 0x55u);
+    EXPECT_TRUE(h.Flags().Test(DataLoaded));
+}
+
+}  // namespace
+}  // namespace korvel
