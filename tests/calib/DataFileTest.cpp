@@ -39,7 +39,6 @@ TEST(DataFile, LinesAreReadLikePercentD) {
         {"5\n\n\n6\r\n\n7\n", "5\r\n7\r\n7\r\n6\r\n7\r\n7\r\n", 3, 3, 0, 0},
         // A number that does not fit in 32 bits is no number, however long.
         {"12345678901234567\r\n9\r\n", "7\r\n9\r\n7\r\n", 1, 1, 0, 0},
-        {"1234567890123\n9\n", "7\r\n9\r\n7\r\n", 1, 1, 0, 0},
         {"2147483647\n-2147483648\n2147483648\n-2147483649\n000000000000042\n",
          "2147483647\r\n-2147483648\r\n7\r\n7\r\n42\r\n", 3, 2, 2, 1},
         {"              42\n1  and a comment that runs on\n", "42\r\n1\r\n7\r\n", 2, 0, 0, 0},

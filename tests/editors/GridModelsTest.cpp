@@ -92,12 +92,10 @@ TEST(CurveModel, ChangeConvertsAndKeepsXBetweenNeighbours) {
     // Curve, point, column (5: x, 10: y), typed text, stored byte (1: none,
     // the text holds no number and the selection stays).
     const std::tuple<const Bytes*, int, int, const char*, uint32_t> cases[] = {
-        {&sample, 2, 5, "75", 59},     {&sample, 2, 5, "60", 59}, {&sample, 2, 5, "40", 41},
-        {&sample, 2, 5, "20", 41},     {&sample, 2, 5, "50", 50}, {&narrow, 2, 5, "0", 41},
-        {&narrow, 2, 5, "200", 41},    {&open, 0, 5, "0", 0},     {&open, 0, 5, "90", 49},
+        {&sample, 2, 5, "60", 59},     {&sample, 2, 5, "40", 41}, {&sample, 2, 5, "50", 50},
+        {&narrow, 2, 5, "0", 41},      {&open, 0, 5, "0", 0},     {&open, 0, 5, "90", 49},
         {&open, 2, 5, "300", 255},     {&open, 2, 5, "0", 51},    {&sample, 1, 10, "1510", 76},
-        {&sample, 1, 10, "5200", 255}, {&sample, 1, 10, "x", 1},  {&sample, 1, 10, " ", 1},
-    };
+        {&sample, 1, 10, "5200", 255}, {&sample, 1, 10, "x", 1}};
     for (const auto& [curve, point, column, typed, stored] : cases) {
         test::ImageBuilder b;
         const int start = b.Region(PositionRpmCurveSlot, *curve);
@@ -138,15 +136,13 @@ TEST(TableModel, SparseMapKeysGetOneLineEach) {
     EXPECT_EQ(On(cells, Bottom - 2, CellRole::Label), Texts{"6:14.0"});            // MAP key 100
     EXPECT_EQ(On(cells, Bottom - 2, CellRole::Y), Texts{"18:  57"});
     EXPECT_EQ(On(cells, Bottom - 3, CellRole::Label), Texts{"6:30.8"});
-    EXPECT_EQ(On(cells, Bottom - 3, CellRole::Y).size(), 3u);
     EXPECT_TRUE(On(cells, Bottom - 4, CellRole::Label).empty());
     EXPECT_EQ(On(cells, Bottom + 1, CellRole::Header), (Texts{"12:  20", "18:  40", "24:  60"}));
     EXPECT_EQ(On(cells, Bottom, CellRole::Mark), Texts{"2:MAP"});
     EXPECT_EQ(On(cells, Bottom + 2, CellRole::Mark), Texts{"12:RPM"});
     // "VE Table (LP)": the same lines over the LP bytes.
-    const auto lp = TableModel(image, VeLpTableLayout()).Cells(Bottom);
-    EXPECT_EQ(On(lp, Bottom, CellRole::Y), (Texts{"12:  60", "18:  61", "24:  62"}));
-    EXPECT_EQ(On(lp, Bottom - 2, CellRole::Label), Texts{"6:14.0"});
+    EXPECT_EQ(On(TableModel(image, VeLpTableLayout()).Cells(Bottom), Bottom, CellRole::Y),
+              (Texts{"12:  60", "18:  61", "24:  62"}));
 }
 
 // Rows keyed 20, 0, 40: the lines of MAP keys 0 and 255 exist even where no
