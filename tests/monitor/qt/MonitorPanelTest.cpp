@@ -41,25 +41,21 @@ protected:
     MonitorPanel panel{monitor, plot};
 };
 
-TEST_F(MonitorPanelTest, RepaintShowsTheSweepsLinesAndValuesAgain) {
+// A repaint (uncovering, a closing dialog) shows the sweep again; a new sweep
+// or a resize starts from a clear chart.
+TEST_F(MonitorPanelTest, RepaintKeepsTheSweepRestartAndResizeClearIt) {
     Sample(1000, 50);
     Sample(9000, 200);
     const QImage before = Shot();
     EXPECT_GT(RedPixels(before), 20);
     EXPECT_FALSE(panel.ValueText(0).isEmpty());
-    panel.repaint();  // what uncovering or a closing dialog does
+    panel.repaint();
     EXPECT_EQ(Shot(), before);
-}
 
-TEST_F(MonitorPanelTest, SweepRestartAndResizeClearTheLines) {
-    Sample(1000, 50);
-    Sample(9000, 200);
     Sample(2000, 100);  // wrapped: a new sweep from the left edge
-    const int32_t restartX = PlotPointX(2000, 20, panel.Frame().plotRect);
     const QImage afterRestart = Shot();
     EXPECT_GT(RedPixels(afterRestart), 0);
-    EXPECT_EQ(RedPixels(afterRestart, restartX + 2), 0);
-
+    EXPECT_EQ(RedPixels(afterRestart, PlotPointX(2000, 20, panel.Frame().plotRect) + 2), 0);
     panel.resize(640, 420);
     EXPECT_EQ(RedPixels(Shot()), 0);
 }
@@ -68,12 +64,9 @@ TEST_F(MonitorPanelTest, NothingIsDrawnWithoutAMonitorFile) {
     panel.SetMonitorLoaded(false);
     Sample(1000, 50);
     Sample(9000, 200);
-    const QImage image = Shot();
-    for (int y = 0; y < image.height(); y += 3) {
-        for (int x = 0; x < image.width(); x += 3) {
-            ASSERT_EQ(image.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
-        }
-    }
+    QImage white(panel.size(), QImage::Format_RGB32);
+    white.fill(Qt::white);
+    EXPECT_EQ(Shot(), white);
 }
 
 TEST_F(MonitorPanelTest, AValueFarBeyondTheRangeIsDrawnAtTheEdgeInsideThePlotArea) {
@@ -85,21 +78,14 @@ TEST_F(MonitorPanelTest, AValueFarBeyondTheRangeIsDrawnAtTheEdgeInsideThePlotAre
     const QImage after = Shot();
     const PlotRect r = panel.Frame().plotRect;
     const int h = panel.Metrics().height;
-    int changedInside = 0;
     for (int y = 0; y < after.height(); ++y) {
-        if (y >= h && y < 2 * h) {
-            continue;  // the value row: the value's text changed
-        }
         for (int x = 0; x < after.width(); ++x) {
-            if (after.pixel(x, y) == before.pixel(x, y)) {
-                continue;
-            }
             const bool inside = x >= r.left && x <= r.right && y >= r.top && y <= r.bottom;
-            ASSERT_TRUE(inside) << "drawn at " << x << "," << y;
-            ++changedInside;
+            const bool valueRow = y >= h && y < 2 * h;  // the value's text changed
+            ASSERT_TRUE(inside || valueRow || after.pixel(x, y) == before.pixel(x, y))
+                << "drawn at " << x << "," << y;
         }
     }
-    EXPECT_GT(changedInside, 20);
     // The line ends along the top edge.
     EXPECT_EQ(after.pixel(PlotPointX(9000, 20, r) - 1, r.top), qRgb(255, 0, 0));
 }
