@@ -13,10 +13,9 @@ namespace {
 
 QStringList Lines(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    return file.open(QIODevice::ReadOnly)
+               ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
+               : QStringList();
 }
 
 struct DataLogging : ::testing::Test {
@@ -43,10 +42,8 @@ struct DataLogging : ::testing::Test {
 
 TEST_F(DataLogging, TheLogGetsTheValuesAsReadWhateverTheChartCorrects) {
     // A data file in the harness's folder: the log is proposed beside it.
-    h.prompter.fileAnswers = {h.WriteFile("engine.dat", "1\r\n")};
+    h.prompter.fileAnswers = {h.WriteFile("engine.dat", "1\r\n"), h.dir.filePath("run.csv")};
     h.Trigger(CmdOpen);
-    const QString path = h.dir.filePath("run.csv");
-    h.prompter.fileAnswers = {path};
     const std::string proposed = DefaultLogName(h.clock.WallMs());
     h.Trigger(CmdLog);
     EXPECT_EQ(h.prompter.fileDialogs.back().initialName,
@@ -65,49 +62,40 @@ TEST_F(DataLogging, TheLogGetsTheValuesAsReadWhateverTheChartCorrects) {
                                    [](const auto& pass) { return pass.first == 255; });
     ASSERT_NE(step, chart.end());
     EXPECT_EQ(step->second, (std::array<int32_t, 3>{255, -1, 0}));
-    EXPECT_EQ(h.Window().Panel()->ValueText(0), " 255 ");
     const QString status = LogPane();
-    EXPECT_TRUE(status.startsWith("Logging to run.csv: ")) << status.toStdString();
 
     h.Trigger(CmdLog);  // Stop Log
     EXPECT_EQ(h.Window().Action(CmdLog)->text(), "Start Log...");
-    const QStringList lines = Lines(path);
+    const QStringList lines = Lines(h.dir.filePath("run.csv"));
     ASSERT_GE(lines.size(), 8);
-    EXPECT_EQ(lines[0], "Time,Val,MAP");
-    EXPECT_EQ(lines[1], "s,,kPa");
+    EXPECT_EQ(lines.mid(0, 2), QStringList({"Time,Val,MAP", "s,,kPa"}));
     EXPECT_EQ(status, QString("Logging to run.csv: %1 samples").arg(lines.size() - 2));
-    EXPECT_TRUE(lines.last().contains(QRegularExpression(R"(^\d+\.\d{3},255,\d+\.\d$)")))
-        << lines.last().toStdString();
+    EXPECT_EQ(lines.last().section(',', 1, 1), "255");
     for (const QString& line : lines.mid(2)) {
-        EXPECT_TRUE(line.contains(QRegularExpression(R"(^\d+\.\d{3},(0|255),)")))
+        EXPECT_TRUE(line.contains(QRegularExpression(R"(^\d+\.\d{3},(0|255),\d+\.\d$)")))
             << line.toStdString();
     }
 }
 
 TEST_F(DataLogging, ANewVariableListGoesIntoANewFileAndQuitClosesIt) {
-    const QString path = h.dir.filePath("run.csv");
-    h.prompter.fileAnswers = {path};
+    h.prompter.fileAnswers = {h.dir.filePath("run.csv")};
     h.Trigger(CmdLog);
     ASSERT_TRUE(RunPasses(2));
-    for (const char* list : {"RPM,40,1\n", "Bat,32,1\nTair,30,1\n"}) {
-        h.prompter.fileAnswers = {h.WriteFile("next.cfg", list)};
-        h.Trigger(CmdMonitor);
-        ASSERT_TRUE(h.RunUntilMonitoring());
-        ASSERT_TRUE(RunPasses(2));
-    }
-    EXPECT_TRUE(LogPane().startsWith("Logging to run-3.csv: ")) << LogPane().toStdString();
+    h.prompter.fileAnswers = {h.WriteFile("next.cfg", "RPM,40,1\n")};
+    h.Trigger(CmdMonitor);
+    ASSERT_TRUE(h.RunUntilMonitoring());
+    ASSERT_TRUE(RunPasses(2));
+    EXPECT_TRUE(LogPane().startsWith("Logging to run-2.csv: ")) << LogPane().toStdString();
     h.Trigger(CmdQuit);
     EXPECT_FALSE(h.State().dataLog.Running());
-    // File, header, and whole lines with the list's columns.
-    const std::tuple<QString, QString, int> files[] = {{"run.csv", "Time,Val,MAP", 3},
-                                                       {"run-2.csv", "Time,RPM", 2},
-                                                       {"run-3.csv", "Time,Bat,Tair", 3}};
-    for (const auto& [name, header, columns] : files) {
+    // Each file whole: its list's header, and every line with as many columns.
+    for (const auto& [name, header] :
+         {std::pair<QString, QString>{"run.csv", "Time,Val,MAP"}, {"run-2.csv", "Time,RPM"}}) {
         const QStringList lines = Lines(h.dir.filePath(name));
         ASSERT_GE(lines.size(), 4) << name.toStdString();
         EXPECT_EQ(lines[0], header);
         for (const QString& line : lines) {
-            EXPECT_EQ(line.count(',') + 1, columns) << name.toStdString();
+            EXPECT_EQ(line.count(','), header.count(',')) << name.toStdString();
         }
     }
 }
@@ -125,27 +113,20 @@ TEST_F(DataLogging, TheRatePaneShowsPassesPerSecondOrNothingOffLine) {
     EXPECT_EQ(h.Window().RateText(), "");
 }
 
-TEST(DataLogScreenshot, MainWindowDuringALog) {
-    AppHarness h;
-    QFile demo(KORVEL_SOURCE_DIR "/data/Mon.cfg");
-    ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
-    ASSERT_TRUE(h.StartWithMonitor(demo.readAll()));
+// korvel-data-log.png in the build folder, for a person to look at.
+TEST_F(DataLogging, ScreenshotOfTheMainWindowDuringALog) {
+    h.prompter.fileAnswers = {KORVEL_SOURCE_DIR "/data/Mon.cfg", h.dir.filePath("demo.csv")};
+    h.Trigger(CmdMonitor);
+    ASSERT_TRUE(h.RunUntilMonitoring());
     h.ecu.AnimateVariables(h.State().monitor);
-    long passes = 0;
-    h.State().scheduler.AddPassObserver([&](const Sample&) {
-        ++passes;
-        h.clock.Advance(50);
-    });
     h.State().plot.AddChannel(0, 0.0f, 30.0f);  // MAP in counts: mostly beyond the range
     h.State().plot.AddChannel(7, 0.0f, 255.0f);
     h.State().plot.AddChannel(1, 0.0f, 3000.0f);
     h.Window().resize(900, 600);
-    h.prompter.fileAnswers = {h.dir.filePath("demo.csv")};
     h.Trigger(CmdLog);
-    ASSERT_TRUE(h.RunUntil([&] { return passes >= 300; }));  // 15 s of the engine
+    ASSERT_TRUE(RunPasses(300));  // 15 s of the engine
     ASSERT_TRUE(h.Window().grab().toImage().save(KORVEL_BINARY_DIR "/korvel-data-log.png"));
-    EXPECT_TRUE(h.Window().PaneText(MessagePane).startsWith("Logging to demo.csv: "));
-    h.Trigger(CmdQuit);
+    EXPECT_TRUE(LogPane().startsWith("Logging to demo.csv: "));
 }
 
 }  // namespace

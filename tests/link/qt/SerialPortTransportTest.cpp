@@ -51,99 +51,87 @@ public:
     }
 };
 
-int OpenPseudoTerminal() {
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master >= 0 && (grantpt(master) != 0 || unlockpt(master) != 0)) {
-        close(master);
-        return -1;
-    }
-    return master;
-}
-
-class SerialPortTransportTest : public testing::Test {
-protected:
-    void SetUp() override {
-        master = OpenPseudoTerminal();
-        ASSERT_GE(master, 0);
-        ASSERT_TRUE(transport.Open(ptsname(master), reporter)) << reporter.Messages().at(0);
-    }
-    void TearDown() override {
-        if (master >= 0) {
-            close(master);
+// The transport on the slave side of a pseudo-terminal whose master the test holds.
+struct Terminal {
+    explicit Terminal(SerialSystem* system = nullptr) : transport(system) {
+        if (master >= 0 && (grantpt(master) != 0 || unlockpt(master) != 0)) {
+            HangUp();
         }
     }
+    ~Terminal() { close(master); }
+    bool Open() { return master >= 0 && transport.Open(ptsname(master), reporter); }
     void HangUp() {
         close(master);
         master = -1;
     }
 
-    int master = -1;
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
     RecordingReporter reporter;
     SerialPortTransport transport;
 };
 
-TEST_F(SerialPortTransportTest, ReadsEveryByteInOrderWithoutWaiting) {
-    EXPECT_EQ(transport.ReadByte(), NoByte);
+TEST(SerialPortTransport, BytesPassBothWaysWholeAndInOrderWithoutWaiting) {
+    Terminal t;
+    ASSERT_TRUE(t.Open());
+    EXPECT_EQ(t.transport.ReadByte(), NoByte);
+    EXPECT_EQ(t.transport.SendByte(0x1A5), 0);  // the low eight bits
+    unsigned char sent = 0;
+    ASSERT_EQ(read(t.master, &sent, 1), 1);
+    EXPECT_EQ(sent, 0xA5);
     const unsigned char bytes[] = {0x00, 0x7F, 0xFF};
-    ASSERT_EQ(write(master, bytes, sizeof bytes), 3);
-    ASSERT_TRUE(transport.WaitReadable(5000));  // returns as soon as the bytes are there
-    std::vector<int> read;
-    while (read.size() < 3 && transport.WaitReadable(5000)) {
-        read.push_back(transport.ReadByte());
+    ASSERT_EQ(write(t.master, bytes, sizeof bytes), 3);
+    std::vector<int> got;
+    while (got.size() < 3 && t.transport.WaitReadable(5000)) {  // returns once a byte is there
+        got.push_back(t.transport.ReadByte());
     }
-    EXPECT_EQ(read, (std::vector<int>{0x00, 0x7F, 0xFF}));
-    EXPECT_EQ(transport.ReadByte(), NoByte);
-    EXPECT_FALSE(transport.HasFailed());
+    EXPECT_EQ(got, (std::vector<int>{0x00, 0x7F, 0xFF}));
+    EXPECT_EQ(t.transport.ReadByte(), NoByte);
+    EXPECT_FALSE(t.transport.HasFailed());
 }
 
 // A step that reads from inside a notification must not make the waiting
 // caller take the empty buffer for a dead port.
-TEST_F(SerialPortTransportTest, ReplyTakenByANotificationIsNoHangUp) {
+TEST(SerialPortTransport, ReplyTakenByANotificationIsNoHangUp) {
+    Terminal t;
+    ASSERT_TRUE(t.Open());
     std::vector<int> taken;
-    QObject::connect(transport.Port(), &QIODevice::readyRead, [&] {
-        for (int b; (b = transport.ReadByte()) != NoByte;) {
+    QObject::connect(t.transport.Port(), &QIODevice::readyRead, [&] {
+        for (int b; (b = t.transport.ReadByte()) != NoByte;) {
             taken.push_back(b);
         }
     });
     const unsigned char reply = 0x2B;
-    ASSERT_EQ(write(master, &reply, 1), 1);
-    ASSERT_TRUE(transport.WaitReadable(5000));
-    EXPECT_TRUE(transport.WaitReadable(0));  // a peek reads nothing and notifies nobody
-    taken.push_back(transport.ReadByte());
+    ASSERT_EQ(write(t.master, &reply, 1), 1);
+    ASSERT_TRUE(t.transport.WaitReadable(5000));
+    EXPECT_TRUE(t.transport.WaitReadable(0));  // a peek reads nothing and notifies nobody
+    taken.push_back(t.transport.ReadByte());
     EXPECT_EQ(taken, std::vector<int>{0x2B});
-    EXPECT_TRUE(reporter.Messages().empty());
-    EXPECT_TRUE(transport.Port()->isOpen());
-    EXPECT_FALSE(transport.HasFailed());
+    EXPECT_TRUE(t.reporter.Messages().empty());
+    EXPECT_TRUE(t.transport.Port()->isOpen());
+    EXPECT_FALSE(t.transport.HasFailed());
 }
 
-TEST_F(SerialPortTransportTest, SendsTheLowEightBits) {
-    EXPECT_EQ(transport.SendByte(0x1A5), 0);
-    unsigned char byte = 0;
-    ASSERT_EQ(read(master, &byte, 1), 1);
-    EXPECT_EQ(byte, 0xA5);
-}
-
-TEST_F(SerialPortTransportTest, HangUpIsReportedOnceAndClosesThePort) {
-    HangUp();
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(transport.ReadByte(), NoByte);
-        EXPECT_FALSE(transport.WaitReadable(0));
+// Under an event loop with no read pending, the hang-up is noticed too, so the
+// loop does not keep waking on a dead descriptor.
+TEST(SerialPortTransport, HangUpIsReportedOnceAndClosesThePortWithOrWithoutAnEventLoop) {
+    for (const bool eventLoop : {false, true}) {
+        SCOPED_TRACE(eventLoop ? "event loop" : "reads");
+        Terminal t;
+        ASSERT_TRUE(t.Open());
+        t.HangUp();
+        for (int i = 0; i < 3; ++i) {
+            if (eventLoop) {
+                QCoreApplication::processEvents();
+            } else {
+                EXPECT_EQ(t.transport.ReadByte(), NoByte);
+                EXPECT_FALSE(t.transport.WaitReadable(0));
+            }
+        }
+        EXPECT_EQ(t.reporter.Messages(), std::vector<std::string>{"Error Reading COMM Port"});
+        EXPECT_TRUE(t.transport.HasFailed());
+        EXPECT_FALSE(t.transport.Port()->isOpen());
+        EXPECT_EQ(t.transport.SendByte(0x02), NoByte);
     }
-    EXPECT_EQ(reporter.Messages(), std::vector<std::string>{"Error Reading COMM Port"});
-    EXPECT_TRUE(transport.HasFailed());
-    EXPECT_FALSE(transport.Port()->isOpen());
-    EXPECT_EQ(transport.SendByte(0x02), NoByte);
-}
-
-// With an event loop and no read pending, the hang-up is still noticed, so
-// the loop does not keep waking on a dead descriptor.
-TEST_F(SerialPortTransportTest, HangUpUnderAnEventLoopClosesThePort) {
-    HangUp();
-    for (int i = 0; i < 3 && transport.Port()->isOpen(); ++i) {
-        QCoreApplication::processEvents();
-    }
-    EXPECT_FALSE(transport.Port()->isOpen());
-    EXPECT_EQ(reporter.Messages(), std::vector<std::string>{"Error Reading COMM Port"});
 }
 
 TEST(SerialPortOpen, AsksTheDriverForLowLatencyAndWarnsOfASlowLatencyTimer) {
@@ -161,34 +149,31 @@ TEST(SerialPortOpen, AsksTheDriverForLowLatencyAndWarnsOfASlowLatencyTimer) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.latencyTimer);
-        const int master = OpenPseudoTerminal();
-        ASSERT_GE(master, 0);
-        // A long stable name, as /dev/serial/by-id/ has them, reached through its link.
-        const std::string link = std::string(KORVEL_BINARY_DIR) + "/usb-FTDI_FT232R_USB_UART_" +
-                                 std::to_string(getpid()) + "-if00-port0";
-        unlink(link.c_str());
-        ASSERT_EQ(symlink(ptsname(master), link.c_str()), 0);
         ScriptedSystem system;
         system.serialIoctls = c.serialIoctls;
         system.initialFlags = c.initialFlags;
         system.latencyTimer = c.latencyTimer;
-        RecordingReporter reporter;
-        SerialPortTransport transport(&system);
-        EXPECT_TRUE(transport.Open(link, reporter));
+        Terminal t(&system);
+        ASSERT_GE(t.master, 0);
+        // A long stable name, as /dev/serial/by-id/ has them, reached through its link.
+        const std::string pts = ptsname(t.master);
+        const std::string link = std::string(KORVEL_BINARY_DIR) + "/usb-FTDI_FT232R_USB_UART_" +
+                                 std::to_string(getpid()) + "-if00-port0";
+        unlink(link.c_str());
+        ASSERT_EQ(symlink(pts.c_str(), link.c_str()), 0);
+        EXPECT_TRUE(t.transport.Open(link, t.reporter));
+        unlink(link.c_str());
         EXPECT_EQ(system.setFlags, c.setFlags);
-        const std::string pts = ptsname(master);
         EXPECT_EQ(system.textsRead,
                   std::vector<std::string>{"/sys/bus/usb-serial/devices/" +
                                            pts.substr(pts.rfind('/') + 1) + "/latency_timer"});
         const std::string notice = "Latency timer of " + link +
                                    " is 16 ms: transfers will be slow; set it to 1 ms (udev "
                                    "rule in the README)";
-        EXPECT_EQ(transport.LatencyNotice(), c.warned ? notice : "");
-        EXPECT_EQ(reporter.PaneTexts(MessagePane),
+        EXPECT_EQ(t.transport.LatencyNotice(), c.warned ? notice : "");
+        EXPECT_EQ(t.reporter.PaneTexts(MessagePane),
                   c.warned ? std::vector<std::string>{notice} : std::vector<std::string>{});
-        EXPECT_TRUE(reporter.Messages().empty());
-        unlink(link.c_str());
-        close(master);
+        EXPECT_TRUE(t.reporter.Messages().empty());
     }
 }
 
@@ -196,10 +181,9 @@ TEST(SerialPortOpen, PermissionDeniedAddsTheDialoutHint) {
     for (const bool denied : {false, true}) {
         ScriptedSystem system;
         system.accessDenied = denied;
-        RecordingReporter reporter;
-        SerialPortTransport transport(&system);
-        EXPECT_FALSE(transport.Open("/dev/ttyUSB-absent", reporter));
-        EXPECT_EQ(reporter.Messages(),
+        Terminal t(&system);
+        EXPECT_FALSE(t.transport.Open("/dev/ttyUSB-absent", t.reporter));
+        EXPECT_EQ(t.reporter.Messages(),
                   std::vector<std::string>{
                       denied ? "Error Opening Serial Port\nPermission denied opening "
                                "/dev/ttyUSB-absent: add your user to the dialout group"
