@@ -155,14 +155,7 @@ bool CurveModel::ApplyChange(std::string_view text) {
 }
 
 bool CurveModel::Move(Direction direction) {
-    const std::optional<ClickPosition> from = selection_ ? click_ : std::optional<ClickPosition>();
-    const std::optional<size_t> next = NextEditable(editablePositions_, from, direction);
-    if (!next) {
-        return false;
-    }
-    click_ = editablePositions_[*next];
-    selection_ = editable_[*next];
-    return true;
+    return MoveSelection(editablePositions_, editable_, click_, selection_, direction);
 }
 
 bool CurveModel::Step(int counts) {

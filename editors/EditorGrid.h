@@ -64,6 +64,22 @@ enum class Direction { Left, Right, Up, Down };
 std::optional<size_t> NextEditable(const std::vector<ClickPosition>& editable,
                                    std::optional<ClickPosition> from, Direction direction);
 
+// Moves a model's selection to the next editable cell in `direction`;
+// `positions[i]` is where `targets[i]` is shown. False at the grid's edge.
+template <typename Target>
+bool MoveSelection(const std::vector<ClickPosition>& positions, const std::vector<Target>& targets,
+                   std::optional<ClickPosition>& click, std::optional<Target>& selection,
+                   Direction direction) {
+    const std::optional<size_t> next =
+        NextEditable(positions, selection ? click : std::nullopt, direction);
+    if (!next) {
+        return false;
+    }
+    click = positions[*next];
+    selection = targets[*next];
+    return true;
+}
+
 // printf of one engineering value: `format` applied to RawToUnits(raw, scale).
 std::string FormatUnits(const char* format, uint32_t raw, UnitScale scale);
 

@@ -141,14 +141,7 @@ bool TableModel::ApplyChange(std::string_view text) {
 }
 
 bool TableModel::Move(Direction direction) {
-    const std::optional<ClickPosition> from = selection_ ? click_ : std::optional<ClickPosition>();
-    const std::optional<size_t> next = NextEditable(editablePositions_, from, direction);
-    if (!next) {
-        return false;
-    }
-    click_ = editablePositions_[*next];
-    selection_ = editable_[*next];
-    return true;
+    return MoveSelection(editablePositions_, editable_, click_, selection_, direction);
 }
 
 bool TableModel::Step(int counts) {
