@@ -48,6 +48,9 @@ TransferOutcome OnDownload(AcquisitionScheduler& scheduler, const CalibrationIma
         link.reporter.SetPaneText(MessagePane, "Programming FAILED");
         scheduler.statusFlags.Clear(DataLoaded);
         scheduler.RestartFromProbe();
+        if (const std::string verify = VerifyFailureText(programmed); !verify.empty()) {
+            link.reporter.ShowMessage(verify);
+        }
         return TransferOutcome::Failed;
     }
     link.reporter.SetPaneText(MessagePane, "Programming Complete");

@@ -49,6 +49,8 @@ std::optional<PeekPokeFailure> PeekPokeFailureFor(const LinkResult& result) {
         case LinkStep::ReadData:
         case LinkStep::LoadData:
             return NoDataFromEcu;
+        case LinkStep::Verify:
+            return PeekPokeFailure{VerifyFailureText(result), VerifyErrorCaption};
         case LinkStep::None:
         case LinkStep::Arm:
         case LinkStep::Commit:

@@ -58,6 +58,7 @@ LinkResult ReadEcuByte(EcuLink& link, uint32_t address, uint8_t& ecuByte) {
 }  // namespace
 
 LinkResult ProgramByte(EcuLink& link, uint32_t value) {
+    const uint32_t written = value & 0xFF;
     LinkResult result = WriteDataByte(link, value);
     if (result.ok()) {
         result = ProgramArm(link);
@@ -65,10 +66,28 @@ LinkResult ProgramByte(EcuLink& link, uint32_t value) {
     if (result.ok()) {
         result = ProgramCommit(link);
     }
+    uint8_t held = 0;
+    if (result.ok()) {
+        result = ReadByteAtAddress(link, held);
+        if (result.ok() && held != written) {
+            result = LinkResult::Failed(LinkStep::Verify, LinkPhase::None);
+            result.read = held;
+        }
+    }
     if (!result.ok()) {
-        result.written = value & 0xFF;
+        result.written = written;
     }
     return result;
+}
+
+std::string VerifyFailureText(const LinkResult& result) {
+    if (result.step != LinkStep::Verify || !result.address) {
+        return {};
+    }
+    char text[80];
+    std::snprintf(text, sizeof text, "Verify failed at %X: wrote %X, ECU holds %X", *result.address,
+                  result.written.value_or(0), result.read.value_or(0));
+    return text;
 }
 
 LinkResult DownloadRange(EcuLink& link, const uint32_t* values, uint32_t first, uint32_t last,

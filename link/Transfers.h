@@ -26,17 +26,26 @@ using DownloadProgress = std::function<void(uint32_t ecuByte, uint32_t imageValu
 LinkResult UploadRange(EcuLink& link, uint32_t* values, uint32_t first, uint32_t last,
                        const UploadProgress& progress);
 
-// Programs only the bytes whose ECU value differs from values[i]. After each
-// address is read back it writes DownloadProgressText to the MessagePane and
-// then calls `progress` (may be empty). Shows no message. A failure names
-// the address it stopped at and, once programming began, the value written.
+// Programs only the bytes whose ECU value differs from values[i], each one
+// read back after its commit (ProgramByte). After each address is read it
+// writes DownloadProgressText to the MessagePane and then calls `progress`
+// (may be empty). Shows no message. A failure names the address it stopped
+// at and, once programming began, the value written.
 LinkResult DownloadRange(EcuLink& link, const uint32_t* values, uint32_t first, uint32_t last,
                          const DownloadProgress& progress);
 
 // Programs the low 8 bits of `value` at the address the ECU's pointer
 // already holds: LOAD_DATA, then PROGRAM arm, then PROGRAM commit, each sent
-// only once the one before was echoed. A failure names the value written.
+// only once the one before was echoed; then reads the byte back with SEND
+// (the pointer still holds the address), since an echoed sequence does not
+// prove that a worn or write-protected cell took the byte. A failure names
+// the value written; a read-back that differs fails with LinkStep::Verify
+// and names the value read.
 LinkResult ProgramByte(EcuLink& link, uint32_t value);
+
+// "Verify failed at E57: wrote 2C, ECU holds 2B" for a Verify failure that
+// names its address; empty for any other result.
+std::string VerifyFailureText(const LinkResult& result);
 
 // "Uploading Data %d  %X" and "Programming ECU:  %X  %X".
 std::string UploadProgressText(int index, uint32_t value);

@@ -254,6 +254,7 @@ TEST(TransferCommands, OutcomesSetPanesAndFlags) {
         const char* panes;    // message pane | ECU state pane
         uint32_t flagsAfter;  // of EcuOnLine | DataLoaded, starting from DataLoaded
         Texts messages;
+        bool unstoredWrites = false;  // the ECU echoes programming but keeps its byte
     } cases[] = {
         // clang-format off
         {false, false, -1, Outcome::NotRun, "|", DataLoaded, {}},
@@ -265,6 +266,8 @@ TEST(TransferCommands, OutcomesSetPanesAndFlags) {
          {"Timed out waiting for data", "Not all addresses loaded"}},
         {true, true, -1, Outcome::Succeeded, "Programming Complete|", Both, {}},
         {true, true, 100, Outcome::Failed, "Programming FAILED|", 0, {}},
+        {true, true, -1, Outcome::Failed, "Programming FAILED|", 0,
+         {"Verify failed at E00: wrote 0, ECU holds 5A"}, true},
         // clang-format on
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
@@ -277,6 +280,9 @@ TEST(TransferCommands, OutcomesSetPanesAndFlags) {
         const size_t probeBytes = f.port.sent.size();
         long sends = 0;
         f.twist = [&](uint8_t, Bytes r) {
+            if (c.unstoredWrites) {
+                f.ecu.memory[0x0E00] = 0x5A;
+            }
             return c.answeredSends < 0 || sends++ < c.answeredSends ? r : Bytes{};
         };
         CalibrationImage image;

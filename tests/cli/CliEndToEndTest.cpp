@@ -187,6 +187,23 @@ TEST(CliEndToEnd, TransfersPeekAndPokeSkipStrayBytes) {
     EXPECT_NE(log.find("programmed 2 EEPROM bytes"), std::string::npos) << log;
 }
 
+// An ECU that echoes the programming sequence without storing the byte: the
+// read-back catches it, the message names the address and both values.
+TEST(CliEndToEnd, UnstoredWritesFailTheirReadBack) {
+    EcuSim sim({"--baud", "0", "--unstored-writes"});
+    RunResult r = sim.Cli({"poke", "E05", "300"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Verify failed at E05: wrote 2C, ECU holds E\n");
+    const TempFile image("unstored.dat");
+    const std::string demo = ReadFile(DemoData);
+    image.Write("7" + demo.substr(demo.find('\r')));  // 0E00 holds 1
+    r = sim.Cli({"download", image.path});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Programming FAILED"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Verify failed at E00: wrote 7, ECU holds 1\n"), std::string::npos)
+        << r.err;
+}
+
 TEST(CliEndToEnd, UploadFromAnEcuFallingSilentWritesNothing) {
     EcuSim sim({"--baud", "0", "--silent-after", "300"});  // half way through the block
     const TempFile kept("kept.dat");

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 
+#include "link/PeekPoke.h"
 #include "link/Transfers.h"
 #include "tests/support/EchoEcu.h"
 #include "tests/support/RecordingReporter.h"
@@ -185,7 +186,8 @@ TEST_F(LinkTest, DownloadWritesOnlyTheBytesThatDiffer) {
             expected.insert(expected.end(), {0x02, uint8_t(a >> 8), 0x03, uint8_t(a), 0x00});
             if (std::ranges::count(edited, i) > 0) {
                 image[i] ^= 0x5A;
-                expected.insert(expected.end(), {0x04, uint8_t(image[i]), 0x05, 0x2B, 0x05, 0xB2});
+                expected.insert(expected.end(),
+                                {0x04, uint8_t(image[i]), 0x05, 0x2B, 0x05, 0xB2, 0x00});
             }
         }
         port.sent.clear();
@@ -199,6 +201,7 @@ TEST_F(LinkTest, DownloadWritesOnlyTheBytesThatDiffer) {
 // address before it): the failure names its step, address and written value.
 TEST_F(LinkTest, DownloadFailureNamesWhereItStopped) {
     ASSERT_TRUE(Upload().ok());
+    const uint8_t held = ecu.memory[0x0E15];
     image[0x15] ^= 0x5A;
     const uint32_t written = image[0x15];
     const struct {
@@ -209,10 +212,12 @@ TEST_F(LinkTest, DownloadFailureNamesWhereItStopped) {
     } cases[] = {
         {3 * 5 + 4, LinkStep::ReadData, 0x0E03, std::nullopt},  // SEND at 0x0E03
         {0x15 * 5 + 5, LinkStep::LoadData, 0x0E15, written},
-        {0x15 * 5 + 10, LinkStep::Commit, 0x0E15, written},  // the 0xB2 parameter
+        {0x15 * 5 + 11, LinkStep::ReadData, 0x0E15, written},  // the read-back
+        {0x15 * 5 + 10, LinkStep::Commit, 0x0E15, written},    // the 0xB2 parameter
     };
     for (const auto& c : cases) {
         port.sent.clear();
+        ecu.memory[0x0E15] = held;  // a case that got as far as the read-back stored it
         port.responder = [&](uint8_t b) {
             return port.sent.size() <= c.answered ? ecu.Receive(b) : Bytes{};
         };
@@ -223,6 +228,64 @@ TEST_F(LinkTest, DownloadFailureNamesWhereItStopped) {
         EXPECT_EQ(result.written, c.written) << c.answered;
         EXPECT_EQ(port.sent.size(), c.answered + 1) << c.answered;
     }
+}
+
+// Every programmed byte is read back with SEND, in Download and in Poke alike:
+// an ECU that echoes the sequence without storing the byte, or whose
+// read-back reply is lost, stops the transfer at that byte.
+TEST_F(LinkTest, ProgrammedBytesAreReadBack) {
+    ASSERT_TRUE(Upload().ok());
+    const uint32_t held = image[0x15];
+    image[0x15] = held ^ 0x5A;
+    const uint32_t written = image[0x15];
+    const Bytes writeAndReadBack{0x04, uint8_t(written), 0x05, 0x2B, 0x05, 0xB2, 0x00};
+    const std::function<LinkResult()> download = [&] {
+        return DownloadRange(link, image.values.data(), 0x0E00, 0x0FFF, {});
+    };
+    const std::function<LinkResult()> poke = [&] { return PokeByte(link, 0x0E15, written); };
+    const struct {
+        std::function<LinkResult()> run;
+        bool stores;
+        bool readBackAnswered;
+        LinkStep step;
+        std::optional<uint32_t> read;
+    } cases[] = {
+        {download, false, true, LinkStep::Verify, held},
+        {download, true, false, LinkStep::ReadData, std::nullopt},
+        {poke, false, true, LinkStep::Verify, held},
+        {poke, true, false, LinkStep::ReadData, std::nullopt},
+        {poke, true, true, LinkStep::None, std::nullopt},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        ecu.memory[0x0E15] = static_cast<uint8_t>(held);
+        port.sent.clear();
+        port.responder = [&](uint8_t b) {
+            const bool readBack = b == SEND && port.sent.size() >= 2 &&
+                                  port.sent[port.sent.size() - 2] == PROGRAM_COMMIT;
+            Bytes reply = ecu.Receive(b);
+            if (!c.stores) {
+                ecu.memory[0x0E15] = static_cast<uint8_t>(held);
+            }
+            return readBack && !c.readBackAnswered ? Bytes{} : reply;
+        };
+        const LinkResult result = c.run();
+        EXPECT_EQ(result.step, c.step) << i;
+        EXPECT_EQ(result.read, c.read) << i;
+        EXPECT_TRUE(
+            std::equal(writeAndReadBack.rbegin(), writeAndReadBack.rend(), port.sent.rbegin()))
+            << i << ": the read-back is the last byte sent";
+        if (!result.ok()) {
+            EXPECT_EQ(result.address, 0x0E15u) << i;
+            EXPECT_EQ(result.written, written) << i;
+        }
+        const std::string verify = VerifyFailureText(result);
+        EXPECT_EQ(verify.empty(), c.step != LinkStep::Verify) << i;
+    }
+    LinkResult mismatch = LinkResult::Failed(LinkStep::Verify, LinkPhase::None).At(0x0E57);
+    mismatch.written = 0x2C;
+    mismatch.read = 0x2B;
+    EXPECT_EQ(VerifyFailureText(mismatch), "Verify failed at E57: wrote 2C, ECU holds 2B");
 }
 
 TEST(LinkTexts, ProgressTextsAndPortNames) {
