@@ -1,6 +1,7 @@
 #include "editors/ByteNames.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "editors/EditorGrid.h"
@@ -218,6 +219,28 @@ std::string NameImageByte(const CalibrationImage& image, int index) {
         return "unknown";
     }
     return NameImageBytes(image)[static_cast<size_t>(index)];
+}
+
+std::vector<ByteDifference> CompareImages(const CalibrationImage& first,
+                                          const CalibrationImage& second) {
+    std::vector<ByteDifference> differences;
+    if (first.values == second.values) {
+        return differences;  // the walks are not needed
+    }
+    const ImageByteNames names = NameImageBytes(first);
+    for (int i = 0; i < ImageSize; ++i) {
+        if (first[i] != second[i]) {
+            differences.push_back({i, first[i], second[i], names[static_cast<size_t>(i)]});
+        }
+    }
+    return differences;
+}
+
+std::string DifferenceLine(const ByteDifference& d) {
+    char head[48];
+    std::snprintf(head, sizeof head, "%04X %u %u ",
+                  ImageBaseAddress + static_cast<uint32_t>(d.index), d.first, d.second);
+    return head + d.name;
 }
 
 }  // namespace korvel

@@ -6,7 +6,9 @@
 // image is damaged, the bytes no walk reached are "unknown".
 
 #include <array>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "calib/CalibrationImage.h"
 
@@ -19,5 +21,24 @@ ImageByteNames NameImageBytes(const CalibrationImage& image);
 
 // The name of one index; "unknown" outside 0..511.
 std::string NameImageByte(const CalibrationImage& image, int index);
+
+// One byte that differs between two images: its index, the value in each,
+// and its name.
+struct ByteDifference {
+    int index = 0;
+    uint32_t first = 0;
+    uint32_t second = 0;
+    std::string name;
+    bool operator==(const ByteDifference&) const = default;
+};
+
+// Every index whose slots differ, ascending, named from `first` (a file's
+// image when the other one is the ECU's).
+std::vector<ByteDifference> CompareImages(const CalibrationImage& first,
+                                          const CalibrationImage& second);
+
+// "0E57 44 45 RPM Presets, RPM A": the ECU address as four hex digits, the
+// two values in decimal, the name.
+std::string DifferenceLine(const ByteDifference& difference);
 
 }  // namespace korvel

@@ -18,12 +18,13 @@ enum class LinkStep : uint8_t {
     Arm,           // PROGRAM 0x2B
     Commit,        // PROGRAM 0xB2
     Verify,        // the byte read back after programming is not the one written
+    Cancelled,     // the user stopped the transfer between two bytes
 };
 
 // Where within the step the time ran out.
 enum class LinkPhase : uint8_t {
-    None,  // no time-out: an ok result, a refused address or a read-back
-           // that differs
+    None,  // no time-out: an ok result, a refused address, a read-back
+           // that differs or a cancelled transfer
     Send,  // the port did not take the byte
     Wait,  // its echo or the data byte did not arrive
 };

@@ -54,6 +54,7 @@ std::optional<PeekPokeFailure> PeekPokeFailureFor(const LinkResult& result) {
         case LinkStep::None:
         case LinkStep::Arm:
         case LinkStep::Commit:
+        case LinkStep::Cancelled:
             break;
     }
     return std::nullopt;

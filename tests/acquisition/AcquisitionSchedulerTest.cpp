@@ -299,5 +299,53 @@ TEST(TransferCommands, OutcomesSetPanesAndFlags) {
     }
 }
 
+// Compare reads the block with Upload's sequence and writes nothing; the
+// changes-only download and a cancelled Download end as Download does.
+TEST(TransferCommands, CompareAndChangesOnlyDownload) {
+    Rig f(Variables{});
+    f.scheduler.statusFlags.Set(DataLoaded);
+    ASSERT_TRUE(f.DriveUntil([&] { return f.Flag(EcuOnLine); }));
+    f.ecu.memory[0x0E05] = 0x5A;
+    f.ecu.memory[0x0E06] = 0x5B;
+    CalibrationImage kept;
+    kept.values.fill(0xEE);
+    int asked = 0;
+    f.link.cancelRequested = [&] { return ++asked > 10; };
+    EXPECT_EQ(OnUpload(f.scheduler, kept), TransferOutcome::Failed);
+    EXPECT_EQ(f.reporter.Pane(MessagePane), "Upload cancelled");
+    EXPECT_TRUE(std::ranges::all_of(kept.values, [](uint32_t v) { return v == 0xEE; }));
+    EXPECT_TRUE(f.Flag(EcuOnLine));
+    f.link.cancelRequested = {};
+    f.port.sent.clear();
+    CalibrationImage ecuCopy;
+    int reads = 0;
+    EXPECT_EQ(OnReadForCompare(f.scheduler, ecuCopy, [&](int done, int) { reads = done; }),
+              TransferOutcome::Succeeded);
+    Bytes read{0x02, 0x0E, 0x03, 0x00};
+    read.insert(read.end(), 512, SEND_INC);
+    EXPECT_EQ(f.port.sent, read);
+    EXPECT_EQ(reads, 512);
+    EXPECT_EQ(ecuCopy[5], 0x5Au);
+    EXPECT_EQ(f.reporter.Pane(MessagePane), "Compare Complete");
+
+    CalibrationImage image = ecuCopy;
+    image[5] = 0x11;
+    int programmed = -1;
+    EXPECT_EQ(OnDownloadChanges(f.scheduler, image, {}, &programmed), TransferOutcome::Succeeded);
+    EXPECT_EQ(programmed, 1);
+    EXPECT_EQ(f.ecu.memory[0x0E05], 0x11);
+    EXPECT_EQ(f.reporter.Pane(MessagePane), "Programming Complete");
+
+    image[6] = 0x22;
+    image[7] = 0x33;
+    asked = 0;
+    f.link.cancelRequested = [&] { return ++asked > 7; };  // between 0x0E06 and 0x0E07
+    EXPECT_EQ(OnDownload(f.scheduler, image), TransferOutcome::Failed);
+    EXPECT_EQ(f.reporter.Pane(MessagePane), "Programming FAILED");
+    EXPECT_EQ(f.reporter.Messages(), Texts{"Download cancelled: 1 bytes programmed"});
+    EXPECT_FALSE(f.Flag(DataLoaded));
+    EXPECT_FALSE(f.Flag(EcuOnLine));
+}
+
 }  // namespace
 }  // namespace korvel

@@ -65,5 +65,21 @@ TEST(ByteNames, DamagedImageNamesWhatNoWalkReachedUnknown) {
     EXPECT_EQ(names[400], "free space");
 }
 
+TEST(ByteNames, CompareListsEachDifferingByteWithItsName) {
+    const CalibrationImage demo = Demo();
+    CalibrationImage edited = demo;
+    edited[87] = 151;
+    edited[184] = 0;
+    edited[300] = 300;  // a whole slot is compared
+    const std::vector<ByteDifference> expected{
+        {87, 90, 151, "RPM Presets, RPM A"},
+        {184, 90, 0, "RPM curve (position), point 3 y"},
+        {300, 64, 300, "region of slot 17"},
+    };
+    EXPECT_EQ(CompareImages(demo, edited), expected);
+    EXPECT_TRUE(CompareImages(demo, demo).empty());
+    EXPECT_EQ(DifferenceLine(expected[0]), "0E57 90 151 RPM Presets, RPM A");
+}
+
 }  // namespace
 }  // namespace korvel

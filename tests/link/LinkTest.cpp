@@ -288,6 +288,120 @@ TEST_F(LinkTest, ProgrammedBytesAreReadBack) {
     EXPECT_EQ(VerifyFailureText(mismatch), "Verify failed at E57: wrote 2C, ECU holds 2B");
 }
 
+// The block is read as Upload reads it; then only the differing bytes are
+// programmed, each read back. With nothing changed, the trace is the read.
+TEST_F(LinkTest, DownloadChangesProgramsOnlyTheDifferingBytes) {
+    Bytes read{0x02, 0x0E, 0x03, 0x00};
+    read.insert(read.end(), 512, 0x01);
+    const std::vector<int> ten{0, 3, 7, 0x15, 0x57, 100, 200, 300, 400, 511};
+    for (const std::vector<int>& edited : {std::vector<int>{}, {0x15}, ten}) {
+        ASSERT_TRUE(Upload().ok());
+        Bytes expected = read;
+        for (int i : edited) {
+            const uint32_t a = ImageBaseAddress + i;
+            image[i] ^= 0x5A;
+            expected.insert(expected.end(), {0x02, uint8_t(a >> 8), 0x03, uint8_t(a), 0x04,
+                                             uint8_t(image[i]), 0x05, 0x2B, 0x05, 0xB2, 0x00});
+        }
+        port.sent.clear();
+        int programmed = -1;
+        std::vector<int> steps;  // the total is 512 while reading, then 512 + changes
+        const StepProgress progress = [&](int done, int total) {
+            EXPECT_EQ(total, steps.size() < 512 ? 512 : 512 + static_cast<int>(edited.size()));
+            steps.push_back(done);
+        };
+        EXPECT_TRUE(DownloadChanges(link, image, progress, &programmed).ok());
+        EXPECT_EQ(port.sent, expected) << edited.size();
+        EXPECT_EQ(programmed, static_cast<int>(edited.size()));
+        EXPECT_EQ(steps.size(), 512 + edited.size());
+        EXPECT_EQ(steps.back(), static_cast<int>(512 + edited.size()));
+        EXPECT_TRUE(EcuHoldsTheImage());
+    }
+    CalibrationImage ecuCopy;  // Compare's read: the same trace, no message
+    port.sent.clear();
+    EXPECT_TRUE(ReadCalibration(link, ecuCopy, {}).ok());
+    EXPECT_EQ(port.sent, read);
+    EXPECT_EQ(ecuCopy.values, image.values);
+    EXPECT_TRUE(reporter.Messages().empty());
+}
+
+// Unstored writes, a lost read-back and a lost data byte of the read each
+// stop the download; only verified bytes count as programmed.
+TEST_F(LinkTest, DownloadChangesStopsAtTheFirstFailure) {
+    const struct {
+        std::function<Bytes(uint8_t, Bytes)> twist;
+        LinkStep step;
+        uint32_t address;
+        int programmed;
+    } cases[] = {
+        {[&](uint8_t, Bytes r) {  // the second change is never stored
+             ecu.memory[0x0E20] = 0x11;
+             return r;
+         },
+         LinkStep::Verify, 0x0E20, 1},
+        {[&](uint8_t b, Bytes r) {  // the read-back of the second change is lost
+             const bool second = port.sent.size() > 520 + 11;
+             return b == SEND && second ? Bytes{} : r;
+         },
+         LinkStep::ReadData, 0x0E20, 1},
+        {[&](uint8_t b, Bytes r) { return b == SEND_INC && port.sent.size() == 104 ? Bytes{} : r; },
+         LinkStep::ReadData, 0x0E00 + 99, 0},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(Upload().ok());
+        ecu.memory[0x0E10] = 0x22;
+        ecu.memory[0x0E20] = 0x11;
+        image[0x10] = 0x33;
+        image[0x20] = 0x44;
+        port.sent.clear();
+        port.responder = [&](uint8_t b) { return c.twist(b, ecu.Receive(b)); };
+        int programmed = -1;
+        const LinkResult result = DownloadChanges(link, image, {}, &programmed);
+        EXPECT_EQ(result.step, c.step) << c.address;
+        EXPECT_EQ(result.address, c.address);
+        EXPECT_EQ(programmed, c.programmed) << c.address;
+        port.responder = [&](uint8_t b) { return ecu.Receive(b); };
+    }
+}
+
+// A cancel request is looked at only between two bytes: a programming
+// sequence that has begun is always finished and read back.
+TEST_F(LinkTest, CancelStopsAtTheNextByteBoundary) {
+    ASSERT_TRUE(Upload().ok());
+    CalibrationImage before = image;
+    image[0x10] ^= 1;
+    image[0x11] ^= 1;
+    int asked = 0;
+    int cancelAt = 0;
+    link.cancelRequested = [&] { return ++asked > cancelAt; };
+    const struct {
+        std::function<LinkResult()> run;
+        int cancelAt;
+        size_t sent;
+        uint32_t address;
+    } cases[] = {
+        {[&] { return UploadRange(link, before.values.data(), 0x0E00, 0x0FFF, {}); }, 100, 104,
+         0x0E00 + 100},
+        {[&] { return DownloadRange(link, image.values.data(), 0x0E00, 0x0FFF, {}); }, 0x11,
+         0x11 * 5 + 7, 0x0E11},
+        {[&] { return DownloadChanges(link, image, {}); }, 512 + 1, 516 + 11, 0x0E11},
+    };
+    for (const auto& c : cases) {
+        ecu.memory[0x0E10] = static_cast<uint8_t>(before[0x10]);
+        port.sent.clear();
+        asked = 0;
+        cancelAt = c.cancelAt;
+        const LinkResult result = c.run();
+        EXPECT_EQ(result.step, LinkStep::Cancelled) << c.cancelAt;
+        EXPECT_EQ(result.address, c.address) << c.cancelAt;
+        EXPECT_EQ(port.sent.size(), c.sent) << c.cancelAt;
+        EXPECT_EQ(port.sent.back(), c.sent == 104 ? SEND_INC : SEND) << c.cancelAt;
+    }
+    EXPECT_EQ(ecu.memory[0x0E10], image[0x10]);
+    EXPECT_NE(ecu.memory[0x0E11], image[0x11]);
+    EXPECT_TRUE(reporter.Messages().empty());
+}
+
 TEST(LinkTexts, ProgressTextsAndPortNames) {
     EXPECT_EQ(UploadProgressText(0, 0x0A), "Uploading Data 0  A");
     EXPECT_EQ(UploadProgressText(511, 0xFF), "Uploading Data 511  FF");
