@@ -12,20 +12,31 @@ namespace {
 
 constexpr int FirstConstant = 46;  // the pointer table ends before the AE constants
 
+// How the editors and dialogs show a byte: printf of RawToUnits, or a
+// plain number times `factor`.
+struct Shown {
+    const char* format = nullptr;
+    UnitScale scale{};
+    uint32_t factor = 1;
+};
+using ImageShown = std::array<Shown, ImageSize>;
+
 class Namer {
 public:
     explicit Namer(const CalibrationImage& image) : image_(image) {}
+
+    const ImageShown& Units() const { return shown_; }
 
     ImageByteNames Run() {
         NameConstants();
         NamePointerTable();
         NameRowList(VeTableSlot, EntryKind::Gasoline, "VE Table", "VE Table (LP)");
         NameRowList(SparkTableSlot, EntryKind::Single, "Spark Table", nullptr);
-        NameCurve(PositionRpmCurveSlot, 2, "RPM curve (position)", nullptr);
-        NameCurve(TempRpmCurveSlot, 2, "RPM curve (temperature)", nullptr);
-        NameCurve(AirCorCurveSlot, 2, "Air Cor curve", nullptr);
-        NameCurve(BCurveSlot, 3, "B Curve", "B Curve (LP)");
-        NameCurve(ACurveSlot, 2, "A Curve", nullptr);
+        NameCurve({PositionRpmCurveSlot, 2, "RPM curve (position)", nullptr, ByteScale, RpmScale});
+        NameCurve({TempRpmCurveSlot, 2, "RPM curve (temperature)", nullptr, TcooScale, RpmScale});
+        NameCurve({AirCorCurveSlot, 2, "Air Cor curve", nullptr, TairScale, ByteScale});
+        NameCurve({BCurveSlot, 3, "B Curve", "B Curve (LP)", TcooScale, ByteScale});
+        NameCurve({ACurveSlot, 2, "A Curve", nullptr, TcooScale, ByteScale});
         NameOpaqueRegions();
         NameRest();
         return names_;
@@ -35,6 +46,11 @@ private:
     void Set(int index, std::string name) {
         if (CalibrationImage::InRange(index) && names_[static_cast<size_t>(index)].empty()) {
             names_[static_cast<size_t>(index)] = std::move(name);
+        }
+    }
+    void Show(int index, const char* format, UnitScale scale) {
+        if (CalibrationImage::InRange(index) && !shown_[static_cast<size_t>(index)].format) {
+            shown_[static_cast<size_t>(index)] = {format, scale, 1};
         }
     }
     void Set16(int high, const std::string& name) {
@@ -72,6 +88,9 @@ private:
         Set(87, "RPM Presets, RPM A");
         Set(88, "RPM Presets, RPM B");
         Set(89, "RPM Presets, RPM C");
+        for (int i = 87; i <= 89; ++i) {
+            shown_[static_cast<size_t>(i)].factor = 20;  // engine speed in steps of 20
+        }
     }
 
     // Pointer slots from 3 up to the first whose high byte is 0.
@@ -88,7 +107,7 @@ private:
         damaged_ = true;  // no end mark before the constants
     }
 
-    static std::string Units(const char* format, uint32_t raw, UnitScale scale) {
+    static std::string Trimmed(const char* format, uint32_t raw, UnitScale scale) {
         std::string text = FormatUnits(format, raw, scale);
         text.erase(0, text.find_first_not_of(' '));
         text.erase(text.find_last_not_of(' ') + 1);
@@ -104,39 +123,54 @@ private:
         const RowListWalk walk = WalkRowList(image_, slot, EntrySize(kind));
         damaged_ = damaged_ || walk.broken;
         for (const TableRow& row : walk.rows) {
-            const std::string rpm = "RPM " + Units("%4.0f", image_[row.start], ByteScale);
+            const std::string rpm = "RPM " + Trimmed("%4.0f", image_[row.start], ByteScale);
             Set(row.start, std::string(title) + ", " + rpm + " (row key)");
             Set(row.start + 1, std::string(title) + ", " + rpm + " (row link)");
             Set(row.start + 2, std::string(title) + ", " + rpm + " (row link)");
             for (int e : row.entries) {
                 const std::string cell =
-                    ", MAP " + Units("%4.1f", image_[e], MapScale) + ", " + rpm;
+                    ", MAP " + Trimmed("%4.1f", image_[e], MapScale) + ", " + rpm;
                 Set(e, title + cell + " (MAP key)");
                 Set(e + 1, title + cell);
+                Show(e, "%4.1f", MapScale);
+                Show(e + 1, " %3.0f", ByteScale);
                 if (lpTitle != nullptr) {
                     Set(e + 2, lpTitle + cell);
+                    Show(e + 2, " %3.0f", ByteScale);
                 }
             }
         }
     }
 
-    void NameCurve(int slot, int pointSize, const char* title, const char* lpTitle) {
-        if (Target(slot) < 0) {
+    struct Curve {
+        int slot;
+        int pointSize;
+        const char* title;
+        const char* lpTitle;
+        UnitScale xScale;
+        UnitScale yScale;
+    };
+
+    void NameCurve(const Curve& c) {
+        if (Target(c.slot) < 0) {
             return;
         }
-        const CurveWalk walk = WalkCurve(image_, slot, pointSize);
+        const CurveWalk walk = WalkCurve(image_, c.slot, c.pointSize);
         damaged_ = damaged_ || walk.broken;
         for (size_t p = 0; p < walk.points.size(); ++p) {
             const int x = walk.points[p];
             const std::string point = ", point " + std::to_string(p + 1);
-            Set(x, title + point + " x");
-            Set(x + 1, title + point + " y");
-            if (lpTitle != nullptr) {
-                Set(x + 2, lpTitle + point + " y");
+            Set(x, c.title + point + " x");
+            Set(x + 1, c.title + point + " y");
+            Show(x, "%4.0f", c.xScale);
+            Show(x + 1, "%4.0f", c.yScale);
+            if (c.lpTitle != nullptr) {
+                Set(x + 2, c.lpTitle + point + " y");
+                Show(x + 2, "%4.0f", c.yScale);
             }
         }
         if (!walk.broken && !walk.points.empty()) {
-            Set(walk.points.back() + pointSize, std::string(title) + ", end");
+            Set(walk.points.back() + c.pointSize, std::string(c.title) + ", end");
         }
     }
 
@@ -204,6 +238,7 @@ private:
 
     const CalibrationImage& image_;
     ImageByteNames names_;
+    ImageShown shown_{};
     std::vector<int> slots_;  // the pointer slots in use, ascending
     bool damaged_ = false;
 };
@@ -219,6 +254,19 @@ std::string NameImageByte(const CalibrationImage& image, int index) {
         return "unknown";
     }
     return NameImageBytes(image)[static_cast<size_t>(index)];
+}
+
+std::string ShowImageValue(const CalibrationImage& image, int index, uint32_t value) {
+    Namer namer(image);
+    namer.Run();
+    const Shown shown =
+        CalibrationImage::InRange(index) ? namer.Units()[static_cast<size_t>(index)] : Shown{};
+    if (shown.format == nullptr) {
+        return std::to_string(static_cast<uint64_t>(value) * shown.factor);
+    }
+    std::string text = FormatUnits(shown.format, value, shown.scale);
+    text.erase(0, text.find_first_not_of(' '));
+    return text;
 }
 
 std::vector<ByteDifference> CompareImages(const CalibrationImage& first,

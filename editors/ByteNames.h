@@ -22,6 +22,12 @@ ImageByteNames NameImageBytes(const CalibrationImage& image);
 // The name of one index; "unknown" outside 0..511.
 std::string NameImageByte(const CalibrationImage& image, int index);
 
+// `value` as the editors and dialogs show the byte at `index` of `image`:
+// through the unit scale of its column ("-22" for a coolant temperature,
+// "1400" for a curve's engine speed, "25.1" for a MAP key), an engine speed
+// preset times 20, anything else as a plain decimal number.
+std::string ShowImageValue(const CalibrationImage& image, int index, uint32_t value);
+
 // One byte that differs between two images: its index, the value in each,
 // and its name.
 struct ByteDifference {

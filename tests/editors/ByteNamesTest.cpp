@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "calib/DataFile.h"
 #include "editors/ByteNames.h"
 
@@ -63,6 +65,22 @@ TEST(ByteNames, DamagedImageNamesWhatNoWalkReachedUnknown) {
     EXPECT_EQ(names[0], "unknown");
     EXPECT_EQ(names[108], "VE Table, MAP 5.2, RPM 40");
     EXPECT_EQ(names[400], "free space");
+}
+
+// Values in the editors' and dialogs' units.
+TEST(ByteNames, ValuesAreShownInTheEditorsUnits) {
+    const CalibrationImage demo = Demo();
+    const std::tuple<int, uint32_t, const char*> cases[] = {
+        {87, 150, "3000"},  // RPM A: steps of 20
+        {184, 90, "1800"},  // position curve y: RpmScale
+        {192, 0, "266"},    // temperature curve x: TcooScale
+        {107, 20, "5.2"},   // VE MAP key: MapScale
+        {108, 62, "62"},    // VE value
+        {0, 7, "7"},        // not interpreted
+    };
+    for (const auto& [index, value, shown] : cases) {
+        EXPECT_EQ(ShowImageValue(demo, index, value), shown) << index;
+    }
 }
 
 TEST(ByteNames, CompareListsEachDifferingByteWithItsName) {
