@@ -29,6 +29,10 @@ void WidgetPrompter::Message(QWidget* parent, const QString& text, const QString
     box.exec();
 }
 
+bool WidgetPrompter::Ask(QWidget* parent, const QString& text, const QString& caption) {
+    return QMessageBox::question(parent, caption, text) == QMessageBox::Yes;
+}
+
 std::optional<QString> WidgetPrompter::OpenFileName(QWidget* parent, const QString& title,
                                                     const QString& filter,
                                                     const QString& defaultSuffix,

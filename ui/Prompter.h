@@ -20,6 +20,9 @@ public:
     virtual void Message(QWidget* parent, const QString& text, const QString& caption,
                          Icon icon) = 0;
 
+    // A question with Yes and No buttons; true for Yes.
+    virtual bool Ask(QWidget* parent, const QString& text, const QString& caption) = 0;
+
     // An open-file dialog; nullopt when cancelled. `filter` uses Qt's syntax
     // ("Data Files (*.dat);;All Files (*)").
     virtual std::optional<QString> OpenFileName(QWidget* parent, const QString& title,
@@ -36,6 +39,7 @@ public:
 class WidgetPrompter : public Prompter {
 public:
     void Message(QWidget* parent, const QString& text, const QString& caption, Icon icon) override;
+    bool Ask(QWidget* parent, const QString& text, const QString& caption) override;
     std::optional<QString> OpenFileName(QWidget* parent, const QString& title,
                                         const QString& filter, const QString& defaultSuffix,
                                         const QString& initialName) override;

@@ -25,9 +25,15 @@ enum CommandId : int {
     CmdAbout = 40019,
     CmdMonitor = 40020,
     CmdPeekPoke = 40021,
+    CmdCompare = 40022,
 };
 
-enum class CommandEnableRule { Always, EnabledWhenDataLoaded, NeverEnabled };
+enum class CommandEnableRule {
+    Always,
+    EnabledWhenDataLoaded,
+    EnabledWhenDataLoadedAndOnLine,
+    NeverEnabled
+};
 
 constexpr CommandEnableRule EnableRuleOf(int command) {
     switch (command) {
@@ -37,6 +43,8 @@ constexpr CommandEnableRule EnableRuleOf(int command) {
         case CmdGovernor:
         case CmdRpmPresets:
             return CommandEnableRule::EnabledWhenDataLoaded;
+        case CmdCompare:
+            return CommandEnableRule::EnabledWhenDataLoadedAndOnLine;
         // Built and tested, but never enabled from the menu yet.
         case CmdVe:
         case CmdVeLp:
@@ -54,6 +62,8 @@ constexpr bool IsCommandEnabled(int command, StatusFlags flags) {
     switch (EnableRuleOf(command)) {
         case CommandEnableRule::EnabledWhenDataLoaded:
             return flags.Test(DataLoaded);
+        case CommandEnableRule::EnabledWhenDataLoadedAndOnLine:
+            return flags.Test(DataLoaded) && flags.Test(EcuOnLine);
         case CommandEnableRule::NeverEnabled:
             return false;
         case CommandEnableRule::Always:

@@ -64,6 +64,7 @@ void MainWindow::BuildMenus() {
     file->addSeparator();
     AddCommand(file, "Upload", CmdUpload);
     AddCommand(file, "Download", CmdDownload);
+    AddCommand(file, "Compare with ECU...", CmdCompare);
     file->addSeparator();
     AddCommand(file, "Monitor", CmdMonitor);
     file->addSeparator();
@@ -122,8 +123,13 @@ void MainWindow::BuildStatusBar() {
     progress_->setRange(0, ImageSize);
     progress_->setMaximumWidth(200);
     progress_->hide();
+    cancel_ = new QPushButton("Cancel", this);
+    cancel_->setObjectName("cancel");
+    cancel_->hide();
+    connect(cancel_, &QPushButton::clicked, this, [this] { cancelRequested_ = true; });
     statusBar()->addWidget(messagePane_, 1);
     statusBar()->addWidget(progress_);
+    statusBar()->addWidget(cancel_);
     statusBar()->addPermanentWidget(ecuStatePane_);
 }
 
@@ -152,6 +158,8 @@ void MainWindow::Run(int command) {
             return OnUpload();
         case CmdDownload:
             return OnDownload();
+        case CmdCompare:
+            return OnCompare();
         case CmdMonitor:
             return LoadMonitorFile();
         case CmdQuit:
@@ -220,8 +228,18 @@ void MainWindow::AfterModalDialog() {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (transferring_) {
-        event->ignore();  // a transfer runs to its end; an interrupted download is unsafe
+        // The transfer stops at its next byte boundary, never inside a
+        // programming sequence; the window closes once it has.
+        event->ignore();
+        if (state_.prompter.Ask(this, "A transfer with the ECU is running. Cancel it and close?",
+                                "Korvel ECU Interface")) {
+            cancelRequested_ = true;
+            closeAfterTransfer_ = true;
+        }
         return;
+    }
+    if (compare_) {
+        compare_->close();
     }
     for (EditorSlot& slot : editors_) {
         if (slot.window) {

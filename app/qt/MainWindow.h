@@ -7,11 +7,13 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <array>
 #include <map>
 
 #include "app/qt/Commands.h"
 #include "app/qt/ProgramState.h"
+#include "dialogs/qt/CompareWindow.h"
 #include "editors/qt/EditorWindow.h"
 #include "monitor/qt/MonitorPanel.h"
 
@@ -36,12 +38,19 @@ public:
     EditorWindow* Editor(EditorKind kind) const;
     QString DataFilePath() const { return dataFilePath_; }
 
+    // The open "Compare with ECU" window, or null.
+    CompareWindow* Comparison() const { return compare_.data(); }
+    // The status bar's Cancel button, shown during a transfer.
+    QPushButton* CancelButton() const { return cancel_; }
+
     // File > Monitor: reads the monitor file (offering the file dialog) and
     // sends the acquisition back to the presence probe.
     void LoadMonitorFile();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // During a transfer: only the Cancel button and Esc reach the program.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct EditorSlot {
@@ -62,7 +71,10 @@ private:
     void OnUpload();
     void OnDownload();
     void WarnIfIncomplete(int valuesStored, int linesWithoutNumber);
-    void BeginTransfer();
+    void OnCompare();
+    void OnProgramChanges();
+    void OnTakeEcuValues(const std::vector<int>& indices);
+    void BeginTransfer(int steps = ImageSize);
     void TransferProgress();
     void EndTransfer();
     bool ReadMonitorFileWithDialog();
@@ -78,10 +90,14 @@ private:
     QLabel* messagePane_ = nullptr;
     QLabel* ecuStatePane_ = nullptr;
     QProgressBar* progress_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QPointer<CompareWindow> compare_;
     std::map<int, QAction*> actions_;
     std::array<EditorSlot, 5> editors_;
     QString dataFilePath_;
     bool transferring_ = false;
+    bool cancelRequested_ = false;
+    bool closeAfterTransfer_ = false;
     bool dataLoadedShown_ = false;
 };
 

@@ -10,9 +10,11 @@ namespace korvel {
 namespace {
 
 // The menu bar as the user sees it: each item as text=identifier, then '+'
-// always enabled, '-' never, '*' only with data loaded; '|' a separator.
+// always enabled, '-' never, '*' only with data loaded, '~' only with data
+// loaded and the ECU on line; '|' a separator.
 const char* const Menus =
-    "\nFile: Open=40001+ Save=40002* | Upload=40003+ Download=40004* | Monitor=40020+ | Quit=40005+"
+    "\nFile: Open=40001+ Save=40002* | Upload=40003+ Download=40004* Compare with ECU...=40022~"
+    " | Monitor=40020+ | Quit=40005+"
     "\nTables: VE=40007- VE (LP)=40008- Spark=40009-"
     "\nCurves: Fuel=40010- RPM=40011*"
     "\nConstants: Governor=40013* AE/MIS=40014- RPM Presets=40015* Peek/Poke=40021-"
@@ -20,7 +22,7 @@ const char* const Menus =
     "\nHelp: About this program=40019+";
 
 // Opens every menu, as the user would, and checks what it shows.
-void ExpectMenus(MainWindow& window, bool dataLoaded) {
+void ExpectMenus(MainWindow& window, bool dataLoaded, bool onLine = true) {
     QString shown;
     for (QAction* title : window.menuBar()->actions()) {
         shown += "\n" + title->text() + ":";
@@ -32,8 +34,10 @@ void ExpectMenus(MainWindow& window, bool dataLoaded) {
                                .arg(a->text(), a->objectName(), a->isEnabled() ? "+" : "-");
         }
     }
-    EXPECT_EQ(shown.toStdString(),
-              QString(Menus).replace('*', dataLoaded ? '+' : '-').toStdString());
+    EXPECT_EQ(shown.toStdString(), QString(Menus)
+                                       .replace('*', dataLoaded ? '+' : '-')
+                                       .replace('~', dataLoaded && onLine ? '+' : '-')
+                                       .toStdString());
 }
 
 CalibrationImage Pattern(int seed) {
@@ -107,7 +111,7 @@ TEST_F(Commands, SaveAndOpenReportFailuresAndShortFiles) {
         ASSERT_LE(shown.size(), 1u);
         EXPECT_EQ(shown.empty() ? "" : shown[0].text + " / " + shown[0].caption, c.shown);
         EXPECT_EQ(h.Window().DataFilePath(), c.answer);
-        ExpectMenus(h.Window(), c.dataLoaded);
+        ExpectMenus(h.Window(), c.dataLoaded, false);
     }
     EXPECT_EQ(h.State().image.values, Pattern(9).values);  // the saved file read back
     EXPECT_EQ(h.prompter.fileDialogs[0].title, "Save ECU Data File To Disk");

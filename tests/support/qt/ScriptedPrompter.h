@@ -24,9 +24,15 @@ public:
     std::vector<Asked> fileDialogs;
     // Answers for the next file dialogs, in order; nullopt (or none left) cancels.
     std::deque<std::optional<QString>> fileAnswers;
+    std::vector<QString> questions;  // every question asked
+    bool answer = true;              // the answer to each of them
 
     void Message(QWidget*, const QString& text, const QString& caption, Icon icon) override {
         messages.push_back({text, caption, icon});
+    }
+    bool Ask(QWidget*, const QString& text, const QString&) override {
+        questions.push_back(text);
+        return answer;
     }
     std::optional<QString> OpenFileName(QWidget*, const QString& title, const QString& filter,
                                         const QString& defaultSuffix,
