@@ -1,5 +1,6 @@
 #include "app/qt/MainWindow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMenuBar>
@@ -231,11 +232,13 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         // The transfer stops at its next byte boundary, never inside a
         // programming sequence; the window closes once it has.
         event->ignore();
+        qApp->removeEventFilter(this);  // the question's buttons need the user's clicks
         if (state_.prompter.Ask(this, "A transfer with the ECU is running. Cancel it and close?",
                                 "Korvel ECU Interface")) {
             cancelRequested_ = true;
             closeAfterTransfer_ = true;
         }
+        qApp->installEventFilter(this);
         return;
     }
     if (compare_) {
