@@ -26,7 +26,9 @@ using StepProgress = std::function<void(int done, int total)>;
 // place, so bytes read before a failure stay. After each byte it writes
 // UploadProgressText to the MessagePane and then calls `progress` (may be
 // empty). Reports "Send Address failed" / "Not all addresses loaded" itself.
-// A failure names the address it stopped at.
+// A failure names the address it stopped at. Every transfer here asks the
+// link's cancelRequested before each byte (before each address for the
+// downloads) and stops there with LinkStep::Cancelled, without a message.
 LinkResult UploadRange(EcuLink& link, uint32_t* values, uint32_t first, uint32_t last,
                        const UploadProgress& progress);
 
