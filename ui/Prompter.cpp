@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace korvel {
 
@@ -29,8 +30,14 @@ void WidgetPrompter::Message(QWidget* parent, const QString& text, const QString
     box.exec();
 }
 
-bool WidgetPrompter::Ask(QWidget* parent, const QString& text, const QString& caption) {
-    return QMessageBox::question(parent, caption, text) == QMessageBox::Yes;
+bool WidgetPrompter::Confirm(QWidget* parent, const QString& text, const QString& caption,
+                             const QString& accept) {
+    QMessageBox box(QMessageBox::Warning, caption.isEmpty() ? QString(ProgramCaption) : caption,
+                    text, QMessageBox::Cancel, parent);
+    QPushButton* yes = box.addButton(accept, QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 std::optional<QString> WidgetPrompter::OpenFileName(QWidget* parent, const QString& title,

@@ -12,6 +12,7 @@ namespace korvel {
 class Prompter {
 public:
     enum class Icon { Stop, Exclamation };
+    enum class Answer { Save, Discard, Cancel };
 
     virtual ~Prompter() = default;
 
@@ -20,8 +21,9 @@ public:
     virtual void Message(QWidget* parent, const QString& text, const QString& caption,
                          Icon icon) = 0;
 
-    // A question with Yes and No buttons; true for Yes.
-    virtual bool Ask(QWidget* parent, const QString& text, const QString& caption) = 0;
+    // A warning with the buttons `accept` and Cancel (the default); true for `accept`.
+    virtual bool Confirm(QWidget* parent, const QString& text, const QString& caption,
+                         const QString& accept) = 0;
 
     // An open-file dialog; nullopt when cancelled. `filter` uses Qt's syntax
     // ("Data Files (*.dat);;All Files (*)").
@@ -39,7 +41,8 @@ public:
 class WidgetPrompter : public Prompter {
 public:
     void Message(QWidget* parent, const QString& text, const QString& caption, Icon icon) override;
-    bool Ask(QWidget* parent, const QString& text, const QString& caption) override;
+    bool Confirm(QWidget* parent, const QString& text, const QString& caption,
+                 const QString& accept) override;
     std::optional<QString> OpenFileName(QWidget* parent, const QString& title,
                                         const QString& filter, const QString& defaultSuffix,
                                         const QString& initialName) override;

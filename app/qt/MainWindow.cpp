@@ -233,8 +233,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         // programming sequence; the window closes once it has.
         event->ignore();
         qApp->removeEventFilter(this);  // the question's buttons need the user's clicks
-        if (state_.prompter.Ask(this, "A transfer with the ECU is running. Cancel it and close?",
-                                "Korvel ECU Interface")) {
+        if (state_.prompter.Confirm(this,
+                                    "A transfer with the ECU is running. Cancel it and close?",
+                                    QString(), "Cancel Transfer")) {
             cancelRequested_ = true;
             closeAfterTransfer_ = true;
         }

@@ -91,6 +91,7 @@ TEST_F(Compare, EscAndCloseCancelATransferBetweenTwoBytes) {
     EXPECT_FALSE(h.Window().CancelButton()->isVisible());
 
     QCoreApplication::postEvent(&h.Window(), new QCloseEvent);
+    h.prompter.answers.push_back(Prompter::Answer::Save);  // "Cancel Transfer"
     h.Trigger(CmdDownload);
     EXPECT_EQ(h.prompter.questions.size(), 1u);
     EXPECT_EQ(h.Window().PaneText(MessagePane), "Programming FAILED");

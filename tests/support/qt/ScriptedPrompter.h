@@ -22,17 +22,23 @@ public:
     };
     std::vector<Shown> messages;
     std::vector<Asked> fileDialogs;
+    struct Question {
+        QString text, caption, accept;  // accept: Confirm's button
+    };
     // Answers for the next file dialogs, in order; nullopt (or none left) cancels.
     std::deque<std::optional<QString>> fileAnswers;
-    std::vector<QString> questions;  // every question asked
-    bool answer = true;              // the answer to each of them
+    // Questions asked, and the answers for the next ones (none left cancels;
+    // Confirm takes anything but Cancel as its accept button).
+    std::vector<Question> questions;
+    std::deque<Answer> answers;
 
     void Message(QWidget*, const QString& text, const QString& caption, Icon icon) override {
         messages.push_back({text, caption, icon});
     }
-    bool Ask(QWidget*, const QString& text, const QString&) override {
-        questions.push_back(text);
-        return answer;
+    bool Confirm(QWidget*, const QString& text, const QString& caption,
+                 const QString& accept) override {
+        questions.push_back({text, caption, accept});
+        return NextAnswer() != Answer::Cancel;
     }
     std::optional<QString> OpenFileName(QWidget*, const QString& title, const QString& filter,
                                         const QString& defaultSuffix,
@@ -47,6 +53,14 @@ public:
     }
 
 private:
+    Answer NextAnswer() {
+        if (answers.empty()) {
+            return Answer::Cancel;
+        }
+        const Answer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
     std::optional<QString> Next() {
         // Taken apart rather than copied: GCC's -O2 flow analysis misreads a
         // copied optional<QString> as maybe uninitialised.
