@@ -1,5 +1,7 @@
 #include "acquisition/TransferCommands.h"
 
+#include <algorithm>
+
 namespace korvel {
 
 namespace {
@@ -15,7 +17,34 @@ bool ReadyForTransfer(AcquisitionScheduler& scheduler) {
     return scheduler.statusFlags.Test(EcuOnLine);
 }
 
+// Every programming command ends the same way. A failed one leaves the ECU
+// in an unknown state, so the link goes back to the probe; DataLoaded stays,
+// as the image is unchanged and Save must stay possible (a second Download
+// is safe: it compares every byte). A read-back that differs and a cancel
+// say what happened.
+TransferOutcome FinishProgramming(AcquisitionScheduler& scheduler, const LinkResult& result,
+                                  int programmed) {
+    Reporter& reporter = scheduler.Link().reporter;
+    if (result.ok()) {
+        reporter.SetPaneText(MessagePane, "Programming Complete");
+        scheduler.statusFlags.Set(DataLoaded);
+        return TransferOutcome::Succeeded;
+    }
+    reporter.SetPaneText(MessagePane, "Programming FAILED");
+    scheduler.RestartFromProbe();
+    if (const std::string verify = VerifyFailureText(result); !verify.empty()) {
+        reporter.ShowMessage(verify);
+    } else if (result.step == LinkStep::Cancelled) {
+        reporter.ShowMessage(CancelledDownloadText(programmed));
+    }
+    return TransferOutcome::Failed;
+}
+
 }  // namespace
+
+std::string CancelledDownloadText(int programmed) {
+    return "Download cancelled: " + std::to_string(programmed) + " bytes programmed";
+}
 
 TransferOutcome OnUpload(AcquisitionScheduler& scheduler, CalibrationImage& image,
                          const UploadProgress& progress) {
@@ -29,6 +58,12 @@ TransferOutcome OnUpload(AcquisitionScheduler& scheduler, CalibrationImage& imag
     CalibrationImage received = image;
     const LinkResult uploaded = UploadRange(link, received.values.data(), CalibrationFirstAddress,
                                             CalibrationLastAddress, progress);
+    // A cancel stops between two bytes on a quiet line: the ECU stays on
+    // line and the image keeps what it held.
+    if (uploaded.step == LinkStep::Cancelled) {
+        link.reporter.SetPaneText(MessagePane, "Upload cancelled");
+        return TransferOutcome::Failed;
+    }
     if (!uploaded.ok()) {
         scheduler.RestartFromProbe();
         link.reporter.SetPaneText(MessagePane, "Data NOT Loaded");
@@ -46,19 +81,73 @@ TransferOutcome OnDownload(AcquisitionScheduler& scheduler, const CalibrationIma
     if (!ReadyForTransfer(scheduler)) {
         return TransferOutcome::NotRun;
     }
+    int programmed = 0;  // a cancel comes between addresses: every counted byte is done
+    const LinkResult result =
+        DownloadRange(scheduler.Link(), image.values.data(), CalibrationFirstAddress,
+                      CalibrationLastAddress, [&](uint32_t ecuByte, uint32_t imageValue) {
+                          programmed += ecuByte != imageValue ? 1 : 0;
+                          if (progress) {
+                              progress(ecuByte, imageValue);
+                          }
+                      });
+    return FinishProgramming(scheduler, result, programmed);
+}
+
+TransferOutcome OnReadForCompare(AcquisitionScheduler& scheduler, CalibrationImage& ecu,
+                                 const StepProgress& progress) {
+    if (!ReadyForTransfer(scheduler)) {
+        return TransferOutcome::NotRun;
+    }
     EcuLink& link = scheduler.Link();
-    const LinkResult programmed = DownloadRange(link, image.values.data(), CalibrationFirstAddress,
-                                                CalibrationLastAddress, progress);
-    if (!programmed.ok()) {
-        link.reporter.SetPaneText(MessagePane, "Programming FAILED");
-        // DataLoaded stays: the image is unchanged, so Save must stay
-        // possible, and a second Download is safe as it compares every byte.
-        scheduler.RestartFromProbe();
+    const LinkResult read = ReadCalibration(link, ecu, [&](int index, uint32_t) {
+        if (progress) {
+            progress(index + 1, ImageSize);
+        }
+    });
+    if (read.step == LinkStep::Cancelled) {
+        link.reporter.SetPaneText(MessagePane, "Compare cancelled");
         return TransferOutcome::Failed;
     }
-    link.reporter.SetPaneText(MessagePane, "Programming Complete");
-    scheduler.statusFlags.Set(DataLoaded);
+    if (!read.ok()) {
+        scheduler.RestartFromProbe();
+        link.reporter.SetPaneText(MessagePane, "Compare FAILED");
+        link.reporter.SetPaneText(EcuStatePane, "ECU Offline");
+        return TransferOutcome::Failed;
+    }
+    link.reporter.SetPaneText(MessagePane, "Compare Complete");
     return TransferOutcome::Succeeded;
+}
+
+TransferOutcome OnDownloadChanges(AcquisitionScheduler& scheduler, const CalibrationImage& image,
+                                  const StepProgress& progress, int* programmed) {
+    if (!ReadyForTransfer(scheduler)) {
+        return TransferOutcome::NotRun;
+    }
+    int written = 0;
+    const LinkResult result = DownloadChanges(scheduler.Link(), image, progress, &written);
+    if (programmed != nullptr) {
+        *programmed = written;
+    }
+    return FinishProgramming(scheduler, result, written);
+}
+
+TransferOutcome OnProgramChanges(AcquisitionScheduler& scheduler, const CalibrationImage& image,
+                                 const CalibrationImage& ecu, const std::vector<int>& indices,
+                                 const StepProgress& progress) {
+    if (!ReadyForTransfer(scheduler)) {
+        return TransferOutcome::NotRun;
+    }
+    int started = 0;
+    const int total = static_cast<int>(indices.size());
+    const LinkResult result =
+        ProgramIndices(scheduler.Link(), image, ecu, indices, [&](uint32_t, uint32_t) {
+            if (progress) {
+                progress(started, total);
+            }
+            ++started;
+        });
+    const bool whole = result.ok() || result.step == LinkStep::Cancelled;
+    return FinishProgramming(scheduler, result, whole ? started : std::max(0, started - 1));
 }
 
 }  // namespace korvel

@@ -3,6 +3,8 @@
 // run the whole-block transfer and report its outcome in the status bar and
 // the flags. Shared by the desktop program and the command-line tool.
 
+#include <vector>
+
 #include "acquisition/AcquisitionScheduler.h"
 #include "calib/CalibrationImage.h"
 #include "link/Transfers.h"
@@ -18,13 +20,40 @@ enum class TransferOutcome {
 // Reads 0x0E00..0x0FFF into `image`, which changes only once all 512 bytes
 // have arrived: a failed upload leaves it as it was. The progress texts go to the
 // MessagePane; `progress`, when given, is called after each of them (for a
-// progress bar, or to let the window repaint).
+// progress bar, or to let the window repaint). A cancelled upload ("Upload
+// cancelled") leaves the image as it was and the ECU on line.
 TransferOutcome OnUpload(AcquisitionScheduler& scheduler, CalibrationImage& image,
                          const UploadProgress& progress = {});
 
-// Programs the bytes of `image` that differ from the ECU's. A failure clears
-// EcuOnLine but leaves DataLoaded set: the image is still the user's.
+// Programs the bytes of `image` that differ from the ECU's, each read back.
+// A failure, a read-back that differs or a cancel: "Programming FAILED" and
+// EcuOnLine cleared, but DataLoaded stays set: the image is still the user's.
+// The last two also show a message.
 TransferOutcome OnDownload(AcquisitionScheduler& scheduler, const CalibrationImage& image,
                            const DownloadProgress& progress = {});
+
+// Compare: reads the ECU's block into `ecu` (a scratch copy) with the
+// Upload's sequence; nothing is written and the image is not touched. A
+// failure sends the link back to the probe: "Compare FAILED", "ECU Offline";
+// a cancel only says "Compare cancelled".
+TransferOutcome OnReadForCompare(AcquisitionScheduler& scheduler, CalibrationImage& ecu,
+                                 const StepProgress& progress = {});
+
+// Download of the changes only (the block read with SEND_INC, then each
+// differing byte programmed and read back). Outcome, texts and flags as
+// OnDownload's. `programmed`, when given, receives the count of bytes
+// programmed.
+TransferOutcome OnDownloadChanges(AcquisitionScheduler& scheduler, const CalibrationImage& image,
+                                  const StepProgress& progress = {}, int* programmed = nullptr);
+
+// Programs exactly the listed indices of `image` (the compare window's
+// "Program N changes"), `ecu` giving what the ECU held; as OnDownload
+// otherwise.
+TransferOutcome OnProgramChanges(AcquisitionScheduler& scheduler, const CalibrationImage& image,
+                                 const CalibrationImage& ecu, const std::vector<int>& indices,
+                                 const StepProgress& progress = {});
+
+// "Download cancelled: 3 bytes programmed".
+std::string CancelledDownloadText(int programmed);
 
 }  // namespace korvel

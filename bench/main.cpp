@@ -11,11 +11,14 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "acquisition/AcquisitionScheduler.h"
 #include "bench/SimProcess.h"
@@ -72,7 +75,28 @@ struct Row {
     std::string limit;
     double ratio;
     double cpuShare;
+    std::string slowResult;  // the same measure at SlowLatencyMs reply latency
 };
+
+// An untuned USB adapter's default latency timer, as korvel-ecusim --latency.
+constexpr int SlowLatencyMs = 16;
+// korvel-ecusim's default EEPROM programming time before a commit's echo.
+constexpr double ProgrammingSeconds = 0.010;
+
+// Exchanges of each transfer: one per address byte pair (4), data byte (1),
+// echoed command with its parameter (2 each), and the read-back (1).
+constexpr int WriteExchanges = 7;  // LOAD_DATA, PROGRAM 0x2B, PROGRAM 0xB2, SEND
+int DownloadExchanges(int changed) {
+    return 512 * 5 + changed * WriteExchanges;
+}
+int ChangesExchanges(int changed) {
+    return 516 + changed * (4 + WriteExchanges);
+}
+
+// Indices changed for the "typical edit" rows: an RPM preset, then ten bytes
+// spread over the tables and curves.
+const std::vector<int> OneEdit{87};
+const std::vector<int> TenEdits{87, 108, 111, 114, 184, 186, 219, 257, 259, 300};
 
 class LinkBench {
 public:
@@ -104,14 +128,27 @@ public:
         Stopwatch watch;
         const LinkResult result = UploadRange(link_, image_.values.data(), CalibrationFirstAddress,
                                               CalibrationLastAddress, {});
-        return Transfer("Upload 0x0E00..0x0FFF (516 exchanges)", !result.ok(), watch, 516);
+        return Transfer("Upload 0x0E00..0x0FFF (516 exchanges)", !result.ok(), watch, 516, 0);
     }
 
-    Row DownloadUnchanged() {
+    Row DownloadUnchanged() { return Download(image_, 0, "Download, no byte differs"); }
+
+    // Download of an edit, then the changes-only download that puts the
+    // original back: both program the same bytes.
+    std::pair<Row, Row> EditBothWays(const std::vector<int>& edits) {
+        CalibrationImage edited = image_;
+        for (int i : edits) {
+            edited[i] ^= 0x01;
+        }
+        const int n = static_cast<int>(edits.size());
+        const std::string what = std::to_string(n) + (n == 1 ? " byte differs" : " bytes differ");
+        Row download = Download(edited, n, "Download, " + what);
         Stopwatch watch;
-        const LinkResult result = DownloadRange(
-            link_, image_.values.data(), CalibrationFirstAddress, CalibrationLastAddress, {});
-        return Transfer("Download, no byte differs (2,560 exchanges)", !result.ok(), watch, 2560);
+        const LinkResult result = DownloadChanges(link_, image_, {});
+        Row changes =
+            Transfer("Download changes, " + what, !result.ok(), watch, ChangesExchanges(n), n);
+        changes.measure += " (" + std::to_string(ChangesExchanges(n)) + " exchanges)";
+        return {download, changes};
     }
 
     Row Acquire(int seconds) {
@@ -122,8 +159,12 @@ public:
         Run(int64_t{seconds} * 1000, [] { return false; });
         const double rate = (cycles_ - before) * double{MaxMonitorVariables} / watch.WallSeconds();
         const double limit = 1.0 / (2 * characterSeconds_);  // one exchange per variable
-        return {"Acquisition, 16 one-byte variables", FormatNumber("%.0f variables/s", rate),
-                FormatNumber("%.0f variables/s", limit), limit / rate, watch.CpuShare()};
+        return {"Acquisition, 16 one-byte variables",
+                FormatNumber("%.0f variables/s", rate),
+                FormatNumber("%.0f variables/s", limit),
+                limit / rate,
+                watch.CpuShare(),
+                ""};
     }
 
     // The demo monitor file's variables, with or without the data log: what
@@ -154,16 +195,34 @@ public:
         const std::string name = std::to_string(monitor_.variableCount) + " variables of " +
                                  "data/Mon.cfg, " +
                                  (logPath.empty() ? "no log" : "with the data log");
-        return {name, FormatNumber("%.1f passes/s", rate), FormatNumber("%.1f passes/s", limit), limit / rate,
-                watch.CpuShare()};
+        return {name,
+                FormatNumber("%.1f passes/s", rate),
+                FormatNumber("%.1f passes/s", limit),
+                limit / rate,
+                watch.CpuShare(),
+                ""};
     }
 
 private:
-    Row Transfer(const char* name, bool failed, const Stopwatch& watch, int exchanges) {
+    Row Download(const CalibrationImage& image, int changed, const std::string& name) {
+        Stopwatch watch;
+        const LinkResult result = DownloadRange(link_, image.values.data(), CalibrationFirstAddress,
+                                                CalibrationLastAddress, {});
+        const int exchanges = DownloadExchanges(changed);
+        return Transfer(name + " (" + std::to_string(exchanges) + " exchanges)", !result.ok(),
+                        watch, exchanges, changed);
+    }
+
+    Row Transfer(const std::string& name, bool failed, const Stopwatch& watch, int exchanges,
+                 int programmed) {
         const double seconds = watch.WallSeconds();
-        const double limit = exchanges * 2 * characterSeconds_;
-        return {name, failed ? "FAILED" : FormatNumber("%.3f s", seconds),
-                FormatNumber("%.3f s", limit), seconds / limit, watch.CpuShare()};
+        const double limit = exchanges * 2 * characterSeconds_ + programmed * ProgrammingSeconds;
+        return {name,
+                failed ? "FAILED" : FormatNumber("%.3f s", seconds),
+                FormatNumber("%.3f s", limit),
+                seconds / limit,
+                watch.CpuShare(),
+                ""};
     }
 
     // The command-line tool's loop, for at most `ms`.
@@ -209,6 +268,44 @@ double LogMicrosPerPass(const std::string& monitorPath, const std::string& logPa
     return watch.CpuShare() * watch.WallSeconds() / Passes * 1e6;
 }
 
+// Every row of the table against one simulator, at one reply latency.
+// The data log's rows only at no extra latency, where the wire is the limit.
+bool MeasureAll(const BenchOptions& o, int latencyMs, std::vector<Row>& rows,
+                const std::string& logPath) {
+    SimProcess sim;
+    std::string error;
+    if (!sim.Start(o.ecusim,
+                   {"--data", o.data, "--monitor", o.monitor, "--baud", std::to_string(o.baud),
+                    "--latency", std::to_string(latencyMs)},
+                   error)) {
+        std::fprintf(stderr, "korvel-bench: %s\n", error.c_str());
+        return false;
+    }
+    QuietReporter reporter;
+    SerialPortTransport transport;
+    if (!transport.Open(sim.TerminalPath(), reporter)) {
+        return false;
+    }
+    LinkBench bench(transport, o.baud);
+    if (!bench.ReachEcu()) {
+        std::fprintf(stderr, "korvel-bench: the virtual ECU did not answer\n");
+        return false;
+    }
+    rows.push_back(bench.Upload());
+    rows.push_back(bench.DownloadUnchanged());
+    for (const std::vector<int>* edits : {&OneEdit, &TenEdits}) {
+        auto [download, changes] = bench.EditBothWays(*edits);
+        rows.push_back(download);
+        rows.push_back(changes);
+    }
+    rows.push_back(bench.Acquire(o.seconds));
+    for (int round = 0; latencyMs == 0 && round < 2; ++round) {  // alternated: the load drifts
+        rows.push_back(bench.AcquireDemo(o.seconds, o.monitor, {}));
+        rows.push_back(bench.AcquireDemo(o.seconds, o.monitor, logPath));
+    }
+    return true;
+}
+
 std::string CpuModel() {
     std::ifstream in("/proc/cpuinfo");
     for (std::string line; std::getline(in, line);) {
@@ -219,19 +316,46 @@ std::string CpuModel() {
     return "unknown";
 }
 
-void PrintTable(const std::vector<Row>& rows, const BenchOptions& o) {
+// The wall time of a result cell ("1.234 s"), or 0.
+double Seconds(const std::string& result) {
+    return std::atof(result.c_str());
+}
+
+// "Download changes" rows follow the Download of the same edit: the share
+// of its time is the figure that matters.
+std::string WithShare(const Row& row, const Row* download) {
+    if (download == nullptr || Seconds(download->result) <= 0) {
+        return row.result;
+    }
+    return row.result + FormatNumber(" (%.0f%% of Download)",
+                                     100 * Seconds(row.result) / Seconds(download->result));
+}
+
+void PrintTable(const std::vector<Row>& rows, const std::vector<Row>& slow, const BenchOptions& o) {
     utsname machine{};
     uname(&machine);
     std::printf("Machine: %s, %u logical CPUs, Linux %s, Qt %s\n", CpuModel().c_str(),
                 std::thread::hardware_concurrency(), machine.release, qVersion());
     std::printf("Line: korvel-ecusim paced at %d baud, 8N1, on a pseudo-terminal\n\n", o.baud);
-    std::printf("| Measure | Result | Wire limit | Time vs wire | CPU (share of one core) |\n");
-    std::printf("|---|---|---|---|---|\n");
-    for (const Row& r : rows) {
-        std::printf("| %s | %s | %s | %.1f%% | %.2f%% |\n", r.measure.c_str(), r.result.c_str(),
-                    r.limit.c_str(), r.ratio * 100, r.cpuShare * 100);
+    std::printf(
+        "| Measure | Result | Wire limit | Time vs wire | CPU (share of one core) "
+        "| At %d ms reply latency |\n",
+        SlowLatencyMs);
+    std::printf("|---|---|---|---|---|---|\n");
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Row& r = rows[i];
+        const bool changes = r.measure.rfind("Download changes", 0) == 0;
+        const Row* download = changes && i > 0 ? &rows[i - 1] : nullptr;
+        const Row* slowDownload = changes && i > 0 && i - 1 < slow.size() ? &slow[i - 1] : nullptr;
+        const std::string slowResult = i < slow.size() ? WithShare(slow[i], slowDownload) : "";
+        std::printf("| %s | %s | %s | %.1f%% | %.2f%% | %s |\n", r.measure.c_str(),
+                    WithShare(r, download).c_str(), r.limit.c_str(), r.ratio * 100,
+                    r.cpuShare * 100, slowResult.c_str());
     }
-    std::printf("\nTargets: time within 110%% of the wire limit; CPU below 5%% while acquiring.\n");
+    std::printf(
+        "\nTargets: time within 110%% of the wire limit; CPU below 5%% while acquiring;"
+        " a download of the changes at most 30%% of Download's time, and at most 1.3 s"
+        " for one byte.\n");
 }
 
 bool ParseOptions(int argc, char** argv, BenchOptions& o) {
@@ -269,37 +393,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     QCoreApplication app(argc, argv);
-    SimProcess sim;
-    std::string error;
-    if (!sim.Start(options.ecusim,
-                   {"--data", options.data, "--monitor", options.monitor, "--baud",
-                    std::to_string(options.baud)},
-                   error)) {
-        std::fprintf(stderr, "korvel-bench: %s\n", error.c_str());
-        return 1;
-    }
-    QuietReporter reporter;
-    SerialPortTransport transport;
-    if (!transport.Open(sim.TerminalPath(), reporter)) {
-        return 1;
-    }
-    LinkBench bench(transport, options.baud);
-    if (!bench.ReachEcu()) {
-        std::fprintf(stderr, "korvel-bench: the virtual ECU did not answer\n");
-        return 1;
-    }
     std::vector<Row> rows;
-    rows.push_back(bench.Upload());
-    rows.push_back(bench.DownloadUnchanged());
-    rows.push_back(bench.Acquire(options.seconds));
+    std::vector<Row> slow;
     const std::string logPath = "/tmp/korvel-bench-" + std::to_string(getpid()) + ".csv";
-    for (int round = 0; round < 2; ++round) {  // alternated: the machine's load drifts
-        rows.push_back(bench.AcquireDemo(options.seconds, options.monitor, {}));
-        rows.push_back(bench.AcquireDemo(options.seconds, options.monitor, logPath));
+    if (!MeasureAll(options, 0, rows, logPath) ||
+        !MeasureAll(options, SlowLatencyMs, slow, logPath)) {
+        return 1;
     }
     const double micros = LogMicrosPerPass(options.monitor, logPath);
     std::remove(logPath.c_str());
-    PrintTable(rows, options);
+    PrintTable(rows, slow, options);
     const double passes = std::stod(rows.back().limit);
     std::printf(
         "Data log, %s: %.2f us of CPU per pass, %.3f%% of one core at the wire's %.1f "

@@ -1,7 +1,8 @@
 #pragma once
 // The command line of korvel-cli:
-//   korvel-cli [--port NAME] upload FILE.dat | download FILE.dat | peek ADDR |
-//              poke ADDR VALUE | monitor FILE.cfg [--cycles N] [--raw] [--log FILE]
+//   korvel-cli [--port NAME] upload FILE.dat | download [--changes] FILE.dat |
+//              diff A.dat [B.dat] | peek ADDR | poke ADDR VALUE |
+//              monitor FILE.cfg [--cycles N] [--raw] [--log FILE]
 
 #include <cstdint>
 #include <optional>
@@ -10,7 +11,7 @@
 
 namespace korvel {
 
-enum class CliCommandKind { Help, Upload, Download, Peek, Poke, Monitor };
+enum class CliCommandKind { Help, Upload, Download, Diff, Peek, Poke, Monitor };
 
 struct CliArguments {
     CliCommandKind command = CliCommandKind::Help;
@@ -19,6 +20,7 @@ struct CliArguments {
     long cycles = 0;                 // monitor: stop after this many cycles (0: never)
     bool raw = false;                // monitor: raw values instead of units
     std::string logPath;             // monitor: also write the data log here
+    bool changes = false;            // download: read the block, program only the changes
 };
 
 extern const char* const CliUsage;

@@ -5,6 +5,7 @@
 #include "acquisition/TransferCommands.h"
 #include "calib/DataFile.h"
 #include "cli/EcuConnection.h"
+#include "editors/ByteNames.h"
 #include "link/PeekPoke.h"
 
 namespace korvel {
@@ -41,6 +42,41 @@ const char* SaveError(SaveResult result) {
     return result == SaveResult::OpenFailed ? "Error Opening File" : "Error Writing File";
 }
 
+// Reads a data file that must be whole: missing values would be compared or
+// programmed as whatever the image held, so a short file, a line without a
+// number or a value outside 0..255 is refused. Prints why, with `refusal`
+// appended, and returns false.
+bool ReadCompleteDataFile(const std::string& path, CalibrationImage& image, bool toProgram) {
+    const DataFileReadResult read = ReadDataFile(path, image);
+    if (!read.opened) {
+        PrintError("Error Opening File");
+        return false;
+    }
+    const IncompleteDataFile incomplete{path, read.valuesStored};
+    std::string refusal = DownloadRefusal(image, read.complete() ? nullptr : &incomplete);
+    if (refusal.empty()) {
+        return true;
+    }
+    // The same rules hold for a comparison, which programs nothing anyway.
+    constexpr std::string_view suffix = ": nothing programmed";
+    if (!toProgram && refusal.ends_with(suffix)) {
+        refusal.resize(refusal.size() - suffix.size());
+    }
+    PrintError(refusal);
+    return false;
+}
+
+// Ctrl-C stops a transfer between two bytes, never inside a programming
+// sequence.
+void CancelOnInterrupt(EcuConnection& ecu) {
+    InstallInterruptHandler();
+    ecu.link.cancelRequested = Interrupted;
+}
+
+StepProgress BarProgress(EcuConnection& ecu) {
+    return [&ecu](int done, int total) { ecu.reporter.Progress(done, total); };
+}
+
 }  // namespace
 
 int RunUpload(const CliArguments& args) {
@@ -48,6 +84,7 @@ int RunUpload(const CliArguments& args) {
     if (!OpenAndReach(ecu, args)) {
         return ExitFailure;
     }
+    CancelOnInterrupt(ecu);
     CalibrationImage image;
     const TransferOutcome outcome = OnUpload(ecu.scheduler, image, [&](int index, uint32_t) {
         ecu.reporter.Progress(index + 1, ImageSize);
@@ -67,39 +104,63 @@ int RunUpload(const CliArguments& args) {
 }
 
 int RunDownload(const CliArguments& args) {
-    const std::string& path = args.words[0];
     CalibrationImage image;
-    const DataFileReadResult read = ReadDataFile(path, image);
-    if (!read.opened) {
-        PrintError("Error Opening File");
-        return ExitFailure;
-    }
-    // Missing values or values that are not bytes would program the wrong
-    // bytes: such a file is refused before anything is sent.
-    const IncompleteDataFile incomplete{path, read.valuesStored};
-    const std::string refusal = DownloadRefusal(image, read.complete() ? nullptr : &incomplete);
-    if (!refusal.empty()) {
-        PrintError(refusal);
+    if (!ReadCompleteDataFile(args.words[0], image, true)) {
         return ExitFailure;
     }
     EcuConnection ecu;
     if (!OpenAndReach(ecu, args)) {
         return ExitFailure;
     }
-    int checked = 0;
-    int differing = 0;
-    const TransferOutcome outcome =
-        OnDownload(ecu.scheduler, image, [&](uint32_t ecuByte, uint32_t imageValue) {
-            differing += ecuByte != imageValue ? 1 : 0;
+    CancelOnInterrupt(ecu);
+    int written = 0;
+    TransferOutcome outcome;
+    if (args.changes) {
+        outcome = OnDownloadChanges(ecu.scheduler, image, BarProgress(ecu), &written);
+    } else {
+        int checked = 0;
+        outcome = OnDownload(ecu.scheduler, image, [&](uint32_t ecuByte, uint32_t imageValue) {
+            written += ecuByte != imageValue ? 1 : 0;
             ecu.reporter.Progress(++checked, ImageSize);
         });
+    }
     ecu.reporter.EndProgress();
     if (outcome != TransferOutcome::Succeeded) {
         PrintError("Programming FAILED");
         return ExitFailure;
     }
-    std::printf("%d bytes written\nProgramming Complete\n", differing);
+    std::printf("%d bytes written\nProgramming Complete\n", written);
     return ExitSuccess;
+}
+
+// One line per differing byte; the exit status says whether any differs.
+int RunDiff(const CliArguments& args) {
+    CalibrationImage first;
+    CalibrationImage second;
+    if (!ReadCompleteDataFile(args.words[0], first, false)) {
+        return ExitTrouble;
+    }
+    if (args.words.size() == 2) {
+        if (!ReadCompleteDataFile(args.words[1], second, false)) {
+            return ExitTrouble;
+        }
+    } else {
+        EcuConnection ecu;
+        if (!OpenAndReach(ecu, args)) {
+            return ExitTrouble;
+        }
+        CancelOnInterrupt(ecu);
+        const TransferOutcome read = OnReadForCompare(ecu.scheduler, second, BarProgress(ecu));
+        ecu.reporter.EndProgress();
+        if (read != TransferOutcome::Succeeded) {
+            return ExitTrouble;
+        }
+    }
+    const std::vector<ByteDifference> differences = CompareImages(first, second);
+    for (const ByteDifference& d : differences) {
+        std::printf("%s\n", DifferenceLine(d).c_str());
+    }
+    return differences.empty() ? ExitSuccess : ExitFailure;
 }
 
 int RunPeek(const CliArguments& args) {

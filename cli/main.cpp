@@ -1,4 +1,4 @@
-// korvel-cli: upload, download, peek, poke and monitor from a terminal or a
+// korvel-cli: upload, download, diff, peek, poke and monitor from a terminal or a
 // script, with the desktop program's link, transfers and acquisition.
 
 #include <QCoreApplication>
@@ -25,6 +25,8 @@ int main(int argc, char** argv) {
             return RunUpload(*args);
         case CliCommandKind::Download:
             return RunDownload(*args);
+        case CliCommandKind::Diff:
+            return RunDiff(*args);
         case CliCommandKind::Peek:
             return RunPeek(*args);
         case CliCommandKind::Poke:

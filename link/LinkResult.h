@@ -17,11 +17,14 @@ enum class LinkStep : uint8_t {
     LoadData,      // LOAD_DATA and its parameter
     Arm,           // PROGRAM 0x2B
     Commit,        // PROGRAM 0xB2
+    Verify,        // the byte read back after programming is not the one written
+    Cancelled,     // the user stopped the transfer between two bytes
 };
 
 // Where within the step the time ran out.
 enum class LinkPhase : uint8_t {
-    None,  // nothing was sent (an ok result or a refused address)
+    None,  // no time-out: an ok result, a refused address, a read-back
+           // that differs or a cancelled transfer
     Send,  // the port did not take the byte
     Wait,  // its echo or the data byte did not arrive
 };

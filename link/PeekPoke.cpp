@@ -49,9 +49,12 @@ std::optional<PeekPokeFailure> PeekPokeFailureFor(const LinkResult& result) {
         case LinkStep::ReadData:
         case LinkStep::LoadData:
             return NoDataFromEcu;
+        case LinkStep::Verify:
+            return PeekPokeFailure{VerifyFailureText(result), VerifyErrorCaption};
         case LinkStep::None:
         case LinkStep::Arm:
         case LinkStep::Commit:
+        case LinkStep::Cancelled:
             break;
     }
     return std::nullopt;

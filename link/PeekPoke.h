@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "link/LinkResult.h"
 #include "link/Protocol.h"
@@ -13,17 +14,16 @@
 namespace korvel {
 
 struct PeekPokeFailure {
-    const char* text;
+    std::string text;
     const char* caption;
 };
 
-inline constexpr PeekPokeFailure AddressOutOfRange{"Address out of range", "Address Error"};
-inline constexpr PeekPokeFailure NotAnEepromAddress{"Only EEPROM addresses may be poked",
-                                                    "Poke Error"};
-inline constexpr PeekPokeFailure AddressNotSent{"Could not send the address to the ECU",
-                                                "Communications Error"};
-inline constexpr PeekPokeFailure NoDataFromEcu{"Could not get data from ECU",
-                                               "Communications Error"};
+inline const PeekPokeFailure AddressOutOfRange{"Address out of range", "Address Error"};
+inline const PeekPokeFailure NotAnEepromAddress{"Only EEPROM addresses may be poked", "Poke Error"};
+inline const PeekPokeFailure AddressNotSent{"Could not send the address to the ECU",
+                                            "Communications Error"};
+inline const PeekPokeFailure NoDataFromEcu{"Could not get data from ECU", "Communications Error"};
+constexpr const char* VerifyErrorCaption = "Verify Error";
 
 // Range checks, made before anything is sent. A missing address (text that
 // is not a hex number) is out of range.
@@ -34,11 +34,12 @@ LinkResult CheckPokeAddress(std::optional<uint32_t> address);
 LinkResult PeekByte(EcuLink& link, uint32_t address, uint8_t& value);
 
 // Sends the address and the low 8 bits of `value`, then arms and commits the
-// programming. The image in memory is not touched.
+// programming and reads the byte back. The image in memory is not touched.
 LinkResult PokeByte(EcuLink& link, uint32_t address, uint32_t value);
 
 // What the user is told about a Peek or Poke: nothing when it succeeded, and
-// nothing for a programming sequence that was not echoed.
+// nothing for a programming sequence that was not echoed; a read-back that
+// differs names the address and both values.
 std::optional<PeekPokeFailure> PeekPokeFailureFor(const LinkResult& result);
 
 }  // namespace korvel

@@ -5,6 +5,7 @@
 // clock. Waits sleep on the transport's readiness; they never spin.
 
 #include <cstdint>
+#include <functional>
 
 #include "link/Clock.h"
 #include "link/LinkResult.h"
@@ -38,6 +39,9 @@ struct EcuLink {
     ByteTransport& transport;
     Clock& clock;
     Reporter& reporter;
+    // Asked between two bytes of a long transfer, never inside a programming
+    // sequence; true stops the transfer there (LinkStep::Cancelled).
+    std::function<bool()> cancelRequested{};
 };
 
 // Each reports which step failed and in which phase; ok() when all were

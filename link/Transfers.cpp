@@ -1,5 +1,6 @@
 #include "link/Transfers.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace korvel {
@@ -24,18 +25,29 @@ std::string DownloadProgressText(uint32_t ecuByte, uint32_t imageValue) {
     return text;
 }
 
-LinkResult UploadRange(EcuLink& link, uint32_t* values, uint32_t first, uint32_t last,
-                       const UploadProgress& progress) {
-    if (const LinkResult sent = SendAddress(link, first); !sent.ok()) {
-        link.reporter.ShowMessage("Send Address failed");
+namespace {
+
+bool CancelRequested(EcuLink& link) {
+    return link.cancelRequested && link.cancelRequested();
+}
+
+LinkResult Cancelled(uint32_t address) {
+    return LinkResult::Failed(LinkStep::Cancelled, LinkPhase::None).At(address);
+}
+
+// The address once, then one SEND_INC per byte: the ECU's pointer advances.
+LinkResult ReadBlock(EcuLink& link, uint32_t* values, uint32_t first, uint32_t last,
+                     const UploadProgress& progress) {
+    if (LinkResult sent = SendAddress(link, first); !sent.ok()) {
         return sent;
     }
     const uint32_t count = Count(first, last);
-    // The ECU's pointer advances with each SEND_INC: the address goes out once.
     for (uint32_t read = 0; read < count; ++read) {
+        if (CancelRequested(link)) {
+            return Cancelled(first + read);
+        }
         LinkResult result = ReadNextByte(link, values[read]);
         if (!result.ok()) {
-            link.reporter.ShowMessage("Not all addresses loaded");
             return result.At(first + read);
         }
         const int index = static_cast<int>(read);
@@ -45,6 +57,34 @@ LinkResult UploadRange(EcuLink& link, uint32_t* values, uint32_t first, uint32_t
         }
     }
     return LinkResult::Ok();
+}
+
+}  // namespace
+
+LinkResult UploadRange(EcuLink& link, uint32_t* values, uint32_t first, uint32_t last,
+                       const UploadProgress& progress) {
+    const LinkResult result = ReadBlock(link, values, first, last, progress);
+    if (result.step == LinkStep::Address) {
+        link.reporter.ShowMessage("Send Address failed");
+    } else if (result.step == LinkStep::ReadData) {
+        link.reporter.ShowMessage("Not all addresses loaded");
+    }
+    return result;
+}
+
+LinkResult ReadCalibration(EcuLink& link, CalibrationImage& ecu, const UploadProgress& progress) {
+    return ReadBlock(link, ecu.values.data(), CalibrationFirstAddress, CalibrationLastAddress,
+                     progress);
+}
+
+std::vector<int> DifferingIndices(const CalibrationImage& image, const CalibrationImage& ecu) {
+    std::vector<int> indices;
+    for (int i = 0; i < ImageSize; ++i) {
+        if (image[i] != ecu[i]) {
+            indices.push_back(i);
+        }
+    }
+    return indices;
 }
 
 namespace {
@@ -58,6 +98,7 @@ LinkResult ReadEcuByte(EcuLink& link, uint32_t address, uint8_t& ecuByte) {
 }  // namespace
 
 LinkResult ProgramByte(EcuLink& link, uint32_t value) {
+    const uint32_t written = value & 0xFF;
     LinkResult result = WriteDataByte(link, value);
     if (result.ok()) {
         result = ProgramArm(link);
@@ -65,16 +106,37 @@ LinkResult ProgramByte(EcuLink& link, uint32_t value) {
     if (result.ok()) {
         result = ProgramCommit(link);
     }
+    uint8_t held = 0;
+    if (result.ok()) {
+        result = ReadByteAtAddress(link, held);
+        if (result.ok() && held != written) {
+            result = LinkResult::Failed(LinkStep::Verify, LinkPhase::None);
+            result.read = held;
+        }
+    }
     if (!result.ok()) {
-        result.written = value & 0xFF;
+        result.written = written;
     }
     return result;
+}
+
+std::string VerifyFailureText(const LinkResult& result) {
+    if (result.step != LinkStep::Verify || !result.address) {
+        return {};
+    }
+    char text[80];
+    std::snprintf(text, sizeof text, "Verify failed at %X: wrote %X, ECU holds %X", *result.address,
+                  result.written.value_or(0), result.read.value_or(0));
+    return text;
 }
 
 LinkResult DownloadRange(EcuLink& link, const uint32_t* values, uint32_t first, uint32_t last,
                          const DownloadProgress& progress) {
     const uint32_t count = Count(first, last);
     for (uint32_t i = 0; i < count; ++i) {
+        if (CancelRequested(link)) {
+            return Cancelled(first + i);
+        }
         uint8_t ecuByte = 0;
         if (LinkResult result = ReadEcuByte(link, first + i, ecuByte); !result.ok()) {
             return result.At(first + i);
@@ -93,6 +155,61 @@ LinkResult DownloadRange(EcuLink& link, const uint32_t* values, uint32_t first, 
         }
     }
     return LinkResult::Ok();
+}
+
+LinkResult ProgramIndices(EcuLink& link, const CalibrationImage& image, const CalibrationImage& ecu,
+                          const std::vector<int>& indices, const DownloadProgress& progress) {
+    for (int index : indices) {
+        const uint32_t address = ImageBaseAddress + static_cast<uint32_t>(index);
+        if (CancelRequested(link)) {
+            return Cancelled(address);
+        }
+        link.reporter.SetPaneText(MessagePane, DownloadProgressText(ecu[index], image[index]));
+        if (progress) {
+            progress(ecu[index], image[index]);
+        }
+        LinkResult result = SendAddress(link, address);
+        if (result.ok()) {
+            result = ProgramByte(link, image[index]);
+        }
+        if (!result.ok()) {
+            return result.At(address);
+        }
+    }
+    return LinkResult::Ok();
+}
+
+LinkResult DownloadChanges(EcuLink& link, const CalibrationImage& image,
+                           const StepProgress& progress, int* programmed) {
+    CalibrationImage ecu;
+    LinkResult result = ReadCalibration(link, ecu, [&](int index, uint32_t) {
+        if (progress) {
+            progress(index + 1, ImageSize);
+        }
+    });
+    int done = 0;
+    if (result.ok()) {
+        const std::vector<int> changes = DifferingIndices(image, ecu);
+        const int total = ImageSize + static_cast<int>(changes.size());
+        result = ProgramIndices(link, image, ecu, changes, [&](uint32_t, uint32_t) {
+            if (progress && done > 0) {
+                progress(ImageSize + done, total);  // the byte before this one is done
+            }
+            ++done;
+        });
+        // A cancel comes before the next byte's progress; any other failure
+        // stopped inside the byte just counted, which was not verified.
+        if (!result.ok() && result.step != LinkStep::Cancelled) {
+            --done;
+        }
+        if (result.ok() && progress && done > 0) {
+            progress(total, total);
+        }
+    }
+    if (programmed != nullptr) {
+        *programmed = std::max(0, done);
+    }
+    return result;
 }
 
 }  // namespace korvel

@@ -25,11 +25,17 @@ enum CommandId : int {
     CmdAbout = 40019,
     CmdMonitor = 40020,
     CmdPeekPoke = 40021,
-    CmdLog = 40030,  // "Start Log..." / "Stop Log"
-    CmdPort = 40040,  // File > Port...: choose the serial port
+    CmdCompare = 40022,  // File > Compare with ECU...
+    CmdLog = 40030,      // "Start Log..." / "Stop Log"
+    CmdPort = 40040,     // File > Port...: choose the serial port
 };
 
-enum class CommandEnableRule { Always, EnabledWhenDataLoaded, NeverEnabled };
+enum class CommandEnableRule {
+    Always,
+    EnabledWhenDataLoaded,
+    EnabledWhenDataLoadedAndOnLine,
+    NeverEnabled
+};
 
 // In expert mode the commands that are otherwise never enabled become
 // available: the editors and AE/MIS once data is loaded, Peek/Poke always
@@ -42,6 +48,8 @@ constexpr CommandEnableRule EnableRuleOf(int command, bool expert = false) {
         case CmdGovernor:
         case CmdRpmPresets:
             return CommandEnableRule::EnabledWhenDataLoaded;
+        case CmdCompare:
+            return CommandEnableRule::EnabledWhenDataLoadedAndOnLine;
         // Built and tested, but never enabled from the menu yet.
         case CmdVe:
         case CmdVeLp:
@@ -61,6 +69,8 @@ constexpr bool IsCommandEnabled(int command, StatusFlags flags, bool expert = fa
     switch (EnableRuleOf(command, expert)) {
         case CommandEnableRule::EnabledWhenDataLoaded:
             return flags.Test(DataLoaded);
+        case CommandEnableRule::EnabledWhenDataLoadedAndOnLine:
+            return flags.Test(DataLoaded) && flags.Test(EcuOnLine);
         case CommandEnableRule::NeverEnabled:
             return false;
         case CommandEnableRule::Always:

@@ -1,5 +1,6 @@
 #include "app/qt/MainWindow.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMenuBar>
@@ -69,6 +70,7 @@ void MainWindow::BuildMenus() {
     file->addSeparator();
     AddCommand(file, "Upload", CmdUpload);
     AddCommand(file, "Download", CmdDownload);
+    AddCommand(file, "Compare with ECU...", CmdCompare);
     file->addSeparator();
     AddCommand(file, "Monitor", CmdMonitor);
     AddCommand(file, "Port...", CmdPort);
@@ -180,8 +182,13 @@ void MainWindow::BuildStatusBar() {
     progress_->setRange(0, ImageSize);
     progress_->setMaximumWidth(200);
     progress_->hide();
+    cancel_ = new QPushButton("Cancel", this);
+    cancel_->setObjectName("cancel");
+    cancel_->hide();
+    connect(cancel_, &QPushButton::clicked, this, [this] { cancelRequested_ = true; });
     statusBar()->addWidget(messagePane_, 1);
     statusBar()->addWidget(progress_);
+    statusBar()->addWidget(cancel_);
     statusBar()->addPermanentWidget(ecuStatePane_);
     ratePane_ = new QLabel(this);
     ratePane_->setMinimumWidth(ratePane_->fontMetrics().horizontalAdvance("999.9 samples/s") +
@@ -214,6 +221,8 @@ void MainWindow::Run(int command) {
             return OnUpload();
         case CmdDownload:
             return OnDownload();
+        case CmdCompare:
+            return OnCompare();
         case CmdMonitor:
             return LoadMonitorFile();
         case CmdLog:
@@ -359,11 +368,26 @@ bool MainWindow::MayLeaveEcuBehind() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (transferring_ || !MaySaveChanges() || !MayLeaveEcuBehind()) {
-        // A transfer runs to its end (an interrupted download is unsafe); a
-        // cancelled question keeps the program open.
+    if (transferring_) {
+        // The transfer stops at its next byte boundary, never inside a
+        // programming sequence; the window closes once it has.
         event->ignore();
+        qApp->removeEventFilter(this);  // the question's buttons need the user's clicks
+        if (state_.prompter.Confirm(this,
+                                    "A transfer with the ECU is running. Cancel it and close?",
+                                    QString(), "Cancel Transfer")) {
+            cancelRequested_ = true;
+            closeAfterTransfer_ = true;
+        }
+        qApp->installEventFilter(this);
         return;
+    }
+    if (!MaySaveChanges() || !MayLeaveEcuBehind()) {
+        event->ignore();  // a cancelled question keeps the program open
+        return;
+    }
+    if (compare_) {
+        compare_->close();
     }
     for (EditorSlot& slot : editors_) {
         if (slot.window) {

@@ -8,12 +8,14 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 #include <array>
 #include <map>
 
 #include "app/qt/Commands.h"
 #include "app/qt/ProgramState.h"
+#include "dialogs/qt/CompareWindow.h"
 #include "editors/qt/EditorWindow.h"
 #include "monitor/qt/MonitorPanel.h"
 
@@ -45,12 +47,19 @@ public:
     // Status-bar pane 2: the achieved rate, "N.N samples/s" ("" off line).
     QString RateText() const;
 
+    // The open "Compare with ECU" window, or null.
+    CompareWindow* Comparison() const { return compare_.data(); }
+    // The status bar's Cancel button, shown during a transfer.
+    QPushButton* CancelButton() const { return cancel_; }
+
     // File > Monitor: reads the monitor file (offering the file dialog) and
     // sends the acquisition back to the presence probe.
     void LoadMonitorFile();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // During a transfer: only the Cancel button and Esc reach the program.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct EditorSlot {
@@ -88,7 +97,10 @@ private:
     bool SaveTo(const QString& path);
     void OnUpload();
     void OnDownload();
-    void BeginTransfer();
+    void OnCompare();
+    void OnProgramChanges();
+    void OnTakeEcuValues(const std::vector<int>& indices);
+    void BeginTransfer(int steps = ImageSize);
     void TransferProgress();
     void EndTransfer();
     bool ReadMonitorFileWithDialog();
@@ -115,6 +127,8 @@ private:
     QProgressBar* progress_ = nullptr;
     QLabel* ratePane_ = nullptr;
     QTimer logFlushTimer_;  // a log reaches the file each second, also without passes
+    QPushButton* cancel_ = nullptr;
+    QPointer<CompareWindow> compare_;
     std::map<int, QAction*> actions_;
     QAction* expertAction_ = nullptr;
     QAction* undoAction_ = nullptr;
@@ -123,6 +137,8 @@ private:
     std::array<EditorSlot, 5> editors_;
     QString dataFilePath_;
     bool transferring_ = false;
+    bool cancelRequested_ = false;
+    bool closeAfterTransfer_ = false;
     bool dataLoadedShown_ = false;
 };
 

@@ -1,6 +1,9 @@
 // The File menu: data files, transfers with the ECU and the monitor file.
 #include <QCoreApplication>
 #include <QFile>
+#include <QKeyEvent>
+#include <QTimer>
+#include <utility>
 
 #include "acquisition/TransferCommands.h"
 #include "app/qt/MainWindow.h"
@@ -85,23 +88,55 @@ bool MainWindow::SaveTo(const QString& path) {
 
 // ---- Transfers ------------------------------------------------------------
 
-void MainWindow::BeginTransfer() {
+void MainWindow::BeginTransfer(int steps) {
     transferring_ = true;
+    cancelRequested_ = false;
+    state_.link.cancelRequested = [this] { return cancelRequested_; };
+    progress_->setRange(0, steps);
     progress_->setValue(0);
     progress_->show();
+    cancel_->show();
+    qApp->installEventFilter(this);
 }
 
-// After each byte: advance the bar and let the window repaint, but take no
-// user input while the transfer owns the line.
+// After each byte: advance the bar and let the window repaint. Of the
+// user's input only the Cancel button and Esc get through (eventFilter).
 void MainWindow::TransferProgress() {
     progress_->setValue(progress_->value() + 1);
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void MainWindow::EndTransfer() {
+    qApp->removeEventFilter(this);
+    state_.link.cancelRequested = nullptr;
     progress_->hide();
+    cancel_->hide();
     transferring_ = false;
     RefreshCommands();
+    if (std::exchange(closeAfterTransfer_, false)) {
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+                cancelRequested_ = true;
+            }
+            return true;
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+            return watched != cancel_;
+        default:
+            return false;
+    }
 }
 
 void MainWindow::OnUpload() {
@@ -148,6 +183,73 @@ void MainWindow::OnDownload() {
     EndTransfer();
     if (outcome == TransferOutcome::Succeeded) {
         state_.copies.EcuHolds(state_.image);
+    }
+}
+
+// ---- Compare with ECU -----------------------------------------------------
+
+void MainWindow::OnCompare() {
+    if (!state_.scheduler.statusFlags.Test(EcuOnLine)) {
+        return;
+    }
+    CalibrationImage ecu;
+    TransferOutcome outcome;
+    {
+        AcquisitionDriver::Pauser pause(state_.driver);
+        BeginTransfer();
+        outcome = OnReadForCompare(state_.scheduler, ecu, [this](int, int) { TransferProgress(); });
+        EndTransfer();
+    }
+    if (outcome != TransferOutcome::Succeeded) {
+        return;
+    }
+    state_.copies.EcuHolds(ecu);  // what Quit compares the image with
+    if (compare_) {
+        compare_->close();  // one comparison at a time: the newest
+    }
+    compare_ = new CompareWindow(state_.image, ecu, this);
+    connect(compare_, &CompareWindow::ProgramRequested, this, &MainWindow::OnProgramChanges);
+    connect(compare_, &CompareWindow::TakeRequested, this, &MainWindow::OnTakeEcuValues);
+    compare_->show();
+}
+
+// Programs exactly the listed bytes with the values they had when compared.
+void MainWindow::OnProgramChanges() {
+    if (!compare_ || !state_.scheduler.statusFlags.Test(EcuOnLine)) {
+        return;
+    }
+    const std::vector<int> indices = compare_->ListedIndices();
+    TransferOutcome outcome;
+    {
+        AcquisitionDriver::Pauser pause(state_.driver);
+        BeginTransfer(static_cast<int>(indices.size()));
+        outcome = korvel::OnProgramChanges(state_.scheduler, compare_->ComparedImage(),
+                                           compare_->EcuImage(), indices,
+                                           [this](int, int) { TransferProgress(); });
+        EndTransfer();
+    }
+    if (outcome == TransferOutcome::Succeeded && compare_) {
+        CalibrationImage held = compare_->EcuImage();
+        for (int index : indices) {
+            held[index] = compare_->ComparedImage()[index];
+        }
+        state_.copies.EcuHolds(held);
+        compare_->Resolve(indices);
+    }
+}
+
+void MainWindow::OnTakeEcuValues(const std::vector<int>& indices) {
+    if (!compare_) {
+        return;
+    }
+    const CalibrationImage before = state_.image;
+    for (int index : indices) {
+        state_.image[index] = compare_->EcuImage()[index];
+    }
+    compare_->Resolve(indices);
+    DropAllSelections();  // the editors show the new values, with no selection
+    if (state_.history.Record("Take ECU Values", before, state_.image)) {
+        AfterImageChange();  // one undo step, and the title's unsaved mark
     }
 }
 

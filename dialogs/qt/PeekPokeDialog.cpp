@@ -29,7 +29,7 @@ PeekPokeDialog::PeekPokeDialog(EcuLink& link, Prompter& prompter, std::function<
 
 bool PeekPokeDialog::Warn(const LinkResult& result) {
     if (const std::optional<PeekPokeFailure> failure = PeekPokeFailureFor(result)) {
-        prompter_.Message(this, QString::fromLatin1(failure->text),
+        prompter_.Message(this, QString::fromStdString(failure->text),
                           QString::fromLatin1(failure->caption), Prompter::Icon::Exclamation);
     }
     return !result.ok();

@@ -257,6 +257,7 @@ TEST(TransferCommands, OutcomesSetPanesAndFlags) {
         const char* panes;    // message pane | ECU state pane
         uint32_t flagsAfter;  // of EcuOnLine | DataLoaded, starting from DataLoaded
         Texts messages;
+        bool unstoredWrites = false;  // the ECU echoes programming but keeps its byte
     } cases[] = {
         // clang-format off
         {false, false, -1, Outcome::NotRun, "|", DataLoaded, {}},
@@ -269,6 +270,8 @@ TEST(TransferCommands, OutcomesSetPanesAndFlags) {
         {true, true, -1, Outcome::Succeeded, "Programming Complete|", Both, {}},
         // The image is unchanged, so it may still be saved or downloaded again.
         {true, true, 100, Outcome::Failed, "Programming FAILED|", DataLoaded, {}},
+        {true, true, -1, Outcome::Failed, "Programming FAILED|", DataLoaded,
+         {"Verify failed at E00: wrote 9, ECU holds 5A"}, true},
         // clang-format on
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
@@ -281,6 +284,9 @@ TEST(TransferCommands, OutcomesSetPanesAndFlags) {
         const size_t probeBytes = f.port.sent.size();
         long sends = 0;
         f.twist = [&](uint8_t, Bytes r) {
+            if (c.unstoredWrites) {
+                f.ecu.memory[0x0E00] = 0x5A;
+            }
             return c.answeredSends < 0 || sends++ < c.answeredSends ? r : Bytes{};
         };
         CalibrationImage image;
@@ -317,8 +323,8 @@ TEST(Scheduler, EachPassGoesToEveryObserverInOrderAsRead) {
         scheduler.AddPassObserver(
             [&seen, observer](const Sample& s) { seen.emplace_back(observer, s); });
     }
-    ASSERT_TRUE(scheduler.RunUntil(f.clock.MonotonicMs() + 60'000,
-                                   [&seen] { return seen.size() >= 6; }));
+    ASSERT_TRUE(
+        scheduler.RunUntil(f.clock.MonotonicMs() + 60'000, [&seen] { return seen.size() >= 6; }));
     ASSERT_EQ(seen.size(), 6u);
     for (size_t i = 0; i < seen.size(); ++i) {
         EXPECT_EQ(seen[i].first, static_cast<int>(i % 3));
@@ -334,6 +340,57 @@ TEST(Scheduler, EachPassGoesToEveryObserverInOrderAsRead) {
     EXPECT_GE(first.passMs, first.readMs[2]);
     EXPECT_EQ(seen[3].second.passMs - first.passMs, 20);  // four replies a pass
     EXPECT_EQ(first.wallMs - startWall, first.passMs);    // both clocks since the start
+}
+
+// Compare reads the block with Upload's sequence and writes nothing; the
+// changes-only download and a cancelled Download end as Download does.
+TEST(TransferCommands, CompareAndChangesOnlyDownload) {
+    Rig f(Variables{});
+    f.scheduler.statusFlags.Set(DataLoaded);
+    ASSERT_TRUE(f.DriveUntil([&] { return f.Flag(EcuOnLine); }));
+    f.ecu.memory[0x0E05] = 0x5A;
+    f.ecu.memory[0x0E06] = 0x5B;
+    CalibrationImage kept;
+    kept.values.fill(0xEE);
+    int asked = 0;
+    f.link.cancelRequested = [&] { return ++asked > 10; };
+    EXPECT_EQ(OnUpload(f.scheduler, kept), TransferOutcome::Failed);
+    EXPECT_EQ(f.reporter.Pane(MessagePane), "Upload cancelled");
+    EXPECT_TRUE(std::ranges::all_of(kept.values, [](uint32_t v) { return v == 0xEE; }));
+    EXPECT_TRUE(f.Flag(EcuOnLine));
+    f.link.cancelRequested = {};
+    f.port.sent.clear();
+    CalibrationImage ecuCopy;
+    int reads = 0;
+    EXPECT_EQ(OnReadForCompare(f.scheduler, ecuCopy, [&](int done, int) { reads = done; }),
+              TransferOutcome::Succeeded);
+    Bytes read(4 + 512, SEND_INC);  // filled in place: GCC 12 at -O3 misreads an insert
+    read[0] = LOAD_ADDR_HI;
+    read[1] = 0x0E;
+    read[2] = LOAD_ADDR_LO;
+    read[3] = 0x00;
+    EXPECT_EQ(f.port.sent, read);
+    EXPECT_EQ(reads, 512);
+    EXPECT_EQ(ecuCopy[5], 0x5Au);
+    EXPECT_EQ(f.reporter.Pane(MessagePane), "Compare Complete");
+
+    CalibrationImage image = ecuCopy;
+    image[5] = 0x11;
+    int programmed = -1;
+    EXPECT_EQ(OnDownloadChanges(f.scheduler, image, {}, &programmed), TransferOutcome::Succeeded);
+    EXPECT_EQ(programmed, 1);
+    EXPECT_EQ(f.ecu.memory[0x0E05], 0x11);
+    EXPECT_EQ(f.reporter.Pane(MessagePane), "Programming Complete");
+
+    image[6] = 0x22;
+    image[7] = 0x33;
+    asked = 0;
+    f.link.cancelRequested = [&] { return ++asked > 7; };  // between 0x0E06 and 0x0E07
+    EXPECT_EQ(OnDownload(f.scheduler, image), TransferOutcome::Failed);
+    EXPECT_EQ(f.reporter.Pane(MessagePane), "Programming FAILED");
+    EXPECT_EQ(f.reporter.Messages(), Texts{"Download cancelled: 1 bytes programmed"});
+    EXPECT_TRUE(f.Flag(DataLoaded));  // the image is still the user's
+    EXPECT_FALSE(f.Flag(EcuOnLine));
 }
 
 }  // namespace

@@ -223,6 +223,74 @@ TEST(CliEndToEnd, TransfersPeekAndPokeSkipStrayBytes) {
     EXPECT_NE(log.find("programmed 2 EEPROM bytes"), std::string::npos) << log;
 }
 
+// An ECU that echoes the programming sequence without storing the byte: the
+// read-back catches it, the message names the address and both values.
+TEST(CliEndToEnd, UnstoredWritesFailTheirReadBack) {
+    EcuSim sim({"--baud", "0", "--unstored-writes"});
+    RunResult r = sim.Cli({"poke", "E05", "300"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Verify failed at E05: wrote 2C, ECU holds E\n");
+    const TempFile image("unstored.dat");
+    const std::string demo = ReadFile(DemoData);
+    image.Write("7" + demo.substr(demo.find('\r')));  // 0E00 holds 1
+    r = sim.Cli({"download", image.path});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Programming FAILED"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Verify failed at E00: wrote 7, ECU holds 1\n"), std::string::npos)
+        << r.err;
+}
+
+// diff exits as cmp does: 0 same, 1 different (one line per byte), 2 trouble.
+// download --changes programs exactly the differing bytes, after which the
+// ECU holds the file.
+TEST(CliEndToEnd, DiffAndDownloadOfTheChangesOnly) {
+    const std::string demo = ReadFile(DemoData);
+    std::vector<std::string> lines = Split(demo, '\n');
+    lines[87] = "151\r";  // RPM A
+    lines[184] = "0\r";
+    const TempFile edited("edited.dat");
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\n";
+    }
+    edited.Write(text);
+    const TempFile shortFile("short.dat");
+    shortFile.Write("1\r\n2\r\n");
+    const TempFile tooLarge("large.dat");
+    tooLarge.Write("300" + demo.substr(demo.find('\r')));
+    const std::string differs =
+        "0E57 151 90 RPM Presets, RPM A\n0EB8 0 90 RPM curve (position), point 3 y\n";
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out;
+    } files[] = {
+        {{"diff", DemoData, DemoData}, 0, ""},
+        {{"diff", edited.path, DemoData}, 1, differs},
+        {{"diff", shortFile.path, DemoData}, 2, ""},
+        {{"diff", DemoData, tooLarge.path}, 2, ""},
+        {{"diff", DemoData, DemoData, DemoData}, 2, ""},
+    };
+    for (const auto& c : files) {
+        const RunResult r = RunCli(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args[1] << r.err;
+        EXPECT_EQ(r.out, c.out) << c.args[1];
+        EXPECT_EQ(r.err.empty(), c.exitCode < 2) << r.err;
+    }
+    EcuSim sim({"--baud", "0"});
+    RunResult r = sim.Cli({"diff", edited.path});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.out, differs);
+    r = sim.Cli({"download", "--changes", edited.path});
+    EXPECT_EQ(r.out, "2 bytes written\nProgramming Complete\n") << r.err;
+    r = sim.Cli({"diff", edited.path});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    const std::string log = sim.Stop();
+    EXPECT_NE(log.find("EEPROM write 0E57 = 151\nEEPROM write 0EB8 = 0\n"), std::string::npos)
+        << log;
+}
+
 TEST(CliEndToEnd, UploadFromAnEcuFallingSilentWritesNothing) {
     EcuSim sim({"--baud", "0", "--silent-after", "300"});  // half way through the block
     const TempFile kept("kept.dat");

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 
+#include "link/PeekPoke.h"
 #include "link/Transfers.h"
 #include "tests/support/EchoEcu.h"
 #include "tests/support/RecordingReporter.h"
@@ -185,7 +186,8 @@ TEST_F(LinkTest, DownloadWritesOnlyTheBytesThatDiffer) {
             expected.insert(expected.end(), {0x02, uint8_t(a >> 8), 0x03, uint8_t(a), 0x00});
             if (std::ranges::count(edited, i) > 0) {
                 image[i] ^= 0x5A;
-                expected.insert(expected.end(), {0x04, uint8_t(image[i]), 0x05, 0x2B, 0x05, 0xB2});
+                expected.insert(expected.end(),
+                                {0x04, uint8_t(image[i]), 0x05, 0x2B, 0x05, 0xB2, 0x00});
             }
         }
         port.sent.clear();
@@ -199,6 +201,7 @@ TEST_F(LinkTest, DownloadWritesOnlyTheBytesThatDiffer) {
 // address before it): the failure names its step, address and written value.
 TEST_F(LinkTest, DownloadFailureNamesWhereItStopped) {
     ASSERT_TRUE(Upload().ok());
+    const uint8_t held = ecu.memory[0x0E15];
     image[0x15] ^= 0x5A;
     const uint32_t written = image[0x15];
     const struct {
@@ -209,10 +212,12 @@ TEST_F(LinkTest, DownloadFailureNamesWhereItStopped) {
     } cases[] = {
         {3 * 5 + 4, LinkStep::ReadData, 0x0E03, std::nullopt},  // SEND at 0x0E03
         {0x15 * 5 + 5, LinkStep::LoadData, 0x0E15, written},
-        {0x15 * 5 + 10, LinkStep::Commit, 0x0E15, written},  // the 0xB2 parameter
+        {0x15 * 5 + 11, LinkStep::ReadData, 0x0E15, written},  // the read-back
+        {0x15 * 5 + 10, LinkStep::Commit, 0x0E15, written},    // the 0xB2 parameter
     };
     for (const auto& c : cases) {
         port.sent.clear();
+        ecu.memory[0x0E15] = held;  // a case that got as far as the read-back stored it
         port.responder = [&](uint8_t b) {
             return port.sent.size() <= c.answered ? ecu.Receive(b) : Bytes{};
         };
@@ -223,6 +228,178 @@ TEST_F(LinkTest, DownloadFailureNamesWhereItStopped) {
         EXPECT_EQ(result.written, c.written) << c.answered;
         EXPECT_EQ(port.sent.size(), c.answered + 1) << c.answered;
     }
+}
+
+// Every programmed byte is read back with SEND, in Download and in Poke alike:
+// an ECU that echoes the sequence without storing the byte, or whose
+// read-back reply is lost, stops the transfer at that byte.
+TEST_F(LinkTest, ProgrammedBytesAreReadBack) {
+    ASSERT_TRUE(Upload().ok());
+    const uint32_t held = image[0x15];
+    image[0x15] = held ^ 0x5A;
+    const uint32_t written = image[0x15];
+    const Bytes writeAndReadBack{0x04, uint8_t(written), 0x05, 0x2B, 0x05, 0xB2, 0x00};
+    const std::function<LinkResult()> download = [&] {
+        return DownloadRange(link, image.values.data(), 0x0E00, 0x0FFF, {});
+    };
+    const std::function<LinkResult()> poke = [&] { return PokeByte(link, 0x0E15, written); };
+    const struct {
+        std::function<LinkResult()> run;
+        bool stores;
+        bool readBackAnswered;
+        LinkStep step;
+        std::optional<uint32_t> read;
+    } cases[] = {
+        {download, false, true, LinkStep::Verify, held},
+        {download, true, false, LinkStep::ReadData, std::nullopt},
+        {poke, false, true, LinkStep::Verify, held},
+        {poke, true, false, LinkStep::ReadData, std::nullopt},
+        {poke, true, true, LinkStep::None, std::nullopt},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        ecu.memory[0x0E15] = static_cast<uint8_t>(held);
+        port.sent.clear();
+        port.responder = [&](uint8_t b) {
+            const bool readBack = b == SEND && port.sent.size() >= 2 &&
+                                  port.sent[port.sent.size() - 2] == PROGRAM_COMMIT;
+            Bytes reply = ecu.Receive(b);
+            if (!c.stores) {
+                ecu.memory[0x0E15] = static_cast<uint8_t>(held);
+            }
+            return readBack && !c.readBackAnswered ? Bytes{} : reply;
+        };
+        const LinkResult result = c.run();
+        EXPECT_EQ(result.step, c.step) << i;
+        EXPECT_EQ(result.read, c.read) << i;
+        EXPECT_TRUE(
+            std::equal(writeAndReadBack.rbegin(), writeAndReadBack.rend(), port.sent.rbegin()))
+            << i << ": the read-back is the last byte sent";
+        if (!result.ok()) {
+            EXPECT_EQ(result.address, 0x0E15u) << i;
+            EXPECT_EQ(result.written, written) << i;
+        }
+        const std::string verify = VerifyFailureText(result);
+        EXPECT_EQ(verify.empty(), c.step != LinkStep::Verify) << i;
+    }
+    LinkResult mismatch = LinkResult::Failed(LinkStep::Verify, LinkPhase::None).At(0x0E57);
+    mismatch.written = 0x2C;
+    mismatch.read = 0x2B;
+    EXPECT_EQ(VerifyFailureText(mismatch), "Verify failed at E57: wrote 2C, ECU holds 2B");
+}
+
+// The block is read as Upload reads it; then only the differing bytes are
+// programmed, each read back. With nothing changed, the trace is the read.
+TEST_F(LinkTest, DownloadChangesProgramsOnlyTheDifferingBytes) {
+    Bytes read{0x02, 0x0E, 0x03, 0x00};
+    read.insert(read.end(), 512, 0x01);
+    const std::vector<int> ten{0, 3, 7, 0x15, 0x57, 100, 200, 300, 400, 511};
+    for (const std::vector<int>& edited : {std::vector<int>{}, {0x15}, ten}) {
+        ASSERT_TRUE(Upload().ok());
+        Bytes expected = read;
+        for (int i : edited) {
+            const uint32_t a = ImageBaseAddress + i;
+            image[i] ^= 0x5A;
+            expected.insert(expected.end(), {0x02, uint8_t(a >> 8), 0x03, uint8_t(a), 0x04,
+                                             uint8_t(image[i]), 0x05, 0x2B, 0x05, 0xB2, 0x00});
+        }
+        port.sent.clear();
+        int programmed = -1;
+        std::vector<int> steps;  // the total is 512 while reading, then 512 + changes
+        const StepProgress progress = [&](int done, int total) {
+            EXPECT_EQ(total, steps.size() < 512 ? 512 : 512 + static_cast<int>(edited.size()));
+            steps.push_back(done);
+        };
+        EXPECT_TRUE(DownloadChanges(link, image, progress, &programmed).ok());
+        EXPECT_EQ(port.sent, expected) << edited.size();
+        EXPECT_EQ(programmed, static_cast<int>(edited.size()));
+        EXPECT_EQ(steps.size(), 512 + edited.size());
+        EXPECT_EQ(steps.back(), static_cast<int>(512 + edited.size()));
+        EXPECT_TRUE(EcuHoldsTheImage());
+    }
+    CalibrationImage ecuCopy;  // Compare's read: the same trace, no message
+    port.sent.clear();
+    EXPECT_TRUE(ReadCalibration(link, ecuCopy, {}).ok());
+    EXPECT_EQ(port.sent, read);
+    EXPECT_EQ(ecuCopy.values, image.values);
+    EXPECT_TRUE(reporter.Messages().empty());
+}
+
+// Unstored writes, a lost read-back and a lost data byte of the read each
+// stop the download; only verified bytes count as programmed.
+TEST_F(LinkTest, DownloadChangesStopsAtTheFirstFailure) {
+    const struct {
+        std::function<Bytes(uint8_t, Bytes)> twist;
+        LinkStep step;
+        uint32_t address;
+        int programmed;
+    } cases[] = {
+        {[&](uint8_t, Bytes r) {  // the second change is never stored
+             ecu.memory[0x0E20] = 0x11;
+             return r;
+         },
+         LinkStep::Verify, 0x0E20, 1},
+        {[&](uint8_t b, Bytes r) {  // the read-back of the second change is lost
+             const bool second = port.sent.size() > 520 + 11;
+             return b == SEND && second ? Bytes{} : r;
+         },
+         LinkStep::ReadData, 0x0E20, 1},
+        {[&](uint8_t b, Bytes r) { return b == SEND_INC && port.sent.size() == 104 ? Bytes{} : r; },
+         LinkStep::ReadData, 0x0E00 + 99, 0},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(Upload().ok());
+        ecu.memory[0x0E10] = 0x22;
+        ecu.memory[0x0E20] = 0x11;
+        image[0x10] = 0x33;
+        image[0x20] = 0x44;
+        port.sent.clear();
+        port.responder = [&](uint8_t b) { return c.twist(b, ecu.Receive(b)); };
+        int programmed = -1;
+        const LinkResult result = DownloadChanges(link, image, {}, &programmed);
+        EXPECT_EQ(result.step, c.step) << c.address;
+        EXPECT_EQ(result.address, c.address);
+        EXPECT_EQ(programmed, c.programmed) << c.address;
+        port.responder = [&](uint8_t b) { return ecu.Receive(b); };
+    }
+}
+
+// A cancel request is looked at only between two bytes: a programming
+// sequence that has begun is always finished and read back.
+TEST_F(LinkTest, CancelStopsAtTheNextByteBoundary) {
+    ASSERT_TRUE(Upload().ok());
+    CalibrationImage before = image;
+    image[0x10] ^= 1;
+    image[0x11] ^= 1;
+    int asked = 0;
+    int cancelAt = 0;
+    link.cancelRequested = [&] { return ++asked > cancelAt; };
+    const struct {
+        std::function<LinkResult()> run;
+        int cancelAt;
+        size_t sent;
+        uint32_t address;
+    } cases[] = {
+        {[&] { return UploadRange(link, before.values.data(), 0x0E00, 0x0FFF, {}); }, 100, 104,
+         0x0E00 + 100},
+        {[&] { return DownloadRange(link, image.values.data(), 0x0E00, 0x0FFF, {}); }, 0x11,
+         0x11 * 5 + 7, 0x0E11},
+        {[&] { return DownloadChanges(link, image, {}); }, 512 + 1, 516 + 11, 0x0E11},
+    };
+    for (const auto& c : cases) {
+        ecu.memory[0x0E10] = static_cast<uint8_t>(before[0x10]);
+        port.sent.clear();
+        asked = 0;
+        cancelAt = c.cancelAt;
+        const LinkResult result = c.run();
+        EXPECT_EQ(result.step, LinkStep::Cancelled) << c.cancelAt;
+        EXPECT_EQ(result.address, c.address) << c.cancelAt;
+        EXPECT_EQ(port.sent.size(), c.sent) << c.cancelAt;
+        EXPECT_EQ(port.sent.back(), c.sent == 104 ? SEND_INC : SEND) << c.cancelAt;
+    }
+    EXPECT_EQ(ecu.memory[0x0E10], image[0x10]);
+    EXPECT_NE(ecu.memory[0x0E11], image[0x11]);
+    EXPECT_TRUE(reporter.Messages().empty());
 }
 
 TEST(LinkTexts, ProgressTextsAndPortNames) {

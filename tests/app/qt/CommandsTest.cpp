@@ -13,10 +13,11 @@ namespace {
 
 // The menu bar as the user sees it: each item as text=identifier, then '+'
 // always enabled, '-' never, '*' only with data loaded, '~' only with data
-// loaded in expert mode, '^' only in expert mode; '|' a separator.
+// loaded in expert mode, '^' only in expert mode, '%' only with data loaded
+// and the ECU on line; '|' a separator.
 const char* const Menus =
-    "\nFile: Open=40001+ Save=40002* | Upload=40003+ Download=40004* | Monitor=40020+ "
-    "Port...=40040+ Start Log...=40030+ | Quit=40005+"
+    "\nFile: Open=40001+ Save=40002* | Upload=40003+ Download=40004* Compare with ECU...=40022%"
+    " | Monitor=40020+ Port...=40040+ Start Log...=40030+ | Quit=40005+"
     "\nEdit: Undo=undo- Redo=redo-"
     "\nTables: VE=40007~ VE (LP)=40008~ Spark=40009~"
     "\nCurves: Fuel=40010~ RPM=40011*"
@@ -26,7 +27,7 @@ const char* const Menus =
     "\nHelp: About this program=40019+";
 
 // Opens and closes every menu, as the user would, and checks what it shows.
-void ExpectMenus(MainWindow& window, bool dataLoaded, bool expert = false) {
+void ExpectMenus(MainWindow& window, bool dataLoaded, bool expert = false, bool onLine = true) {
     QString shown;
     for (QAction* title : window.menuBar()->actions()) {
         shown += "\n" + title->text() + ":";
@@ -42,8 +43,9 @@ void ExpectMenus(MainWindow& window, bool dataLoaded, bool expert = false) {
     const QString expected = QString(Menus)
                                  .replace('*', dataLoaded ? '+' : '-')
                                  .replace('~', dataLoaded && expert ? '+' : '-')
-                                 .replace('^', expert ? '+' : '-');
-    EXPECT_EQ(shown.toStdString(), expected.toStdString()) << dataLoaded << expert;
+                                 .replace('^', expert ? '+' : '-')
+                                 .replace('%', dataLoaded && onLine ? '+' : '-');
+    EXPECT_EQ(shown.toStdString(), expected.toStdString()) << dataLoaded << expert << onLine;
 }
 
 CalibrationImage Pattern(int seed) {
@@ -83,7 +85,7 @@ TEST_F(Commands, TransfersSetTheMenusAndDownloadProgramsOnlyTheChangedByte) {
     h.Trigger(CmdDownload);  // the fake clock passes each time-out at once
     EXPECT_EQ(h.Window().PaneText(MessagePane), "Programming FAILED");
     EXPECT_FALSE(h.Flags().Test(EcuOnLine));
-    ExpectMenus(h.Window(), true);  // the edits can still be saved or downloaded again
+    ExpectMenus(h.Window(), true, false, false);  // the edits can still be saved or downloaded
 }
 
 // An upload that fails half way changes no byte of the image; the open
@@ -146,7 +148,7 @@ TEST_F(Commands, SaveAndOpenReportFailuresAndShortFiles) {
         ASSERT_LE(shown.size(), 1u);
         EXPECT_EQ(shown.empty() ? "" : shown[0].text + " / " + shown[0].caption, c.shown);
         EXPECT_EQ(h.Window().DataFilePath(), c.answer);
-        ExpectMenus(h.Window(), c.dataLoaded);
+        ExpectMenus(h.Window(), c.dataLoaded, false, false);
     }
     EXPECT_EQ(h.State().image.values, Pattern(9).values);  // the saved file read back
     EXPECT_EQ(h.prompter.fileDialogs[0].title, "Save ECU Data File To Disk");
@@ -248,7 +250,7 @@ TEST_F(Commands, ExpertModeEnablesTheHiddenCommands) {
                   on ? "Korvel ECU Interface [Expert]" : "Korvel ECU Interface");
         for (bool loaded : {false, true}) {
             loaded ? h.Flags().Set(DataLoaded) : h.Flags().Clear(DataLoaded);
-            ExpectMenus(h.Window(), loaded, on);
+            ExpectMenus(h.Window(), loaded, on, false);
         }
     }
     const std::tuple<int, EditorKind, QString> kinds[] = {

@@ -241,7 +241,7 @@ TEST(PeekPokeDialog, FailuresAreReportedOnce) {
         {"1044", "0", -1, eeprom},    {"1044", "", -1, range},     {"1043", "E10", 0, address},
         {"1043", "E10", 3, address},  {"1043", "E10", 4, data},    {"1044", "E10", 0, address},
         {"1044", "E10", 5, data},     {"1044", "E10", 6, nullptr},  // programming not echoed
-        {"1044", "E10", 8, nullptr},
+        {"1044", "E10", 8, nullptr},  {"1044", "E10", 10, data},    // the read-back is lost
     };
     for (const auto& [button, address, silentAfter, message] : cases) {
         Bench bench;
@@ -268,10 +268,10 @@ TEST(PeekPokeDialog, PeekAndPokeReachTheEcu) {
         {peek, " ffff", "99", 0xFFFF, 33, 5},
         {peek, "0x1234", "99", 0x1234, 9, 5},
         {peek, "00000E00", "99", 0x00E0, 224, 5},  // 7 characters are read
-        {poke, "E00", "300", 0x0E00, 44, 10},      // address, data, arm and commit
-        {poke, "FFF", "255", 0x0FFF, 255, 10},
-        {poke, "e80", "", 0x0E80, 0, 10},
-        {poke, "E81", "256", 0x0E81, 0, 10},
+        {poke, "E00", "300", 0x0E00, 44, 11},      // address, data, arm, commit, read-back
+        {poke, "FFF", "255", 0x0FFF, 255, 11},
+        {poke, "e80", "", 0x0E80, 0, 11},
+        {poke, "E81", "256", 0x0E81, 0, 11},
     };
     for (const auto& [isPeek, address, data, at, value, sent] : cases) {
         bench.ecu.memory[at] = isPeek ? value : 0x5A;
@@ -283,6 +283,12 @@ TEST(PeekPokeDialog, PeekAndPokeReachTheEcu) {
     }
     EXPECT_TRUE(TakeMessages(bench.prompter).empty());
     EXPECT_EQ(bench.quietCalls, 8);
+    // A cell that echoes the programming but keeps its old byte.
+    bench.ecu.faults.unstoredWrites = true;
+    bench.ecu.memory[0x0E05] = 0x5A;
+    bench.Press("1044", "E05", "7");
+    EXPECT_EQ(TakeMessages(bench.prompter),
+              Messages{"Verify Error: Verify failed at E05: wrote 7, ECU holds 5A"});
 }
 
 // Add (1003) takes the first free channel, for any variable any number of

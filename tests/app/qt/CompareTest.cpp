@@ -1,0 +1,112 @@
+// File > Compare with ECU and the Cancel of a long transfer, against the
+// in-process virtual ECU holding the demo calibration. The compare window is
+// rendered to korvel-compare-window.png in the build folder.
+#include <gtest/gtest.h>
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QTreeWidget>
+
+#include "calib/DataFile.h"
+#include "tests/support/qt/AppHarness.h"
+
+namespace korvel {
+namespace {
+
+struct Compare : ::testing::Test {
+    void SetUp() override {
+        ASSERT_TRUE(ReadDataFile(KORVEL_SOURCE_DIR "/data/demo.dat", demo).opened);
+        h.ecu.LoadCalibration(demo);
+        ASSERT_TRUE(h.StartWithMonitor("MAP,26,1\n"));
+        ASSERT_TRUE(h.RunUntilMonitoring());
+        h.State().image = demo;
+        h.Flags().Set(DataLoaded);
+        h.Window().RefreshCommands();
+    }
+    QStringList Row(CompareWindow& window, int row) {
+        const QTreeWidgetItem* item = window.findChild<QTreeWidget*>()->topLevelItem(row);
+        QStringList texts;
+        for (int column = 0; item != nullptr && column < 4; ++column)
+            texts << item->text(column);
+        return texts;
+    }
+    void Click(CompareWindow& window, const char* button) {
+        window.findChild<QPushButton*>(button)->click();
+    }
+    AppHarness h;
+    CalibrationImage demo;
+};
+
+TEST_F(Compare, ListsTakesAndProgramsTheDifferences) {
+    CalibrationImage& image = h.State().image;
+    image[87] = 100;   // RPM A, 1800 in the ECU
+    image[108] = 70;   // a VE value
+    image[184] = 120;  // a position curve engine speed
+    h.ecu.ClearRecords();
+    h.Trigger(CmdCompare);
+    CompareWindow* window = h.Window().Comparison();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(h.ecu.Writes().empty());
+    EXPECT_EQ(h.ecu.Received().size(), 4u + 512u);  // the address, then SEND_INC only
+    EXPECT_EQ(window->ListedIndices(), (std::vector<int>{87, 108, 184}));
+    EXPECT_EQ(Row(*window, 0), (QStringList{"0E57", "RPM Presets, RPM A", "1800", "2000"}));
+    EXPECT_EQ(Row(*window, 2),
+              (QStringList{"0EB8", "RPM curve (position), point 3 y", "1800", "2400"}));
+    EXPECT_EQ(window->findChild<QPushButton*>("program")->text(), "Program 3 changes");
+    ASSERT_TRUE(window->grab().toImage().save(KORVEL_BINARY_DIR "/korvel-compare-window.png"));
+
+    window->findChild<QTreeWidget*>()->topLevelItem(1)->setSelected(true);
+    Click(*window, "take");
+    EXPECT_EQ(image[108], demo[108]);
+    EXPECT_EQ(window->ListedIndices(), (std::vector<int>{87, 184}));
+    EXPECT_EQ(h.State().history.UndoName(), "Take ECU Values");  // one step, undoable
+
+    Click(*window, "program");
+    EXPECT_EQ(h.ecu.Writes(), (std::vector<EepromWrite>{{0x0E57, 100}, {0x0EB8, 120}}));
+    EXPECT_EQ(h.ecu.Calibration().values, image.values);
+    EXPECT_TRUE(window->ListedIndices().empty());
+    EXPECT_EQ(h.Window().PaneText(MessagePane), "Programming Complete");
+
+    h.Trigger(CmdCompare);  // a second comparison replaces the first window
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_NE(h.Window().Comparison(), nullptr);
+    EXPECT_TRUE(h.Window().Comparison()->ListedIndices().empty());
+    EXPECT_NE(h.Window().Comparison()->findChild<QLabel*>()->text().indexOf(
+                  "The ECU holds this calibration"),
+              -1);
+}
+
+// Esc, or closing the window and agreeing to cancel, stops a transfer at the
+// next byte: a cancelled Upload leaves the image, a cancelled Download says
+// how many bytes it programmed, and the window closes once it has stopped.
+TEST_F(Compare, EscAndCloseCancelATransferBetweenTwoBytes) {
+    CalibrationImage& image = h.State().image;
+    image.values.fill(0xEE);
+    const CalibrationImage before = image;
+    QCoreApplication::postEvent(&h.Window(),
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    h.prompter.answers = {Prompter::Answer::Discard};  // the unsaved image may go
+    h.Trigger(CmdUpload);
+    EXPECT_EQ(h.Window().PaneText(MessagePane), "Upload cancelled");
+    EXPECT_EQ(image.values, before.values);
+    EXPECT_TRUE(h.Flags().Test(EcuOnLine));
+    EXPECT_FALSE(h.Window().CancelButton()->isVisible());
+
+    h.prompter.questions.clear();
+    QCoreApplication::postEvent(&h.Window(), new QCloseEvent);
+    // "Cancel Transfer", then the unsaved image is discarded on the way out.
+    h.prompter.answers = {Prompter::Answer::Save, Prompter::Answer::Discard};
+    h.Trigger(CmdDownload);
+    ASSERT_EQ(h.prompter.questions.size(), 1u);
+    EXPECT_EQ(h.prompter.questions[0].accept, "Cancel Transfer");
+    EXPECT_EQ(h.Window().PaneText(MessagePane), "Programming FAILED");
+    ASSERT_FALSE(h.prompter.messages.empty());
+    // The close arrives with the first address's progress: its write is
+    // finished and read back before the download stops.
+    EXPECT_EQ(h.prompter.messages.back().text, "Download cancelled: 1 bytes programmed");
+    EXPECT_EQ(h.ecu.Writes(), (std::vector<EepromWrite>{{0x0E00, 0xEE}}));
+    EXPECT_TRUE(h.RunUntil([&] { return !h.Window().isVisible(); }));
+}
+
+}  // namespace
+}  // namespace korvel
