@@ -15,9 +15,7 @@ constexpr uint32_t ExchangeBits = ReplyPending | DataEchoed | AddressEchoed | Se
 }  // namespace
 
 AcquisitionScheduler::AcquisitionScheduler(EcuLink& link, MonitorFile& monitor)
-    : link_(link),
-      monitor_(monitor),
-      startMs_(link.clock.MonotonicMs()) {}
+    : link_(link), monitor_(monitor), startMs_(link.clock.MonotonicMs()) {}
 
 void AcquisitionScheduler::AddPassObserver(PassObserver observer) {
     passObservers_.push_back(std::move(observer));
