@@ -1,5 +1,5 @@
 // The File menu: data files, transfers with the ECU and the monitor file.
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
 #include <QTimer>
@@ -119,6 +119,9 @@ void MainWindow::EndTransfer() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (QApplication::activeModalWidget() != nullptr) {
+        return false;  // a message box shown mid-transfer takes its own input
+    }
     switch (event->type()) {
         case QEvent::KeyPress:
             if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {

@@ -5,6 +5,8 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QMessageBox>
+#include <QTest>
 #include <QTreeWidget>
 
 #include "calib/DataFile.h"
@@ -96,7 +98,18 @@ TEST_F(Compare, EscAndCloseCancelATransferBetweenTwoBytes) {
     QCoreApplication::postEvent(&h.Window(), new QCloseEvent);
     // "Cancel Transfer", then the unsaved image is discarded on the way out.
     h.prompter.answers = {Prompter::Answer::Save, Prompter::Answer::Discard};
+    // The message comes while the transfer still holds the window's input:
+    // its box must still take the user's keys.
+    bool boxTookEsc = false;
+    h.prompter.whileShown = [&] {
+        QMessageBox box(QMessageBox::Critical, "", "", QMessageBox::Ok);
+        box.setWindowModality(Qt::ApplicationModal);
+        box.show();
+        QTest::keyClick(&box, Qt::Key_Escape);
+        boxTookEsc = !box.isVisible();
+    };
     h.Trigger(CmdDownload);
+    EXPECT_TRUE(boxTookEsc);
     ASSERT_EQ(h.prompter.questions.size(), 1u);
     EXPECT_EQ(h.prompter.questions[0].accept, "Cancel Transfer");
     EXPECT_EQ(h.Window().PaneText(MessagePane), "Programming FAILED");

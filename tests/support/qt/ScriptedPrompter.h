@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -32,8 +33,14 @@ public:
     std::vector<Question> questions;
     std::deque<Answer> answers;
 
+    // Runs while a message is "shown", as the user would act on the box.
+    std::function<void()> whileShown;
+
     void Message(QWidget*, const QString& text, const QString& caption, Icon icon) override {
         messages.push_back({text, caption, icon});
+        if (whileShown) {
+            whileShown();
+        }
     }
     Answer AskToSave(QWidget*, const QString& text, const QString& caption) override {
         questions.push_back({text, caption, {}});
