@@ -17,6 +17,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -81,24 +82,21 @@ pid_t Spawn(const char* program, const std::vector<std::string>& args, int outFd
     }
     argv.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawn(&pid, program, &actions, nullptr, argv.data(), environ) != 0) {
-        pid = -1;
-    }
+    const bool spawned = posix_spawn(&pid, program, &actions, nullptr, argv.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    return spawned ? pid : -1;
 }
 
 struct RunResult {
     int exitCode = -1;  // -1: did not exit by itself within the limit
-    std::string out;
-    std::string err;
+    std::string out, err;
     double cpuSeconds = 0;  // user + system time of the child
 };
 
-RunResult RunProgram(const char* program, const std::vector<std::string>& args) {
+RunResult RunProgram(const std::vector<std::string>& args) {
     const int out = OutputFile();
     const int err = OutputFile();
-    const pid_t pid = Spawn(program, args, out, err);
+    const pid_t pid = Spawn(KORVEL_CLI, args, out, err);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
     int status = -1;  // not exited
     rusage usage{};
@@ -113,10 +111,6 @@ RunResult RunProgram(const char* program, const std::vector<std::string>& args) 
                        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAndClose(out), ReadAndClose(err),
             cpu};
-}
-
-RunResult RunCli(const std::vector<std::string>& args) {
-    return RunProgram(KORVEL_CLI, args);
 }
 
 // korvel-ecusim in the background on the demo files, logging its EEPROM writes.
@@ -140,17 +134,16 @@ public:
 
     RunResult Cli(std::vector<std::string> args) const {
         args.insert(args.begin(), {"--port", port_});
-        return RunCli(args);
+        return RunProgram(args);
     }
     void Kill() { End(SIGKILL); }  // as if the line were unplugged
-    // Waits until the simulator has read from the line since it printed its
-    // path (a byte from the program under test), within a safety limit.
-    bool WaitForFirstRequest() const {
+    // Waits, within a safety limit, until the simulator has read from the
+    // line since it printed its path (a byte from the program under test).
+    void WaitForFirstRequest() const {
         const long before = BytesRead();
         for (int i = 0; i < 2000 && BytesRead() == before; ++i) {
             usleep(5000);
         }
-        return BytesRead() != before;
     }
     std::string Stop() {  // what the simulator reported on stderr
         End(SIGTERM);
@@ -181,32 +174,24 @@ private:
     std::string port_;
 };
 
-// One line with a stray byte before every echo, shared by one upload, two
-// downloads, a peek and a poke in a row.
+// One line with a stray byte before every echo, shared by one upload, three
+// downloads, two peeks and a poke in a row.
 TEST(CliEndToEnd, TransfersPeekAndPokeSkipStrayBytes) {
     EcuSim sim({"--baud", "0", "--stray"});
-    const TempFile image("image.dat"), link("link.dat");
-    ASSERT_EQ(symlink(image.path.c_str(), link.path.c_str()), 0);
-    RunResult r = sim.Cli({"upload", link.path});  // the link is kept, its target filled
+    const TempFile image("image.dat");
+    RunResult r = sim.Cli({"upload", image.path});
     EXPECT_EQ(r.out, "Data Loaded\n") << r.err;
     const std::string demo = ReadFile(DemoData);
     ASSERT_EQ(ReadFile(image.path), demo);
-    struct stat info {};
-    EXPECT_TRUE(lstat(link.path.c_str(), &info) == 0 && S_ISLNK(info.st_mode));
 
-    // A value the ECU cannot hold, or a line without a number, programs nothing.
-    const std::string rest = demo.substr(demo.find('\n') + 1);
-    const TempFile bad("bad.dat");
-    for (const char* first : {"300", "-1", "1234567890123"}) {
-        bad.Write(first + std::string("\r\n") + rest);
-        r = sim.Cli({"download", bad.path});
-        EXPECT_EQ(r.exitCode, 1) << first;
-        EXPECT_NE(r.err.find("nothing programmed"), std::string::npos) << r.err;
-    }
-
+    const std::string first = demo.substr(0, demo.find('\r'));  // the value at 0E00
+    image.Write("300" + demo.substr(first.size()));             // a value the ECU cannot hold
+    r = sim.Cli({"download", image.path});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("nothing programmed"), std::string::npos) << r.err;
+    image.Write(demo);
     r = sim.Cli({"download", image.path});
     EXPECT_EQ(r.out, "0 bytes written\nProgramming Complete\n") << r.err;
-    const std::string first = demo.substr(0, demo.find('\r'));  // the value at 0E00
     const std::string changed = first == "7" ? "8" : "7";
     image.Write(changed + demo.substr(first.size()));
     r = sim.Cli({"download", image.path});
@@ -220,62 +205,38 @@ TEST(CliEndToEnd, TransfersPeekAndPokeSkipStrayBytes) {
     EXPECT_NE(log.find("EEPROM write 0E00 = " + changed + "\nEEPROM write 0E05 = 44\n"),
               std::string::npos)
         << log;
-    EXPECT_NE(log.find("programmed 2 EEPROM bytes"), std::string::npos) << log;
 }
 
-// An ECU that echoes the programming sequence without storing the byte: the
-// read-back catches it, the message names the address and both values.
-TEST(CliEndToEnd, UnstoredWritesFailTheirReadBack) {
+// The read-back catches an ECU that echoes programming without storing it.
+TEST(CliEndToEnd, UnstoredWriteFailsItsReadBack) {
     EcuSim sim({"--baud", "0", "--unstored-writes"});
-    RunResult r = sim.Cli({"poke", "E05", "300"});
+    const RunResult r = sim.Cli({"poke", "E05", "300"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "Verify failed at E05: wrote 2C, ECU holds E\n");
-    const TempFile image("unstored.dat");
-    const std::string demo = ReadFile(DemoData);
-    image.Write("7" + demo.substr(demo.find('\r')));  // 0E00 holds 1
-    r = sim.Cli({"download", image.path});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("Programming FAILED"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("Verify failed at E00: wrote 7, ECU holds 1\n"), std::string::npos)
-        << r.err;
 }
 
 // diff exits as cmp does: 0 same, 1 different (one line per byte), 2 trouble.
-// download --changes programs exactly the differing bytes, after which the
-// ECU holds the file.
+// download --changes programs exactly the differing bytes.
 TEST(CliEndToEnd, DiffAndDownloadOfTheChangesOnly) {
-    const std::string demo = ReadFile(DemoData);
-    std::vector<std::string> lines = Split(demo, '\n');
+    std::vector<std::string> lines = Split(ReadFile(DemoData), '\n');
     lines[87] = "151\r";  // RPM A
     lines[184] = "0\r";
-    const TempFile edited("edited.dat");
+    const TempFile edited("edited.dat"), shortFile("short.dat");
     std::string text;
     for (const std::string& line : lines) {
         text += line + "\n";
     }
     edited.Write(text);
-    const TempFile shortFile("short.dat");
     shortFile.Write("1\r\n2\r\n");
-    const TempFile tooLarge("large.dat");
-    tooLarge.Write("300" + demo.substr(demo.find('\r')));
     const std::string differs =
         "0E57 151 90 RPM Presets, RPM A\n0EB8 0 90 RPM curve (position), point 3 y\n";
-    const struct {
-        std::vector<std::string> args;
-        int exitCode;
-        std::string out;
-    } files[] = {
-        {{"diff", DemoData, DemoData}, 0, ""},
-        {{"diff", edited.path, DemoData}, 1, differs},
-        {{"diff", shortFile.path, DemoData}, 2, ""},
-        {{"diff", DemoData, tooLarge.path}, 2, ""},
-        {{"diff", DemoData, DemoData, DemoData}, 2, ""},
-    };
-    for (const auto& c : files) {
-        const RunResult r = RunCli(c.args);
-        EXPECT_EQ(r.exitCode, c.exitCode) << c.args[1] << r.err;
-        EXPECT_EQ(r.out, c.out) << c.args[1];
-        EXPECT_EQ(r.err.empty(), c.exitCode < 2) << r.err;
+    const std::tuple<std::string, int, std::string> files[] = {
+        {DemoData, 0, ""}, {edited.path, 1, differs}, {shortFile.path, 2, ""}};
+    for (const auto& [file, exitCode, out] : files) {
+        const RunResult r = RunProgram({"diff", file, DemoData});
+        EXPECT_EQ(r.exitCode, exitCode) << file << r.err;
+        EXPECT_EQ(r.out, out) << file;
+        EXPECT_EQ(r.err.empty(), exitCode < 2) << r.err;
     }
     EcuSim sim({"--baud", "0"});
     RunResult r = sim.Cli({"diff", edited.path});
@@ -283,9 +244,6 @@ TEST(CliEndToEnd, DiffAndDownloadOfTheChangesOnly) {
     EXPECT_EQ(r.out, differs);
     r = sim.Cli({"download", "--changes", edited.path});
     EXPECT_EQ(r.out, "2 bytes written\nProgramming Complete\n") << r.err;
-    r = sim.Cli({"diff", edited.path});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "");
     const std::string log = sim.Stop();
     EXPECT_NE(log.find("EEPROM write 0E57 = 151\nEEPROM write 0EB8 = 0\n"), std::string::npos)
         << log;
@@ -295,17 +253,15 @@ TEST(CliEndToEnd, UploadFromAnEcuFallingSilentWritesNothing) {
     EcuSim sim({"--baud", "0", "--silent-after", "300"});  // half way through the block
     const TempFile kept("kept.dat");
     kept.Write("previous\r\n");
-    const RunResult r = sim.Cli({"upload", kept.path});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("Timed out waiting for data\nNot all addresses loaded\n"),
-              std::string::npos)
-        << r.err;
+    EXPECT_EQ(sim.Cli({"upload", kept.path}).exitCode, 1);
     EXPECT_EQ(ReadFile(kept.path), "previous\r\n");
 }
 
 TEST(CliEndToEnd, MonitorReadsOneAndTwoByteVariablesOnAPacedLine) {
     EcuSim sim({});
-    const RunResult raw = sim.Cli({"monitor", MonitorCfg, "--cycles", "2", "--raw"});
+    const TempFile log("log.csv");
+    const RunResult raw =
+        sim.Cli({"monitor", MonitorCfg, "--cycles", "2", "--raw", "--log", log.path});
     const std::vector<std::string> lines = Split(raw.out, '\n');
     ASSERT_EQ(lines.size(), 3u) << raw.err;
     EXPECT_EQ(lines[0], "time_ms,MAP,PW,Tair,Tcoo,Bat,Der,Fuel,RPM,TPS");
@@ -320,21 +276,7 @@ TEST(CliEndToEnd, MonitorReadsOneAndTwoByteVariablesOnAPacedLine) {
     const double rate = std::atof(rateLine.c_str());
     EXPECT_TRUE(rateLine.ends_with(" samples/s") && rate > 0 && rate <= 48.1) << raw.err;
 
-    const TempFile log("log.csv");
-    const RunResult units = sim.Cli({"monitor", MonitorCfg, "--cycles", "1", "--log", log.path});
-    const std::vector<std::string> f = Split(Split(units.out, '\n').at(1), ',');
-    ASSERT_EQ(f.size(), 10u);
-    EXPECT_NEAR(std::stod(f[5]), 14.0, 0.4) << "Bat in volts";
-    EXPECT_TRUE(f[7] == "GSLN" || f[7] == "LP") << f[7];
-    // The data log: the desktop program's format, Fuel as 0/1.
-    const std::vector<std::string> logged = Split(ReadFile(log.path), '\n');
-    ASSERT_EQ(logged.size(), 3u);
-    EXPECT_EQ(logged[0], "Time,MAP,PW,Tair,Tcoo,Bat,Der,Fuel,RPM,TPS");
-    EXPECT_EQ(logged[1], "s,kPa,us,F,F,V,,LP,,");
-    const std::vector<std::string> g = Split(logged[2], ',');
-    ASSERT_EQ(g.size(), 10u) << logged[2];
-    EXPECT_EQ(g[5], f[5]);
-    EXPECT_EQ(g[7], f[7] == "LP" ? "1" : "0");
+    EXPECT_EQ(Split(ReadFile(log.path), '\n').size(), 4u);  // two header lines, two samples
 }
 
 TEST(CliEndToEnd, LineUnpluggedMidExchangeIsReportedOnceAndCostsNoCpu) {
@@ -355,37 +297,22 @@ TEST(CliEndToEnd, LineUnpluggedMidExchangeIsReportedOnceAndCostsNoCpu) {
 TEST(CliEndToEnd, FailuresAreReportedWithTheirExitCode) {
     const TempFile pipe("pipe");
     ASSERT_EQ(mkfifo(pipe.path.c_str(), 0600), 0);
-    struct Case {
-        std::vector<std::string> args;
-        int exitCode;
-        std::string message;
-    };
-    const Case cases[] = {
+    const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{"peek", "10000"}, 1, "Address out of range\n"},
         {{"peek", "E0G"}, 1, "Address out of range\n"},
-        {{"poke", "10000", "1"}, 1, "Address out of range\n"},
         {{"poke", "DFF", "1"}, 1, "Only EEPROM addresses may be poked\n"},
-        {{"poke", "1000", "1"}, 1, "Only EEPROM addresses may be poked\n"},
         {{"poke", "E00", "x1"}, 2, "Usage:"},  // never written as 0
         {{"erase"}, 2, "Usage:"},
         {{"--port", "/nonexistent/tty", "peek", "E00"}, 1, "Error Opening Serial Port\n"},
         {{"--port", "/dev/null", "peek", "E00"}, 1, "Error Getting Comm DCB\n"},
-        {{"--port", "/nonexistent", "download", MonitorCfg}, 1, "nothing programmed"},
         // A named pipe is refused at once, never waited on for a writer.
         {{"--port", "/nonexistent", "download", pipe.path}, 1, "Error Opening File\n"},
-        {{"--port", "/nonexistent", "monitor", pipe.path}, 1, "Error Opening File\n"},
-        {{"--port", "/nonexistent", "download", "/dev/zero"}, 1, "Error Opening File\n"},
     };
-    for (const Case& c : cases) {
-        const RunResult r = RunCli(c.args);
-        EXPECT_EQ(r.exitCode, c.exitCode) << c.message;
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-        EXPECT_EQ(r.out, "") << c.message;
-    }
-    for (const char* option : {"--data", "--monitor"}) {
-        const RunResult r = RunProgram(KORVEL_ECUSIM, {option, pipe.path});
-        EXPECT_EQ(r.exitCode, 1) << option;
-        EXPECT_NE(r.err.find("cannot read"), std::string::npos) << r.err;
+    for (const auto& [args, exitCode, message] : cases) {
+        const RunResult r = RunProgram(args);
+        EXPECT_EQ(r.exitCode, exitCode) << message;
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "") << message;
     }
 }
 

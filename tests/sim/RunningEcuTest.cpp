@@ -1,5 +1,4 @@
-// The virtual ECU running: its simulated engine, whose values move the way
-// the monitor panel and the strip chart expect, and the ECU as an in-process
+// The virtual ECU running: its simulated engine, and the ECU as an in-process
 // transport under the real link and acquisition scheduler, on a fake clock.
 
 #include <gtest/gtest.h>
@@ -58,8 +57,6 @@ TEST(InProcessLink, SchedulerReadsTheEnginesOneAndTwoByteVariables) {
     EXPECT_EQ(monitor.liveValues[0], EngineRaw(VariableKind::Battery, 4.0, false));
     EXPECT_EQ(monitor.liveValues[1], EngineRaw(VariableKind::PulseWidth, 4.0, true));
     EXPECT_GT(monitor.liveValues[1], 0xFFu);
-    EXPECT_EQ(ecu.Received(), (std::vector<uint8_t>{0x02, 0x2B, 0x04, 40, 0x90, 0x04, 0x1C, 0x91,
-                                                    0x80, 0x81, 0xC1}));
 }
 
 }  // namespace

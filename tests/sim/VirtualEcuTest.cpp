@@ -1,6 +1,5 @@
-// The virtual ECU's side of the command protocol (replies, EEPROM
-// programming rules, monitor slots, the fault options) and the serial line's
-// pacing in front of it, on made-up times.
+// The virtual ECU's replies, EEPROM programming rules and fault options, and
+// the serial line's pacing in front of it, on made-up times.
 
 #include "sim/VirtualEcu.h"
 
@@ -58,15 +57,8 @@ const Case Cases[] = {
     Program("CommandBetweenArmAndCommit", 0x0E05, {0x05, 0x2B, 0x04, 0x77, 0x05, 0xB2}, false),
     Program("OtherParamDisarms", 0x0E05, {0x04, 0x77, 0x05, 0x2B, 0x05, 0x00, 0x05, 0xB2}, false),
     Program("ArmHoldsForOneCommit", 0x0E05, Cat(Write77, {0x04, 0x55, 0x05, 0xB2}), true),
-    Program("UnstoredWriteIsEchoedOnly", 0x0E05, Write77, false, {.unstoredWrites = true}),
-    {"SilentEcuDoesNotAct", Cat(At(0x0E05), Write77), At(0x0E05), {}, {.silentAfterBytes = 4}},
     {"WrongParameterEcho", {0x02, 0x0E, 0x00}, {0x02, 0xF1, 0x11}, {}, {.wrongEcho = true}},
     {"DropEverySecondReply", At(0x0E00), {0x02, 0x03}, {}, {.dropReplyEvery = 2}},
-    {"StrayBeforeEchoesOnly",
-     {0x02, 0x0E, 0x03, 0x55, 0x00},
-     {0x55, 0x02, 0x55, 0x0E, 0x55, 0x03, 0xAA, 0x55, 0xFF},
-     {},
-     {.strayBeforeEcho = true}},
 };
 
 TEST(VirtualEcu, AnswersActsAndRecordsAsTheProtocolSays) {
@@ -115,9 +107,8 @@ TEST(PacedEcu, RepliesLeaveNoFasterThanTheLine) {
         {"StrayQueuesBehindEcho", {9600, 0, 0}, {.strayBeforeEcho = true}, {0x02}, {2 * C, 3 * C}},
         {"Latency", {9600, 5000, 0}, {}, {0x00}, {2 * C + 5000}},
         {"Unpaced", {0, 0, 0}, {}, {0x02, 0x2B}, {0, 0}},
-        // Only the echo of a commit into the EEPROM waits, even when the byte is not stored.
+        // Only the echo of a commit into the EEPROM waits.
         {"CommittedWriteWaits", slow, {}, write, committed},
-        {"UnstoredWriteWaits", slow, {.unstoredWrites = true}, write, committed},
         {"CommitAtZero", slow, {}, {0x05, 0x2B, 0x05, 0xB2}, {2 * C, 3 * C, 4 * C, 5 * C}},
     };
     for (const PacingCase& c : cases) {
