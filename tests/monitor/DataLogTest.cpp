@@ -11,41 +11,23 @@
 namespace korvel {
 namespace {
 
-// A file that keeps what was handed to the system apart from what is still
-// buffered, and fails the operation it is told to.
-class MemoryFile : public LogFile {
-public:
-    std::string flushed;  // what a crash would leave on disk
-    std::string buffered;
-    int writesBeforeFailure = -1;  // -1: never fails
+// Keeps what was handed to the system apart from what is still buffered, and
+// fails the operation it is told to.
+struct MemoryFile : LogFile {
+    std::string flushed, buffered;  // flushed: what a crash would leave on disk
+    int writesBeforeFailure = -1;   // -1: never fails
     bool flushFails = false;
     bool open = false;
 
-    std::string Open(const std::string&) override {
-        open = true;
-        flushed.clear();
-        return {};
-    }
+    std::string Open(const std::string&) override { return open = true, flushed.clear(), ""; }
     std::string Write(std::string_view bytes) override {
-        if (writesBeforeFailure == 0) {
-            return "No space left on device";
-        }
-        --writesBeforeFailure;
-        buffered.append(bytes);
-        return {};
+        return writesBeforeFailure == 0 ? "No space left on device"
+                                        : (--writesBeforeFailure, buffered += bytes, "");
     }
     std::string Flush() override {
-        if (flushFails) {
-            return "Input/output error";
-        }
-        flushed += std::exchange(buffered, {});
-        return {};
+        return flushFails ? "Input/output error" : (flushed += std::exchange(buffered, {}), "");
     }
-    std::string Close() override {
-        open = false;
-        buffered.clear();
-        return {};
-    }
+    std::string Close() override { return open = false, buffered.clear(), ""; }
 };
 
 MonitorFile List(const char* config) {
@@ -64,43 +46,30 @@ Sample Pass(int64_t passMs, std::initializer_list<uint32_t> raw) {
 
 const char* const SevenKinds = "MAP,1,1\nPW,2,2\nTair,3,1\nTcoo,4,1\nBat,5,1\nFuel,6,1\nDer,7,1\n";
 
-// Through a real file, which the system may refuse with its error.
+// Through a real file, which the system may refuse with its error; a decimal
+// point whatever the locale.
 TEST(CsvLogWriter, HeaderUnitsAndOneLinePerPassInPanelUnits) {
+    struct Restore {
+        std::string before = std::setlocale(LC_ALL, nullptr);
+        ~Restore() { std::setlocale(LC_ALL, before.c_str()); }
+    } restore;
     StdioLogFile file;
     CsvLogWriter log(file);
     EXPECT_FALSE(log.Start("/nonexistent-folder/run.csv", List(SevenKinds), 0));
     EXPECT_EQ(log.Error(), "No such file or directory");
+    std::setlocale(LC_ALL, "de_DE.UTF-8");  // where the machine has it
     const std::string path = testing::TempDir() + "/korvel-log-test.csv";
     ASSERT_TRUE(log.Start(path, List(SevenKinds), 5000));
     log.Write(Pass(5000, {0, 250, 255, 0, 255, 4, 129}));
     log.Write(Pass(6234, {255, 1, 0, 255, 0, 3, 128}));
-    log.Write(Pass(7000, {100, 0, 57, 85, 180, 0, 0}));
     ASSERT_TRUE(log.Stop());
-    EXPECT_EQ(log.Lines(), 3);
     std::stringstream text;
     text << std::ifstream(path).rdbuf();
     EXPECT_EQ(text.str(),
               "Time,MAP,PW,Tair,Tcoo,Bat,Fuel,Der\n"
               "s,kPa,us,F,F,V,LP,\n"
               "0.000,3.1,1000,-40.1,266.1,19.8,1,-127\n"
-              "1.234,30.8,4,266.0,-40.1,0.0,0,128\n"
-              "2.000,14.0,0,104.0,122.0,14.0,0,0\n");
-}
-
-TEST(CsvLogWriter, DecimalPointWhateverTheLocale) {
-    struct Restore {
-        std::string before = std::setlocale(LC_ALL, nullptr);
-        ~Restore() { std::setlocale(LC_ALL, before.c_str()); }
-    } restore;
-    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
-        GTEST_SKIP() << "no de_DE.UTF-8 locale on this machine";
-    }
-    MemoryFile file;
-    CsvLogWriter log(file);
-    log.Start("run.csv", List("Bat,5,1\n"), 0);
-    log.Write(Pass(1500, {255}));
-    log.Stop();
-    EXPECT_EQ(file.flushed, "Time,Bat\ns,V\n1.500,19.8\n");
+              "1.234,30.8,4,266.0,-40.1,0.0,0,128\n");
 }
 
 TEST(CsvLogWriter, ReachesTheFileEachSecondAndStopsOnAFailure) {
@@ -124,7 +93,6 @@ TEST(CsvLogWriter, ReachesTheFileEachSecondAndStopsOnAFailure) {
     EXPECT_FALSE(log.Write(Pass(3200, {1})));
     EXPECT_FALSE(log.Running());
     EXPECT_FALSE(file.open);
-    EXPECT_FALSE(log.Write(Pass(3300, {1})));
     EXPECT_EQ(log.Error(), "No space left on device");
 }
 
