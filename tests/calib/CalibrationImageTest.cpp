@@ -129,26 +129,6 @@ TEST(CalibrationImage, FullOrInapplicableInsertionChangesNothing) {
     }
 }
 
-TEST(CalibrationImage, RowWalksStopAtACycleTheImageEndAndTheRowLimit) {
-    CalibrationImage image = Worked.Build().value();
-    Write16(image, 143, 0x0E87);  // the spark table's last row links back to its first
-    const RowListWalk cycle = WalkRowList(image, SparkTableSlot, 2);
-    EXPECT_EQ(std::pair(cycle.broken, cycle.rows.size()), std::pair(true, size_t{2}));
-    Write16(image, 143, ImageBaseAddress + 508);  // a last row with no room for an entry
-    image[509] = 0;
-    const RowListWalk cut = WalkRowList(image, SparkTableSlot, 2);
-    ASSERT_EQ(std::pair(cut.broken, cut.rows.size()), std::pair(true, size_t{3}));
-    EXPECT_TRUE(cut.rows[2].entries.empty());
-    for (int start = 100; start < 508; start += 4) {  // 102 chained rows of one 0xFF entry each
-        image[start] = 1;
-        Write16(image, start + 1, ImageBaseAddress + static_cast<uint32_t>(start) + 4);
-        image[start + 3] = 0xFF;
-    }
-    Write16(image, VeTableSlot, ImageBaseAddress + 100);
-    const RowListWalk limit = WalkRowList(image, VeTableSlot, 1);
-    EXPECT_EQ(std::pair(limit.broken, limit.rows.size()), std::pair(true, size_t{MaxTableRows}));
-}
-
 struct Random {
     std::mt19937 rng;
 
@@ -222,7 +202,6 @@ TEST(CalibrationImage, InsertionIntoRandomSoundAndDamagedImages) {
                 ASSERT_TRUE(CalibrationImage::InRange(first + walkSize - 1)) << run;
             }
         }
-
         const auto curve = static_cast<size_t>(gen.Pick(1, 5));
         int slot = VeTableSlot + 2 * static_cast<int>(curve), size = Sizes[curve];
         int links = SparkTableSlot;

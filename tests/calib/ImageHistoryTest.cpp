@@ -27,18 +27,15 @@ TEST(ImageHistory, UndoAndRedoWalkTheNamedStepsAndANewChangeCutsRedo) {
     Change(history, image, "Add Row", b);
     EXPECT_FALSE(history.Record("Governor", b, b));  // OK without a change: no step
     Change(history, image, "Governor", c);
-    EXPECT_EQ(history.UndoName(), "Governor");
-    EXPECT_EQ(history.RedoName(), "");
-
     const struct {
         bool undo;
         const CalibrationImage* image;
         const char *undoName, *redoName;
-    } walk[] = {
-        {true, &b, "Add Row", "Governor"},  {true, &a, "Change", "Add Row"},
-        {true, nullptr, "", "Change"},      {false, &a, "Change", "Add Row"},
-        {false, &b, "Add Row", "Governor"},
-    };
+    } walk[] = {{true, &b, "Add Row", "Governor"},
+                {true, &a, "Change", "Add Row"},
+                {true, nullptr, "", "Change"},
+                {false, &a, "Change", "Add Row"},
+                {false, &b, "Add Row", "Governor"}};
     const CalibrationImage empty;
     for (const auto& step : walk) {
         EXPECT_TRUE(step.undo ? history.Undo(image) : history.Redo(image));
@@ -48,8 +45,6 @@ TEST(ImageHistory, UndoAndRedoWalkTheNamedStepsAndANewChangeCutsRedo) {
     }
     Change(history, image, "Step", With(3, 1, image));  // a new change: Governor can't come back
     EXPECT_FALSE(history.Redo(image));
-    EXPECT_EQ(image.values, With(3, 1, b).values);
-
     history.Clear();  // Open and Upload
     EXPECT_FALSE(history.Undo(image));
     EXPECT_EQ(image.values, With(3, 1, b).values);
@@ -91,13 +86,13 @@ TEST(KnownCopies, UnsavedChangesAndTheEcuCopyFollowFileAndTransferEvents) {
         {[](auto& c, auto& i) { c.FileHolds(i, "b.dat"); }, &one, false, true, "b.dat"},
         {[](auto& c, auto& i) { c.EcuHolds(i); }, &one, false, false, "b.dat"},
         {[](auto& c, auto& i) { c.FileHolds(i, "C:\\cal\\short.dat", false); }, &two, true, true,
-         "short.dat"},
-    };
+         "short.dat"}};
     for (const auto& s : steps) {
         s.event(copies, *s.image);
-        EXPECT_EQ(copies.HasUnsavedChanges(*s.image), s.unsaved) << &s - steps;
-        EXPECT_EQ(copies.DiffersFromEcu(*s.image), s.differs) << &s - steps;
-        EXPECT_EQ(copies.FileName(), s.name) << &s - steps;
+        SCOPED_TRACE(&s - steps);
+        EXPECT_EQ(copies.HasUnsavedChanges(*s.image), s.unsaved);
+        EXPECT_EQ(copies.DiffersFromEcu(*s.image), s.differs);
+        EXPECT_EQ(copies.FileName(), s.name);
     }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <sstream>
 
 #include "editors/CurveModel.h"
 #include "editors/EditorGrid.h"
@@ -43,69 +44,79 @@ TEST(Numbers, KeepTheDecimalPointUnderACommaLocale) {
     if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
         GTEST_SKIP() << "the de_DE.UTF-8 locale is not installed";
     }
-    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
     EXPECT_EQ(ParseEntry("12.5"), 12.5f);
     EXPECT_EQ(FormatUnits("%4.1f", 255, MapScale), "30.8");
     EXPECT_EQ(MonitorValueText("MAP  ", 255), " 30.8 ");
-    EXPECT_EQ(MonitorValueCsv("Bat  ", 100), "7.8");
 }
 
 // x 0 (the bottom point) and x 255 (the top point) are end values: shown in
-// the grid, "XXXX" in the edit box, never changed; a point may follow x 0 only.
+// the grid, "XXXX" in the edit box, never changed. A point may follow x 0
+// but not x 255, and is added with an x selected, never a y.
 TEST(CurveModel, AddRowAndEndValues) {
-    using enum InsertResult;
-    // Selected column (5: x, 10: y) and line, table full, result, the point behind afterwards.
-    const std::tuple<int, int, bool, InsertResult, Bytes> cases[] = {
-        {5, Bottom, false, Inserted, {1, 40}},  {5, Bottom - 2, false, NotApplicable, {}},
-        {10, Bottom, false, NotApplicable, {}}, {15, Bottom, false, NotApplicable, {}},
-        {5, Bottom - 1, true, TableFull, {}},
-    };
-    for (const auto& [column, line, full, result, behind] : cases) {
-        CalibrationImage image = test::SampleImage();
-        image[ImageSize - 1] = full ? 0 : FreeByte;
-        const CalibrationImage before = image;
-        const int point = PointerTarget(image, PositionRpmCurveSlot) + 2 * (Bottom - line);
-        CurveModel model(image, RpmCurveSpecs());
-        Select(model, column, line);
-        if (column == 5 && !full) {
-            EXPECT_EQ(model.FillEditBox()->text, "XXXX");
-            EXPECT_FALSE(model.FillEditBox()->armed);
-            EXPECT_EQ(On(model.Cells(Bottom), line, CellRole::Selected),
-                      Texts{line == Bottom ? "5:   0 " : "5: 255 "});
-            EXPECT_FALSE(model.ApplyChange("100"));
-        }
-        EXPECT_EQ(model.AddRow(), result) << column << " " << line;
-        if (result == Inserted) {
-            EXPECT_EQ((Bytes{image[point + 2], image[point + 3]}), behind);
-        } else {
-            EXPECT_EQ(image.values, before.values) << column << " " << line;
-        }
+    CalibrationImage image = test::SampleImage();
+    const int rpm = PointerTarget(image, PositionRpmCurveSlot);
+    const CalibrationImage before = image;
+    CurveModel model(image, RpmCurveSpecs());
+    for (const auto& [line, shown] : {std::pair{Bottom - 2, "5: 255 "}, {Bottom, "5:   0 "}}) {
+        Select(model, 5, line);
+        EXPECT_EQ(model.FillEditBox()->text, "XXXX");
+        EXPECT_FALSE(model.FillEditBox()->armed);
+        EXPECT_EQ(On(model.Cells(Bottom), line, CellRole::Selected), Texts{shown});
+        EXPECT_FALSE(model.ApplyChange("100"));
     }
+    for (const auto& [column, line] : {std::pair{5, Bottom - 2}, {10, Bottom}}) {
+        Select(model, column, line);
+        EXPECT_EQ(model.AddRow(), InsertResult::NotApplicable) << column;
+    }
+    EXPECT_EQ(image.values, before.values);
+    Select(model, 5, Bottom);
+    ASSERT_EQ(model.AddRow(), InsertResult::Inserted);
+    EXPECT_EQ((Bytes{image[rpm + 2], image[rpm + 3]}), (Bytes{1, 40}));
 }
 
-// An x stays strictly between its neighbours, or within the byte range at a
-// curve's open ends; a y (column 10) goes through the RPM scale, halves up, clamped.
-TEST(CurveModel, ChangeConvertsAndKeepsXBetweenNeighbours) {
+// An entry is stored rounded half up and clamped: an x strictly between its
+// neighbours or within the byte range at a curve's open ends, a curve's y
+// through the RPM scale, anything else within 0..255. A text without a number
+// stores nothing and keeps the selection.
+TEST(GridModels, EntriesAreRoundedAndClamped) {
     const Bytes sample{0, 1, 40, 1, 50, 1, 60, 1, 255, 1, 0};
     const Bytes narrow{0, 1, 40, 1, 40, 1, 41, 1, 255, 1, 0};
     const Bytes open{10, 1, 50, 1, 200, 1, 0};  // ends that are not 0 / 255
-    // Curve, point, column (5: x, 10: y), typed text, stored byte (1: none,
-    // the text holds no number and the selection stays).
-    const std::tuple<const Bytes*, int, int, const char*, uint32_t> cases[] = {
-        {&sample, 2, 5, "60", 59},     {&sample, 2, 5, "40", 41}, {&sample, 2, 5, "50", 50},
-        {&narrow, 2, 5, "0", 41},      {&open, 0, 5, "0", 0},     {&open, 0, 5, "90", 49},
-        {&open, 2, 5, "300", 255},     {&open, 2, 5, "0", 51},    {&sample, 1, 10, "1510", 76},
-        {&sample, 1, 10, "5200", 255}, {&sample, 1, 10, "x", 1}};
-    for (const auto& [curve, point, column, typed, stored] : cases) {
-        test::ImageBuilder b;
-        const int start = b.Region(PositionRpmCurveSlot, *curve);
-        CalibrationImage image = b.image;
-        CurveModel model(image, RpmCurveSpecs());
-        Select(model, column, Bottom - point);
+    const auto check = [](const Bytes* curve, int point, int column, const char* typed,
+                          uint32_t stored) {
+        CalibrationImage image = test::SampleImage();
+        int index = PointerTarget(image, SparkTableSlot) + 6;
+        if (curve != nullptr) {
+            test::ImageBuilder b;
+            index = b.Region(PositionRpmCurveSlot, *curve) + 2 * point + column / 10;
+            image = b.image;
+        }
         const bool parses = ParseEntry(typed).has_value();
-        EXPECT_EQ(model.ApplyChange(typed), parses);
-        EXPECT_EQ(image[start + 2 * point + column / 10], stored) << typed;
-        EXPECT_EQ(model.HasSelection(), !parses);
+        const auto enter = [&](auto&& model) {
+            Select(model, column, Bottom - point);
+            EXPECT_EQ(model.ApplyChange(typed), parses) << typed;
+            EXPECT_EQ(model.HasSelection(), !parses) << typed;
+        };
+        curve ? enter(CurveModel(image, RpmCurveSpecs()))
+              : enter(TableModel(image, SparkTableLayout()));
+        EXPECT_EQ(image[index], stored) << typed;
+    };
+    // Curve, point, column (5: x, 10: y), typed text, stored byte.
+    const std::tuple<const Bytes*, int, int, const char*, uint32_t> curveCases[] = {
+        {&sample, 2, 5, "60", 59}, {&sample, 2, 5, "40", 41},    {&narrow, 2, 5, "0", 41},
+        {&open, 0, 5, "0", 0},     {&open, 0, 5, "90", 49},      {&open, 2, 5, "300", 255},
+        {&open, 2, 5, "0", 51},    {&sample, 1, 10, "1510", 76}, {&sample, 1, 10, "5200", 255},
+        {&sample, 1, 10, "x", 1}};
+    for (const auto& [curve, point, column, typed, stored] : curveCases) {
+        check(curve, point, column, typed, stored);
+    }
+    // Typed into the spark table's value 20 at column 17, line 1 (9 characters are read).
+    const std::pair<const char*, uint32_t> tableCases[] = {
+        {"12.5", 13},     {"12.4", 12},       {"300", 255},  {"-5", 0},   {"", 20},
+        {" 7kg", 7},      {"nan", 20},        {"1e99", 255}, {"-inf", 0}, {"0000000015", 1},
+        {"        9", 9}, {"         9", 20}, {"kg", 20},    {"-", 20}};
+    for (const auto& [typed, stored] : tableCases) {
+        check(nullptr, 1, 17, typed, stored);
     }
 }
 
@@ -119,14 +130,14 @@ TEST(CurveModel, FuelWindowSharesTheBCurveXBytes) {
     EXPECT_EQ(image[b + 3], 66u);
     const Texts xs = On(model.Cells(Bottom), Bottom - 1, CellRole::X);
     EXPECT_EQ(xs.front() + xs.back(), "5:  140 50:  140 ");
-    EXPECT_EQ(On(model.Cells(Bottom), Bottom - 1, CellRole::Y).back(), "55:  40 ");
-
     Select(model, 5, Bottom - 1);
     ASSERT_EQ(model.AddRow(), InsertResult::Inserted);
     EXPECT_EQ((Bytes{image[b + 6], image[b + 7], image[b + 8]}), (Bytes{67, 30, 40}));
 }
 
-// VeTable rows keyed 20, 40, 60 with MAP keys {0, 40, 255}, {0, 100, 255}, {0, 40, 255}.
+// VeTable rows keyed 20, 40, 60 with MAP keys {0, 40, 255}, {0, 100, 255},
+// {0, 40, 255}; a spark table keyed 20, 0, 40 has no row with MAP key 0 or
+// 255, yet both lines exist, and its header stops at the row keyed 0.
 TEST(TableModel, SparseMapKeysGetOneLineEach) {
     CalibrationImage image = test::SampleImage();
     const auto cells = TableModel(image, VeTableLayout()).Cells(Bottom);
@@ -138,25 +149,17 @@ TEST(TableModel, SparseMapKeysGetOneLineEach) {
     EXPECT_EQ(On(cells, Bottom - 3, CellRole::Label), Texts{"6:30.8"});
     EXPECT_TRUE(On(cells, Bottom - 4, CellRole::Label).empty());
     EXPECT_EQ(On(cells, Bottom + 1, CellRole::Header), (Texts{"12:  20", "18:  40", "24:  60"}));
-    EXPECT_EQ(On(cells, Bottom, CellRole::Mark), Texts{"2:MAP"});
-    EXPECT_EQ(On(cells, Bottom + 2, CellRole::Mark), Texts{"12:RPM"});
-    // "VE Table (LP)": the same lines over the LP bytes.
     EXPECT_EQ(On(TableModel(image, VeLpTableLayout()).Cells(Bottom), Bottom, CellRole::Y),
-              (Texts{"12:  60", "18:  61", "24:  62"}));
-}
+              (Texts{"12:  60", "18:  61", "24:  62"}));  // the LP bytes of the same entries
 
-// Rows keyed 20, 0, 40: the lines of MAP keys 0 and 255 exist even where no
-// row has them, and the header stops at the row keyed 0.
-TEST(TableModel, KeyLinesZeroAndTopAlwaysExist) {
     test::ImageBuilder b;
     b.RowList(SparkTableSlot, {{20, 50, 1, 0xFF, 2}, {0, 0xFF, 3}, {40, 0xFF, 4}});
-    CalibrationImage image = b.image;
-    const auto cells = TableModel(image, SparkTableLayout()).Cells(Bottom);
-    EXPECT_EQ(On(cells, Bottom, CellRole::Label).size(), 1u);
-    EXPECT_TRUE(On(cells, Bottom, CellRole::Y).empty());
-    EXPECT_EQ(On(cells, Bottom - 2, CellRole::Label), Texts{"6:30.8"});
-    EXPECT_EQ(On(cells, Bottom - 2, CellRole::Y).size(), 3u);
-    EXPECT_EQ(On(cells, Bottom + 1, CellRole::Header).size(), 1u);
+    const auto spark = TableModel(b.image, SparkTableLayout()).Cells(Bottom);
+    EXPECT_EQ(On(spark, Bottom, CellRole::Label).size() + On(spark, Bottom, CellRole::Y).size(),
+              1u);
+    EXPECT_EQ(On(spark, Bottom - 2, CellRole::Label), Texts{"6:30.8"});
+    EXPECT_EQ(On(spark, Bottom - 2, CellRole::Y).size(), 3u);
+    EXPECT_EQ(On(spark, Bottom + 1, CellRole::Header).size(), 1u);
 }
 
 // A click selects the value whose six text columns it hits; VE and VE LP
@@ -176,27 +179,6 @@ TEST(TableModel, ClicksSelectBySixColumnBlocks) {
     }
 }
 
-TEST(TableModel, ChangeStoresRoundedClampedByte) {
-    // Typed text, stored byte; 20 (the old value): no number, nothing stored.
-    const std::pair<const char*, uint32_t> cases[] = {
-        {"12.5", 13},     {"12.4", 12},       {"300", 255},  {"-5", 0},   {"", 20},
-        {" 7kg", 7},      {"nan", 20},        {"1e99", 255}, {"-inf", 0}, {"0000000015", 1},
-        {"        9", 9}, {"         9", 20},  // 9 characters are read
-        {"kg", 20},       {"-", 20},
-    };
-    for (const auto& [typed, stored] : cases) {
-        CalibrationImage image = test::SampleImage();
-        const int spark = PointerTarget(image, SparkTableSlot);
-        TableModel model(image, SparkTableLayout());
-        Select(model, 17, Bottom - 1);  // first row, MAP key 80
-        ASSERT_EQ(model.FillEditBox()->text, "  20");
-        const bool parses = ParseEntry(typed).has_value();
-        EXPECT_EQ(model.ApplyChange(typed), parses);
-        EXPECT_EQ(image[spark + 6], stored) << typed;
-        EXPECT_EQ(model.ApplyChange("9"), !parses);  // gone after a store, kept otherwise
-    }
-}
-
 // Where the selected cell is drawn ("column,line"), or "" when nothing is selected.
 template <typename Model>
 std::string SelectedAt(Model& model) {
@@ -208,18 +190,19 @@ std::string SelectedAt(Model& model) {
     return "";
 }
 
-struct Move {
-    Direction direction;
-    const char* to;  // "column,lines above the bottom" after the key; "" when it stays put
-};
-
+// Plays arrow keys written as a direction letter and where the selection is
+// afterwards ("U10,1": column 10, one line above the bottom; "U": it stays put).
 template <typename Model>
-void ExpectMoves(Model& model, std::initializer_list<Move> moves) {
-    std::string at = SelectedAt(model);
-    for (const Move& m : moves) {
-        const bool moved = *m.to != '\0';
-        EXPECT_EQ(model.Move(m.direction), moved) << at << " " << static_cast<int>(m.direction);
-        at = moved ? m.to : at;
+void ExpectMoves(Model& model, const std::string& moves) {
+    std::istringstream in(moves);
+    std::string at = SelectedAt(model), move;
+    while (in >> move) {
+        const Direction direction = move[0] == 'U'   ? Direction::Up
+                                    : move[0] == 'D' ? Direction::Down
+                                    : move[0] == 'L' ? Direction::Left
+                                                     : Direction::Right;
+        EXPECT_EQ(model.Move(direction), move.size() > 1) << at << " " << move;
+        at = move.size() > 1 ? move.substr(1) : at;
         EXPECT_EQ(SelectedAt(model), at);
     }
 }
@@ -228,31 +211,17 @@ void ExpectMoves(Model& model, std::initializer_list<Move> moves) {
 // cells) and stop at the grid's edge; with nothing selected they select the
 // bottom line's first editable cell.
 TEST(GridModels, ArrowsMoveOverTheEditableCells) {
-    using enum Direction;
     CalibrationImage image = test::SampleImage();
     // RPM curves: x columns 5 and 20, y columns 10 and 25; three and five points.
     CurveModel curves(image, RpmCurveSpecs());
     curves.Cells(Bottom);
     ExpectMoves(curves,
-                {{Up, "10,0"},   {Left, ""},      {Down, ""},      {Up, "10,1"},    {Left, "5,1"},
-                 {Up, ""},       {Right, "10,1"}, {Right, "20,1"}, {Right, "25,1"}, {Right, ""},
-                 {Up, "25,2"},   {Up, "25,3"},    {Up, "25,4"},    {Up, ""},        {Left, ""},
-                 {Down, "25,3"}, {Left, "20,3"},  {Down, "20,2"},  {Down, "20,1"},  {Down, ""}});
+                "U10,0 L D U10,1 L5,1 U R10,1 R20,1 R25,1 R U25,2 U25,3 U25,4 U L D25,3 "
+                "L20,3 D20,2 D20,1 D");
     // VE: rows in columns 12, 18, 24; MAP lines 0, 40, 100, 255; the middle row has no 40.
     TableModel table(image, VeTableLayout());
     table.Cells(Bottom);
-    ExpectMoves(table, {{Right, "12,0"},
-                        {Up, "12,1"},
-                        {Right, "24,1"},
-                        {Right, ""},
-                        {Up, "24,3"},
-                        {Up, ""},
-                        {Left, "18,3"},
-                        {Down, "18,2"},
-                        {Down, "18,0"},
-                        {Down, ""},
-                        {Left, "12,0"},
-                        {Left, ""}});
+    ExpectMoves(table, "R12,0 U12,1 R24,1 R U24,3 U L18,3 D18,2 D18,0 D L12,0 L");
 }
 
 // A step changes the raw byte and keeps the selection; it is clamped as an
@@ -263,36 +232,27 @@ TEST(GridModels, StepsStopAtTheClampLimits) {
     const int ve = PointerTarget(image, VeTableSlot);
     CurveModel curves(image, RpmCurveSpecs());
     TableModel table(image, VeTableLayout());
-    // Model, column, line, step, stored byte (-1: nothing changed), its
-    // index; the steps go on from one case to the next.
-    const struct {
-        bool curve;
-        int column, line, counts;
-        int64_t stored;
-        int index;
-    } cases[] = {
+    // Curve or table, column, line, step, stored byte (-1: nothing changed),
+    // its index; the steps go on from one case to the next.
+    const std::tuple<bool, int, int, int, int, int> cases[] = {
         {true, 20, 1, 10, 49, temp + 2},  // x 40 between 0 and 50
-        {true, 20, 1, 1, -1, temp + 2},  {true, 20, 1, -100, 1, temp + 2},
-        {true, 20, 1, -1, -1, temp + 2}, {true, 25, 0, 200, 255, temp + 1},
-        {true, 25, 0, 1, -1, temp + 1},  {true, 25, 0, -300, 0, temp + 1},
-        {true, 5, 0, 1, -1, -1},  // an end x (shown XXXX) does not step
-        {false, 12, 0, 1, 51, ve + 4},   {false, 12, 0, 300, 255, ve + 4},
-        {false, 12, 0, 1, -1, ve + 4},   {false, 12, 0, -1000, 0, ve + 4},
-        {false, 6, 0, 1, -1, -1},  // a label
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        const CalibrationImage before = image;
-        const bool changed =
-            c.curve ? (Select(curves, c.column, Bottom - c.line), curves.Step(c.counts))
-                    : (Select(table, c.column, Bottom - c.line), table.Step(c.counts));
-        EXPECT_EQ(changed, c.stored >= 0);
-        CalibrationImage expected = before;
-        if (changed) {
-            expected[c.index] = static_cast<uint32_t>(c.stored);
-            EXPECT_TRUE(c.curve ? curves.HasSelection() : table.HasSelection());
+        {true, 20, 1, 1, -1, temp + 2},   {true, 20, 1, -100, 1, temp + 2},
+        {true, 20, 1, -1, -1, temp + 2},  {true, 25, 0, 200, 255, temp + 1},
+        {true, 25, 0, -300, 0, temp + 1}, {true, 5, 0, 1, -1, -1},  // an end x
+        {false, 12, 0, 300, 255, ve + 4}, {false, 12, 0, 1, -1, ve + 4},
+        {false, 12, 0, -1000, 0, ve + 4}, {false, 6, 0, 1, -1, -1}};  // a label
+    for (const auto& [curve, column, line, counts, stored, index] : cases) {
+        CalibrationImage expected = image;
+        const auto step = [&](auto& model) {
+            Select(model, column, Bottom - line);
+            EXPECT_EQ(model.Step(counts), stored >= 0) << column << " " << counts;
+            EXPECT_TRUE(stored < 0 || model.HasSelection());
+        };
+        curve ? step(curves) : step(table);
+        if (stored >= 0) {
+            expected[index] = static_cast<uint32_t>(stored);
         }
-        EXPECT_EQ(image.values, expected.values);
+        EXPECT_EQ(image.values, expected.values) << column << " " << counts;
     }
 }
 
