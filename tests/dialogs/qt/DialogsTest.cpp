@@ -6,20 +6,15 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-#include <cstring>
 #include <memory>
 #include <tuple>
 
 #include "dialogs/qt/Dialogs.h"
+#include "dialogs/qt/PortDialog.h"
 #include "sim/VirtualEcu.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/RecordingReporter.h"
 #include "tests/support/qt/ScriptedPrompter.h"
-
-// Readable failure output for Qt strings (found by argument-dependent lookup).
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace korvel {
 namespace {
@@ -95,7 +90,7 @@ CalibrationImage Pattern(uint32_t shift) {
 // OK without editing stores back what the fields show: every byte value in
 // every field, then 16-bit values across their range in the word fields.
 TEST(ConstantsDialogs, OkWithoutEditingKeepsEveryValue) {
-    const uint32_t words[] = {0, 1, 255, 256, 300, 4464, 32767, 32768, 40503, 65280, 65535};
+    const uint32_t words[] = {0, 255, 256, 32767, 32768, 40503, 65280, 65535};
     ScriptedPrompter prompter;
     for (const ConstantsForm& form : Dialogs()) {
         for (uint32_t n = 0; n < 256 + std::size(words); ++n) {
@@ -112,7 +107,6 @@ TEST(ConstantsDialogs, OkWithoutEditingKeepsEveryValue) {
                 ASSERT_EQ(Field(*dialog, id)->text(), QString::number(shown)) << id << " " << n;
             }
             Click(*dialog, form.okId);
-            EXPECT_FALSE(dialog->isVisible());
             ASSERT_EQ(image.values, before.values) << form.okId << " " << n;
         }
     }
@@ -121,88 +115,70 @@ TEST(ConstantsDialogs, OkWithoutEditingKeepsEveryValue) {
 
 // A field's text is stored only when it is a whole number its slots can
 // hold; otherwise the dialog names the field and its range, selects the
-// field, stays open and stores nothing at all.
-TEST(ConstantsDialogs, StoresOnlyNumbersTheSlotsCanHold) {
+// field, stays open and stores nothing at all, not even the valid fields.
+// Only the dialog's own OK stores: Return, Enter, Escape and Cancel do not.
+TEST(ConstantsDialogs, OnlyTheirOkStoresAndOnlyNumbersTheSlotsCanHold) {
     enum { Rpm, AeMis, Governor };  // index into Dialogs()
-    const std::tuple<int, const char*, QString, std::vector<std::pair<int, uint32_t>>> stored[] = {
-        {Rpm, "1017", "3010", {{87, 150}}},
-        {Rpm, "1017", "19", {{87, 0}}},
-        {Rpm, "1018", " 5100 ", {{88, 255}}},
-        {Rpm, "1020", "65535", {{80, 0xFF}, {81, 0xFF}}},
-        {Rpm, "1021", "300", {{82, 0x01}, {83, 0x2C}}},
-        {AeMis, "1013", "77", {{99, 77}}},
-        {AeMis, "1014", "66", {{98, 66}}},
-        {Governor, "1017", "255", {{67, 255}}},
-        {Governor, "1039", "0", {{78, 0}}},
+    const auto no = [](const char* field, const char* problem, int maximum) {
+        return std::string("Value Not Stored: ") + field + " " + problem +
+               ".\nEnter a number from 0 to " + std::to_string(maximum) + ".";
     };
-    const std::tuple<int, const char*, QString, const char*> refused[] = {
-        {Rpm, "1018", "6000", "RPM B is out of range.\nEnter a number from 0 to 5100."},
-        {Rpm, "1019", "5120", "RPM C is out of range.\nEnter a number from 0 to 5100."},
-        {Rpm, "1020", "70000", "PWM Hi Limit is out of range.\nEnter a number from 0 to 65535."},
-        {Rpm, "1022", "", "PWM Low Limit LP is empty.\nEnter a number from 0 to 65535."},
-        {Rpm, "1017", "abc", "RPM A does not hold a whole number.\nEnter a number from 0 to 5100."},
-        {Rpm, "1019", "  40rpm",
-         "RPM C does not hold a whole number.\nEnter a number from 0 to 5100."},
-        {AeMis, "1029", "+5",
-         "Gasoline AE Max does not hold a whole number.\nEnter a number from 0 to 255."},
-        {AeMis, "1014", "256",
-         "LP AE THS Positive is out of range.\nEnter a number from 0 to 255."},
-        {Governor, "1017", "1000", "LMHR Cold KP is out of range.\nEnter a number from 0 to 255."},
-        {Governor, "1039", "4294967296",
-         "LMLR Cold KI is out of range.\nEnter a number from 0 to 255."},
-        {Governor, "1011", "12.5",
-         "LMLR KP does not hold a whole number.\nEnter a number from 0 to 255."},
+    const char *range = "is out of range", *whole = "does not hold a whole number";
+    const struct {
+        int dialog;
+        const char* id;
+        QString text;
+        std::vector<std::pair<int, uint32_t>> stored;  // slot and byte; none when refused
+        std::string refusal;
+        Qt::Key key = Qt::Key_unknown;  // pressed in the field instead of OK; Cancel: Key_Cancel
+    } cases[] = {
+        {Rpm, "1017", "3010", {{87, 150}}, ""},  // down to a 20 rpm step
+        {Rpm, "1018", " 5100 ", {{88, 255}}, ""},
+        {Rpm, "1020", "65535", {{80, 0xFF}, {81, 0xFF}}, ""},
+        {Governor, "1017", "255", {{67, 255}}, ""},
+        {Rpm, "1019", "5120", {}, no("RPM C", range, 5100)},
+        {Rpm, "1020", "70000", {}, no("PWM Hi Limit", range, 65535)},
+        {Rpm, "1022", "", {}, no("PWM Low Limit LP", "is empty", 65535)},
+        {Rpm, "1017", "abc", {}, no("RPM A", whole, 5100)},
+        {Rpm, "1019", "  40rpm", {}, no("RPM C", whole, 5100)},
+        {AeMis, "1029", "+5", {}, no("Gasoline AE Max", whole, 255)},
+        {AeMis, "1014", "256", {}, no("LP AE THS Positive", range, 255)},
+        {Governor, "1039", "4294967296", {}, no("LMLR Cold KI", range, 255)},
+        {Governor, "1011", "12.5", {}, no("LMLR KP", whole, 255)},
+        {Rpm, "1022", "1", {}, "", Qt::Key_Return},
+        {AeMis, "1013", "1", {}, "", Qt::Key_Return},
+        {Governor, "1019", "1", {}, "", Qt::Key_Return},
+        {Governor, "1019", "1", {}, "", Qt::Key_Enter},
+        {AeMis, "1013", "1", {}, "", Qt::Key_Escape},
+        {Rpm, "1022", "1", {}, "", Qt::Key_Cancel},
     };
     ScriptedPrompter prompter;
-    CalibrationImage shown = Pattern(5);
-    shown[87] = 150;
-    EXPECT_EQ(Field(*Open<RpmPresetsDialog>(shown, prompter), "1017")->text(), "3000");
-    for (const auto& [index, id, text, slotsAfter] : stored) {
-        const ConstantsForm& form = Dialogs()[static_cast<size_t>(index)];
-        CalibrationImage image = Pattern(5);
-        CalibrationImage expected = image;
-        for (const auto& [slot, value] : slotsAfter) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.id) + " \"" + c.text.toStdString() + "\" " +
+                     std::to_string(c.key));
+        const ConstantsForm& form = Dialogs()[static_cast<size_t>(c.dialog)];
+        CalibrationImage image = Pattern(5), expected = image;
+        for (const auto& [slot, value] : c.stored) {
             expected[slot] = value;
         }
         auto dialog = form.open(image, prompter);
-        Field(*dialog, id)->setText(text);
-        Click(*dialog, form.okId);
-        EXPECT_EQ(image.values, expected.values) << id << " \"" << text.toStdString() << '"';
-        EXPECT_FALSE(dialog->isVisible());
-    }
-    EXPECT_TRUE(TakeMessages(prompter).empty());
-    for (const auto& [index, id, text, message] : refused) {
-        const ConstantsForm& form = Dialogs()[static_cast<size_t>(index)];
-        CalibrationImage image = Pattern(5);
-        const CalibrationImage before = image;
-        auto dialog = form.open(image, prompter);
+        const bool refused = !c.refusal.empty();
         for (const auto& [otherId, slot, kind] : form.fields) {
-            Field(*dialog, otherId)->setText("1");  // valid, but not stored either
+            if (refused) {  // valid, but not stored either
+                Field(*dialog, otherId)->setText("1");
+            }
         }
-        QLineEdit* field = Field(*dialog, id);
-        field->setText(text);
-        Click(*dialog, form.okId);
-        EXPECT_EQ(TakeMessages(prompter), Messages{std::string("Value Not Stored: ") + message});
-        EXPECT_EQ(image.values, before.values) << id << " \"" << text.toStdString() << '"';
-        EXPECT_TRUE(dialog->isVisible());
-        EXPECT_EQ(dialog->focusWidget(), field);
-        EXPECT_EQ(field->selectedText(), text);
-    }
-}
-
-// Return, Enter and Escape in a field, and Cancel (unknown key), close without storing.
-TEST(ConstantsDialogs, OnlyTheirOwnOkButtonStores) {
-    ScriptedPrompter prompter;
-    for (const ConstantsForm& form : Dialogs()) {
-        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_unknown}) {
-            CalibrationImage image = Pattern(3);
-            const CalibrationImage before = image;
-            auto dialog = form.open(image, prompter);
-            QLineEdit* field = Field(*dialog, std::get<0>(form.fields.back()));
-            field->setText("1");
-            key != Qt::Key_unknown ? QTest::keyClick(field, key) : Click(*dialog, "2");
-            EXPECT_FALSE(dialog->isVisible()) << form.okId << " " << key;
-            EXPECT_EQ(image.values, before.values) << form.okId << " " << key;
+        QLineEdit* field = Field(*dialog, c.id);
+        field->setText(c.text);
+        c.key == Qt::Key_unknown  ? Click(*dialog, form.okId)
+        : c.key == Qt::Key_Cancel ? Click(*dialog, "2")
+                                  : QTest::keyClick(field, c.key);
+        EXPECT_EQ(image.values, expected.values);
+        EXPECT_EQ(TakeMessages(prompter), refused ? Messages{c.refusal} : Messages{});
+        EXPECT_EQ(dialog->isVisible(), refused);
+        if (refused) {
+            EXPECT_EQ(dialog->focusWidget(), field);
+            EXPECT_EQ(field->selectedText(), c.text);
         }
     }
 }
@@ -228,7 +204,7 @@ struct Bench {
 };
 
 // A refused address is never sent; a silent ECU is reported at the step that
-// failed. Either way the data and the dialog stay.
+// failed. Either way the data stays, and only a sent request quiets the line.
 TEST(PeekPokeDialog, FailuresAreReportedOnce) {
     const char* range = "Address Error: Address out of range";
     const char* eeprom = "Poke Error: Only EEPROM addresses may be poked";
@@ -236,24 +212,22 @@ TEST(PeekPokeDialog, FailuresAreReportedOnce) {
     const char* data = "Communications Error: Could not get data from ECU";
     // Peek (1043) or Poke (1044), address, silent after so many bytes (-1: never), message.
     const std::tuple<const char*, const char*, long, const char*> cases[] = {
-        {"1043", "10000", -1, range}, {"1043", "", -1, range},     {"1043", "xyz", -1, range},
-        {"1043", "-1", -1, range},    {"1044", "DFF", -1, eeprom}, {"1044", "1000", -1, eeprom},
-        {"1044", "0", -1, eeprom},    {"1044", "", -1, range},     {"1043", "E10", 0, address},
+        {"1043", "10000", -1, range}, {"1043", "xyz", -1, range},  {"1043", "-1", -1, range},
+        {"1044", "", -1, range},      {"1044", "DFF", -1, eeprom}, {"1044", "1000", -1, eeprom},
         {"1043", "E10", 3, address},  {"1043", "E10", 4, data},    {"1044", "E10", 0, address},
         {"1044", "E10", 5, data},     {"1044", "E10", 6, nullptr},  // programming not echoed
         {"1044", "E10", 8, nullptr},  {"1044", "E10", 10, data},    // the read-back is lost
     };
     for (const auto& [button, address, silentAfter, message] : cases) {
+        SCOPED_TRACE(std::string(button) + " " + address + " " + std::to_string(silentAfter));
         Bench bench;
         bench.ecu.faults.silentAfterBytes = silentAfter;
         bench.Press(button, address, "7");
         const bool refused = silentAfter < 0;
-        EXPECT_EQ(TakeMessages(bench.prompter), message ? Messages{message} : Messages{})
-            << button << " " << address << " " << silentAfter;
+        EXPECT_EQ(TakeMessages(bench.prompter), message ? Messages{message} : Messages{});
         EXPECT_EQ(Field(bench.dialog, "1046")->text(), "7");
         EXPECT_EQ(bench.ecu.Received().empty(), refused);
         EXPECT_EQ(bench.quietCalls, refused ? 0 : 1);
-        EXPECT_TRUE(bench.dialog.isVisible());
         EXPECT_TRUE(bench.reporter.events.empty());
     }
 }
@@ -264,13 +238,10 @@ TEST(PeekPokeDialog, PeekAndPokeReachTheEcu) {
     const bool peek = true, poke = false;
     // What is pressed, address, data, the byte's address, the byte read or stored, bytes sent.
     const std::tuple<bool, const char*, const char*, uint16_t, uint8_t, size_t> cases[] = {
-        {peek, "E00", "99", 0x0E00, 171, 5},
-        {peek, " ffff", "99", 0xFFFF, 33, 5},
-        {peek, "0x1234", "99", 0x1234, 9, 5},
+        {peek, " ffff", "99", 0xFFFF, 33, 5},     {peek, "0x1234", "99", 0x1234, 9, 5},
         {peek, "00000E00", "99", 0x00E0, 224, 5},  // 7 characters are read
         {poke, "E00", "300", 0x0E00, 44, 11},      // address, data, arm, commit, read-back
-        {poke, "FFF", "255", 0x0FFF, 255, 11},
-        {poke, "e80", "", 0x0E80, 0, 11},
+        {poke, "FFF", "255", 0x0FFF, 255, 11},    {poke, "e80", "", 0x0E80, 0, 11},
         {poke, "E81", "256", 0x0E81, 0, 11},
     };
     for (const auto& [isPeek, address, data, at, value, sent] : cases) {
@@ -282,7 +253,7 @@ TEST(PeekPokeDialog, PeekAndPokeReachTheEcu) {
         EXPECT_EQ(bench.ecu.Received().size(), sent) << address;
     }
     EXPECT_TRUE(TakeMessages(bench.prompter).empty());
-    EXPECT_EQ(bench.quietCalls, 8);
+    EXPECT_EQ(bench.quietCalls, 7);
     // A cell that echoes the programming but keeps its old byte.
     bench.ecu.faults.unstoredWrites = true;
     bench.ecu.memory[0x0E05] = 0x5A;
@@ -291,59 +262,56 @@ TEST(PeekPokeDialog, PeekAndPokeReachTheEcu) {
               Messages{"Verify Error: Verify failed at E05: wrote 7, ECU holds 5A"});
 }
 
-// Add (1003) takes the first free channel, for any variable any number of
-// times; Delete (1004) frees the first channel showing the selected variable.
-TEST(PlotVariableDialog, AddsAndDeletesChannels) {
-    using Channels = std::array<int32_t, 3>;
+// Add (1003) takes a free channel with the range typed (digits only), Delete
+// (1004) frees one; the line under the range shows it in the variable's unit.
+TEST(PlotVariableDialog, AddsAndDeletesChannelsAndShowsTheRangeInItsUnit) {
     MonitorFile monitor;
-    monitor.variableCount = 3;
-    for (int k = 0; k < 3; ++k) {
-        std::memcpy(monitor.variableNames[k].data(), &"RPM  MAP  Tair "[5 * k], 5);
-    }
+    ParseMonitorFile("RPM,1,1\nMAP,2,1\nTair,3,1\nPW,4,2\n", monitor);
     PlotState plot;
     ScriptedPrompter prompter;
     PlotVariableDialog dialog(monitor, plot, prompter, nullptr);
-    auto* list = dialog.findChild<QListWidget*>(QStringLiteral("1000"));
-    const auto press = [&](const char* button, int row, const char* low = "0",
-                           const char* high = "3000") {
+    auto* list = Field<QListWidget>(dialog, "1000");
+    auto* units = Field<QLabel>(dialog, "units");
+    const auto range = [&](int row, const char* low, const char* high) {
         list->setCurrentRow(row);
         Field(dialog, "1013")->setText(low);
         Field(dialog, "1014")->setText(high);
-        Click(dialog, button);
     };
     dialog.show();
-    ASSERT_EQ(list->count(), 3);
-    EXPECT_EQ(list->item(2)->text(), "Tair ");
-    // The focus starts on Add: Enter adds the first variable. Ranges take digits only.
+    EXPECT_EQ(units->text(), "0..3000 counts");  // RPM, selected at the start
+    // The focus starts on Add: Enter adds the first variable.
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     ASSERT_EQ(QApplication::focusWidget(), Field<QPushButton>(dialog, "1003"));
     Field(dialog, "1014")->clear();
     QTest::keyClicks(Field(dialog, "1014"), "-1a2.5 e3");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    press("1003", -1);  // nothing selected: nothing happens
-    press("1004", -1);
-    press("1003", 2, "", "3000");
-    press("1003", 0, "500", "5");
-    press("1003", 1, "7", "8");
-    EXPECT_EQ(TakeMessages(prompter),
-              Messages{"Please delete a variable: No more variables can be plotted"});
-    EXPECT_EQ(plot.plottedVariable, (Channels{0, 2, 0}));
-    EXPECT_EQ(plot.plotMinimum, (std::array<float, 3>{0, 0, 500}));
-    EXPECT_EQ(plot.plotMaximum, (std::array<float, 3>{1253, 3000, 5}));
+    EXPECT_EQ(plot.plotMaximum[0], 1253.0f);
 
-    plot.lastPointX = {11, 22, 33};
-    plot.lastPointY = {44, 55, 66};
-    press("1004", 0);
-    EXPECT_EQ(plot.plottedVariable, (Channels{-1, 2, 0}));
-    EXPECT_EQ(plot.lastPointX, (Channels{0, 22, 33}));
-    EXPECT_EQ(plot.lastPointY, (Channels{0, 55, 66}));
-    press("1004", 0);
-    press("1004", 0);
+    const std::tuple<int, const char*, const char*, const char*> lines[] = {
+        {1, "0", "255", "0..255 = 3.1..30.8 kPa"},
+        {2, "57", "255", "57..255 = 104.0..-40.1 F"},
+        {3, "", "250", "0..250 = 0..1000 us"}};
+    for (const auto& [row, low, high, text] : lines) {
+        range(row, low, high);
+        EXPECT_EQ(units->text(), text);
+    }
+    // Button, row (-1: none selected), range, every channel's variable afterwards.
+    const std::tuple<const char*, int, const char*, const char*, std::array<int32_t, 3>> steps[] = {
+        {"1003", -1, "0", "3000", {0, -1, -1}}, {"1004", -1, "0", "3000", {0, -1, -1}},
+        {"1003", 2, "", "3000", {0, 2, -1}},    {"1003", 0, "500", "5", {0, 2, 0}},
+        {"1003", 1, "7", "8", {0, 2, 0}},       {"1004", 0, "0", "3000", {-1, 2, 0}},
+        {"1004", 1, "0", "3000", {-1, 2, 0}},   {"1003", 1, "0", "3000", {1, 2, 0}},
+    };
+    for (const auto& [button, row, low, high, channels] : steps) {
+        range(row, low, high);
+        Click(dialog, button);
+        EXPECT_EQ(plot.plottedVariable, channels) << button << " " << row;
+    }
     EXPECT_EQ(TakeMessages(prompter),
-              Messages{"Variable cannot be deleted: This variable is not being plotted"});
-    press("1003", 1);
-    EXPECT_EQ(plot.plottedVariable, (Channels{1, 2, -1}));
-    EXPECT_TRUE(dialog.isVisible());
+              (Messages{"Please delete a variable: No more variables can be plotted",
+                        "Variable cannot be deleted: This variable is not being plotted"}));
+    EXPECT_EQ(plot.plotMinimum, (std::array<float, 3>{0, 0, 500}));
+    EXPECT_EQ(plot.plotMaximum, (std::array<float, 3>{3000, 3000, 5}));
     // OK stores nothing more; a reopened dialog shows the start range.
     Field(dialog, "1013")->setText("1");
     Click(dialog, "1");
@@ -353,39 +321,15 @@ TEST(PlotVariableDialog, AddsAndDeletesChannels) {
     EXPECT_EQ(Field(again, "1013")->text() + "-" + Field(again, "1014")->text(), "0-3000");
 }
 
-TEST(PlotVariableDialog, ShowsTheRangeInTheSelectedVariablesUnit) {
-    MonitorFile monitor;
-    ParseMonitorFile("RPM,1,1\nMAP,2,1\nTair,3,1\nPW,4,2\n", monitor);
-    PlotState plot;
-    ScriptedPrompter prompter;
-    PlotVariableDialog dialog(monitor, plot, prompter, nullptr);
-    auto* list = dialog.findChild<QListWidget*>(QStringLiteral("1000"));
-    auto* units = dialog.findChild<QLabel*>(QStringLiteral("units"));
-    ASSERT_NE(units, nullptr);
-    EXPECT_EQ(units->text(), "0..3000 counts");  // RPM, selected at the start
-    // Row, Minimum, Maximum, what the line says.
-    const std::tuple<int, const char*, const char*, const char*> cases[] = {
-        {1, "0", "3000", "0..3000 = 3.1..330.1 kPa"},
-        {1, "0", "255", "0..255 = 3.1..30.8 kPa"},
-        {2, "57", "255", "57..255 = 104.0..-40.1 F"},
-        {3, "", "250", "0..250 = 0..1000 us"}};
-    for (const auto& [row, low, high, text] : cases) {
-        list->setCurrentRow(row);
-        Field(dialog, "1013")->setText(low);
-        Field(dialog, "1014")->setText(high);
-        EXPECT_EQ(units->text(), text);
-    }
-}
-
 TEST(TimeScaleDialog, StoresOnlyUsableSweepLengths) {
     const std::pair<QString, int32_t> cases[] = {
         // 0: refused, the old value kept
-        {"15", 15},     {"  15 s", 15},    {"2147483", MaxTimeScaleSeconds},
-        {"0", 0},       {"", 0},           {"abc", 0},
-        {"2147484", 0}, {"4294967296", 0},
+        {"  15 s", 15},    {"2147483", MaxTimeScaleSeconds}, {"0", 0}, {"abc", 0}, {"2147484", 0},
+        {"4294967296", 0},
     };
     const Messages refusal{"Time Scale Error: Enter a time scale from 1 to 2147483 seconds"};
     for (const auto& [text, stored] : cases) {
+        SCOPED_TRACE(text.toStdString());
         PlotState plot;
         plot.timeScale = 33;
         ScriptedPrompter prompter;
@@ -395,13 +339,33 @@ TEST(TimeScaleDialog, StoresOnlyUsableSweepLengths) {
         EXPECT_EQ(field->text(), "33");
         field->setText(text);
         QTest::keyClick(field, Qt::Key_Return);  // Enter is OK here
-        EXPECT_EQ(plot.timeScale, stored != 0 ? stored : 33) << text.toStdString();
-        EXPECT_EQ(dialog.isVisible(), stored == 0) << text.toStdString();
-        EXPECT_EQ(TakeMessages(prompter), stored == 0 ? refusal : Messages{}) << text.toStdString();
+        EXPECT_EQ(plot.timeScale, stored != 0 ? stored : 33);
+        EXPECT_EQ(dialog.isVisible(), stored == 0);
+        EXPECT_EQ(TakeMessages(prompter), stored == 0 ? refusal : Messages{});
         field->setText("77");
         Click(dialog, "2");  // Cancel never stores
         EXPECT_EQ(plot.timeScale, stored != 0 ? stored : 33);
     }
+}
+
+// The port in use is marked and chosen at the start; a typed name wins, and
+// a blank one opens nothing. (Choosing from the list: File > Port... tests.)
+TEST(PortDialog, MarksThePortInUseAndTakesATypedName) {
+    PortDialog dialog({{"ttyS0", "/dev/ttyS0", "", "", false},
+                       {"ttyUSB0", "/dev/ttyUSB0", "FT232R USB UART", "FTDI", true}},
+                      "/dev/ttyUSB0", nullptr);
+    const QListWidgetItem* inUse = Field<QListWidget>(dialog, "ports")->item(1);
+    ASSERT_NE(inUse, nullptr);
+    EXPECT_EQ(inUse->text(), "ttyUSB0: FT232R USB UART (FTDI)  (in use)");
+    EXPECT_TRUE(inUse->font().bold());
+    EXPECT_EQ(dialog.ChosenName(), "/dev/ttyUSB0");
+    const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0";
+    for (const std::string& typed : {std::string("  "), byId}) {
+        Field(dialog, "name")->setText(QString::fromStdString(typed));
+        Click(dialog, "ok");
+        EXPECT_EQ(dialog.result(), typed == byId ? QDialog::Accepted : QDialog::Rejected);
+    }
+    EXPECT_EQ(dialog.ChosenName(), byId);
 }
 
 }  // namespace
