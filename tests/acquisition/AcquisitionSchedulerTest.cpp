@@ -5,7 +5,7 @@
 #include <numeric>
 
 #include "acquisition/TransferCommands.h"
-#include "tests/support/EchoEcu.h"
+#include "sim/VirtualEcu.h"
 #include "tests/support/RecordingReporter.h"
 #include "tests/support/ScriptedTransport.h"
 
@@ -20,10 +20,13 @@ const Variables kThree{{0x10, 1}, {0x20, 2}, {0x30, 1}};
 // An AcquisitionScheduler over a scripted, well-behaved ECU and a fake clock.
 struct Rig {
     FakeClock clock;
-    EchoEcu ecu;
+    VirtualEcu ecu;
     std::function<Bytes(uint8_t, Bytes)> twist;  // changes the ECU's reply to one byte
-    ScriptedTransport port{
-        clock, [this](uint8_t b) { return twist ? twist(b, ecu.Receive(b)) : ecu.Receive(b); }};
+    ScriptedTransport port{clock, [this](uint8_t b) {
+                               Bytes r;
+                               ecu.Receive(b, r);
+                               return twist ? twist(b, std::move(r)) : r;
+                           }};
     RecordingReporter reporter;
     EcuLink link{port, clock, reporter};
     MonitorFile monitor;
@@ -222,8 +225,8 @@ TEST(TransferCommands, UploadFirstFinishesTheAwaitedTwoByteRead) {
         std::equal(image.values.begin(), image.values.end(), f.ecu.memory.begin() + 0x0E00));
 }
 
-// Each transfer command from DataLoaded, against an ECU holding 5A at E00 and zeros
-// elsewhere, with an image of nines: its outcome, panes, flags and messages.
+// Each transfer command from DataLoaded, against an ECU holding 5A at E00 and an
+// erased (FF) EEPROM elsewhere, with an image of nines: its outcome, panes, flags and messages.
 TEST(TransferCommands, OutcomesSetPanesAndFlags) {
     using Outcome = TransferOutcome;
     enum Command { Upload, Download, Compare, Changes };
@@ -237,7 +240,7 @@ TEST(TransferCommands, OutcomesSetPanesAndFlags) {
         const char* panes;    // message pane | ECU state pane
         uint32_t flagsAfter;  // of EcuOnLine | DataLoaded
         Texts messages;
-        bool unstoredWrites = false;  // the ECU echoes programming but keeps its byte
+        bool unstoredWrites = false;  // the ECU echoes programming but does not store
     } cases[] = {
         // clang-format off
         {Upload, false, -1, -1, Outcome::NotRun, "|", DataLoaded, {}},
@@ -267,13 +270,8 @@ TEST(TransferCommands, OutcomesSetPanesAndFlags) {
         ASSERT_TRUE(!c.onLine || f.DriveUntil([&] { return f.Flag(EcuOnLine); })) << i;
         f.reporter.events.clear();
         const size_t probeBytes = f.port.sent.size();
-        long sends = 0;
-        f.twist = [&](uint8_t, Bytes r) {
-            if (c.unstoredWrites) {
-                f.ecu.memory[0x0E00] = 0x5A;
-            }
-            return c.answeredSends < 0 || sends++ < c.answeredSends ? r : Bytes{};
-        };
+        f.ecu.ClearRecords();
+        f.ecu.faults = {.silentAfterBytes = c.answeredSends, .unstoredWrites = c.unstoredWrites};
         int asked = 0;
         f.link.cancelRequested = [&] { return c.cancelAfter >= 0 && ++asked > c.cancelAfter; };
         CalibrationImage image;
@@ -287,7 +285,7 @@ TEST(TransferCommands, OutcomesSetPanesAndFlags) {
         const bool read =
             c.outcome == Outcome::Succeeded && (c.command == Upload || c.command == Compare);
         EXPECT_EQ((std::array{image[0], image[ImageSize - 1]}),
-                  (read ? std::array{0x5Au, 0u} : std::array{9u, 9u}))
+                  (read ? std::array{0x5Au, 0xFFu} : std::array{9u, 9u}))
             << i;
         EXPECT_EQ(f.reporter.Pane(MessagePane) + "|" + f.reporter.Pane(EcuStatePane), c.panes) << i;
         EXPECT_EQ(f.scheduler.statusFlags.Bits() & Both, c.flagsAfter) << i;

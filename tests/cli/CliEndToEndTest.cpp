@@ -54,19 +54,11 @@ struct TempFile {
 
 // An unlinked temporary file: a child's output without a pipe to drain.
 int OutputFile() {
-    char path[] = "/tmp/korvel-e2e.XXXXXX";
-    const int fd = mkostemp(path, O_CLOEXEC);
-    unlink(path);
-    return fd;
+    return open("/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
 }
 
 std::string ReadAndClose(int fd) {
-    std::string text;
-    char buffer[4096];
-    lseek(fd, 0, SEEK_SET);
-    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) {
-        text.append(buffer, static_cast<size_t>(n));
-    }
+    const std::string text = ReadFile("/proc/self/fd/" + std::to_string(fd));
     close(fd);
     return text;
 }
@@ -107,10 +99,11 @@ RunResult RunProgram(const std::vector<std::string>& args) {
         }
         usleep(5000);
     }
-    const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    const auto seconds = [](timeval t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAndClose(out), ReadAndClose(err),
-            cpu};
+            seconds(usage.ru_utime) + seconds(usage.ru_stime)};
 }
 
 // korvel-ecusim in the background on the demo files, logging its EEPROM writes.
@@ -136,14 +129,21 @@ public:
         args.insert(args.begin(), {"--port", port_});
         return RunProgram(args);
     }
-    void Kill() { End(SIGKILL); }  // as if the line were unplugged
-    // Waits, within a safety limit, until the simulator has read from the
-    // line since it printed its path (a byte from the program under test).
-    void WaitForFirstRequest() const {
-        const long before = BytesRead();
-        for (int i = 0; i < 2000 && BytesRead() == before; ++i) {
+    // Waits, within a safety limit, until the simulator has read from the line
+    // since it printed its path (a byte from the program under test); then
+    // kills it, as if the line were unplugged mid-exchange.
+    void UnplugAtFirstRequest() {
+        const auto bytesRead = [this] {  // rchar, the first line of /proc/PID/io
+            std::string key;
+            long value = -1;
+            std::ifstream("/proc/" + std::to_string(pid_) + "/io") >> key >> value;
+            return value;
+        };
+        const long before = bytesRead();
+        for (int i = 0; i < 2000 && bytesRead() == before; ++i) {
             usleep(5000);
         }
+        End(SIGKILL);
     }
     std::string Stop() {  // what the simulator reported on stderr
         End(SIGTERM);
@@ -152,15 +152,6 @@ public:
     }
 
 private:
-    // What the simulator has read so far, files and line (rchar of /proc/PID/io).
-    long BytesRead() const {
-        std::ifstream io("/proc/" + std::to_string(pid_) + "/io");
-        std::string key;
-        long value = -1;
-        while (io >> key >> value && key != "rchar:") {
-        }
-        return value;
-    }
     void End(int signal) {
         if (pid_ > 0) {
             kill(pid_, signal);
@@ -281,10 +272,7 @@ TEST(CliEndToEnd, MonitorReadsOneAndTwoByteVariablesOnAPacedLine) {
 
 TEST(CliEndToEnd, LineUnpluggedMidExchangeIsReportedOnceAndCostsNoCpu) {
     EcuSim sim({"--latency", "1500"});
-    std::thread unplug([&sim] {
-        sim.WaitForFirstRequest();  // the reply is 1.5 s away: mid-exchange
-        sim.Kill();
-    });
+    std::thread unplug([&sim] { sim.UnplugAtFirstRequest(); });  // the reply is 1.5 s away
     const RunResult r = sim.Cli({"peek", "E00"});
     unplug.join();
     EXPECT_EQ(r.exitCode, 1);

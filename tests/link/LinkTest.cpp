@@ -6,7 +6,7 @@
 
 #include "link/PeekPoke.h"
 #include "link/Transfers.h"
-#include "tests/support/EchoEcu.h"
+#include "sim/VirtualEcu.h"
 #include "tests/support/RecordingReporter.h"
 #include "tests/support/ScriptedTransport.h"
 
@@ -31,8 +31,8 @@ Bytes ProgramBytes(uint32_t v) {
 
 struct LinkTest : ::testing::Test {
     FakeClock clock;
-    EchoEcu ecu;
-    ScriptedTransport port{clock, [this](uint8_t b) { return ecu.Receive(b); }};
+    VirtualEcu ecu;
+    ScriptedTransport port{clock, [this](uint8_t b) { return Reply(b); }};
     RecordingReporter reporter;
     EcuLink link{port, clock, reporter};
     CalibrationImage image;
@@ -43,11 +43,15 @@ struct LinkTest : ::testing::Test {
     }
     LinkResult Upload() { return UploadRange(link, image.values.data(), 0x0E00, 0x0FFF, {}); }
     LinkResult Download() { return DownloadRange(link, image.values.data(), 0x0E00, 0x0FFF, {}); }
-    // The ECU answers the first `answered` sent bytes, then falls silent.
-    void SilentAfter(size_t answered, EchoEcu& e) {
-        port.responder = [this, answered, &e](uint8_t b) {
-            return port.sent.size() <= answered ? e.Receive(b) : Bytes{};
-        };
+    Bytes Reply(uint8_t b) {
+        Bytes reply;
+        ecu.Receive(b, reply);
+        return reply;
+    }
+    // From now on the ECU answers `answered` more bytes (-1: all), then falls silent.
+    void Answer(long answered, bool stores = true) {
+        ecu.ClearRecords();
+        ecu.faults = {.silentAfterBytes = answered, .unstoredWrites = !stores};
     }
     bool EcuHoldsTheImage() const {
         return std::equal(image.values.begin(), image.values.end(),
@@ -58,12 +62,11 @@ struct LinkTest : ::testing::Test {
 TEST_F(LinkTest, StrayBytesBeforeAnEchoAreSkippedButADataStepTakesTheFirstByte) {
     port.responder = [this](uint8_t b) {
         Bytes reply{0x55, static_cast<uint8_t>(b ^ 0xFF)};
-        for (uint8_t r : ecu.Receive(b))
-            reply.push_back(r);
+        ecu.Receive(b, reply);
         return reply;
     };
     EXPECT_TRUE(SendAddress(link, 0x0E10).ok());
-    EXPECT_EQ(ecu.pointer, 0x0E10);
+    EXPECT_EQ(port.sent, AddressBytes(0x0E10));
     EXPECT_EQ(port.ReadByte(), NoByte);
     // 0x00 and bytes equal to SEND / SEND_INC are data, not absence or echo;
     // a later byte is left for the next reader.
@@ -102,10 +105,10 @@ TEST_F(LinkTest, PrimitivesSendTheirBytesAndTimeOutWithTheirMessages) {
     uint32_t value = 0;
     const Primitive next = [&](EcuLink& l) { return ReadNextByte(l, value); };
     const Primitive address = [](EcuLink& l) { return SendAddress(l, 0x0E00); };
-    const size_t all = SIZE_MAX;
+    const long all = -1;
     const struct {
         Primitive run;
-        size_t answered;  // the ECU falls silent after this many sent bytes
+        long answered;  // the ECU falls silent after this many sent bytes
         int refusals;
         Bytes sent;
         S step;
@@ -132,11 +135,11 @@ TEST_F(LinkTest, PrimitivesSendTheirBytesAndTimeOutWithTheirMessages) {
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
         const auto& c = cases[i];
-        EchoEcu fresh;
+        ecu = VirtualEcu{};
         port.sent.clear();
         reporter.events.clear();
         port.refuseSends = c.refusals;
-        SilentAfter(c.answered, fresh);
+        Answer(c.answered);
         const int64_t start = clock.MonotonicMs();
         const LinkResult result = c.run(link);
         EXPECT_EQ(result.step, c.step);
@@ -164,7 +167,7 @@ TEST_F(LinkTest, UploadReadsEveryByteInOrderAndKeepsThoseReadWhenStopped) {
 
     image.values.fill(0xEE);
     port.sent.clear();
-    SilentAfter(4 + 256, ecu);
+    Answer(4 + 256);
     const LinkResult result = Upload();
     EXPECT_EQ(result.step, LinkStep::ReadData);
     EXPECT_EQ(result.address, 0x0E00u + 256);
@@ -187,10 +190,10 @@ TEST_F(LinkTest, WriteFailuresNameWhereTheyStopped) {
     const Action poke = [&] { return PokeByte(link, 0x0E15, written); };
     int programmed = -1;  // only verified bytes count
     const Action changes = [&] { return DownloadChanges(link, image, {}, &programmed); };
-    const size_t all = SIZE_MAX;
+    const long all = -1;
     const struct {
         Action run;
-        size_t answered;
+        long answered;
         bool stores;
         LinkStep step;
         uint32_t address;
@@ -212,16 +215,7 @@ TEST_F(LinkTest, WriteFailuresNameWhereTheyStopped) {
         const auto& c = cases[i];
         ecu.memory[0x0E15] = static_cast<uint8_t>(held);
         port.sent.clear();
-        port.responder = [&](uint8_t b) {
-            if (port.sent.size() > c.answered) {
-                return Bytes{};
-            }
-            Bytes reply = ecu.Receive(b);
-            if (!c.stores) {
-                ecu.memory[0x0E15] = static_cast<uint8_t>(held);
-            }
-            return reply;
-        };
+        Answer(c.answered, c.stores);
         programmed = -1;
         const LinkResult result = c.run();
         EXPECT_EQ(result.step, c.step);
@@ -230,7 +224,7 @@ TEST_F(LinkTest, WriteFailuresNameWhereTheyStopped) {
             const Bytes tail = ProgramBytes(written);
             EXPECT_TRUE(std::equal(tail.rbegin(), tail.rend(), port.sent.rbegin()));
         } else {
-            EXPECT_EQ(port.sent.size(), c.answered + 1);
+            EXPECT_EQ(port.sent.size(), static_cast<size_t>(c.answered + 1));
         }
         if (!result.ok()) {
             EXPECT_EQ(result.address, c.address);
