@@ -22,10 +22,9 @@ struct Rig {
     FakeClock clock;
     VirtualEcu ecu;
     std::function<Bytes(uint8_t, Bytes)> twist;  // changes the ECU's reply to one byte
-    ScriptedTransport port{clock, [this](uint8_t b) {
-                               Bytes r;
-                               ecu.Receive(b, r);
-                               return twist ? twist(b, std::move(r)) : r;
+    ScriptedTransport port{clock, [this](uint8_t b, Bytes& reply) {
+                               ecu.Receive(b, reply);
+                               reply = twist ? twist(b, reply) : reply;
                            }};
     RecordingReporter reporter;
     EcuLink link{port, clock, reporter};

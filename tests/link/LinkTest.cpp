@@ -32,7 +32,7 @@ Bytes ProgramBytes(uint32_t v) {
 struct LinkTest : ::testing::Test {
     FakeClock clock;
     VirtualEcu ecu;
-    ScriptedTransport port{clock, [this](uint8_t b) { return Reply(b); }};
+    ScriptedTransport port{clock, [this](uint8_t b, Bytes& reply) { ecu.Receive(b, reply); }};
     RecordingReporter reporter;
     EcuLink link{port, clock, reporter};
     CalibrationImage image;
@@ -43,11 +43,6 @@ struct LinkTest : ::testing::Test {
     }
     LinkResult Upload() { return UploadRange(link, image.values.data(), 0x0E00, 0x0FFF, {}); }
     LinkResult Download() { return DownloadRange(link, image.values.data(), 0x0E00, 0x0FFF, {}); }
-    Bytes Reply(uint8_t b) {
-        Bytes reply;
-        ecu.Receive(b, reply);
-        return reply;
-    }
     // From now on the ECU answers `answered` more bytes (-1: all), then falls silent.
     void Answer(long answered, bool stores = true) {
         ecu.ClearRecords();
@@ -60,10 +55,9 @@ struct LinkTest : ::testing::Test {
 };
 
 TEST_F(LinkTest, StrayBytesBeforeAnEchoAreSkippedButADataStepTakesTheFirstByte) {
-    port.responder = [this](uint8_t b) {
-        Bytes reply{0x55, static_cast<uint8_t>(b ^ 0xFF)};
+    port.responder = [this](uint8_t b, Bytes& reply) {
+        reply = {0x55, static_cast<uint8_t>(b ^ 0xFF)};
         ecu.Receive(b, reply);
-        return reply;
     };
     EXPECT_TRUE(SendAddress(link, 0x0E10).ok());
     EXPECT_EQ(port.sent, AddressBytes(0x0E10));
@@ -71,7 +65,7 @@ TEST_F(LinkTest, StrayBytesBeforeAnEchoAreSkippedButADataStepTakesTheFirstByte) 
     // 0x00 and bytes equal to SEND / SEND_INC are data, not absence or echo;
     // a later byte is left for the next reader.
     for (uint8_t data : {0x00, 0x01, 0xFF}) {
-        port.responder = [data](uint8_t) { return Bytes{data, 0x77}; };
+        port.responder = [data](uint8_t, Bytes& reply) { reply = {data, 0x77}; };
         uint32_t next = 999;
         uint8_t at = 99;
         EXPECT_TRUE(ReadNextByte(link, next).ok());
@@ -105,6 +99,8 @@ TEST_F(LinkTest, PrimitivesSendTheirBytesAndTimeOutWithTheirMessages) {
     uint32_t value = 0;
     const Primitive next = [&](EcuLink& l) { return ReadNextByte(l, value); };
     const Primitive address = [](EcuLink& l) { return SendAddress(l, 0x0E00); };
+    const Primitive wideAddress = [](EcuLink& l) { return SendAddress(l, 0x3ABCD); };
+    const Primitive data = [](EcuLink& l) { return WriteDataByte(l, 0x1F7); };
     const long all = -1;
     const struct {
         Primitive run;
@@ -117,14 +113,8 @@ TEST_F(LinkTest, PrimitivesSendTheirBytesAndTimeOutWithTheirMessages) {
     } cases[] = {
         // 50 refused sends are short pauses well inside one phase.
         {address, all, 50, AddressBytes(0x0E00), S::None, P::None},
-        {[](EcuLink& l) { return SendAddress(l, 0x3ABCD); }, all, 50, AddressBytes(0xABCD), S::None,
-         P::None},
-        {[](EcuLink& l) { return WriteDataByte(l, 0x1F7); },
-         all,
-         50,
-         {0x04, 0xF7},
-         S::None,
-         P::None},
+        {wideAddress, all, 50, AddressBytes(0xABCD), S::None, P::None},
+        {data, all, 50, {0x04, 0xF7}, S::None, P::None},
         {ProgramArm, all, 50, {0x05, 0x2B}, S::None, P::None},
         {ProgramCommit, all, 50, {0x05, 0xB2}, S::None, P::None},
         {next, 0, 0, {0x01}, S::ReadData, P::Wait, {"Timed out waiting for data"}},

@@ -16,8 +16,8 @@ namespace korvel {
 
 class ScriptedTransport : public ByteTransport {
 public:
-    // The reply bytes for one sent byte (none for silence).
-    using Responder = std::function<std::vector<uint8_t>(uint8_t sent)>;
+    // Appends the reply bytes for one sent byte (none for silence).
+    using Responder = std::function<void(uint8_t sent, std::vector<uint8_t>& reply)>;
 
     explicit ScriptedTransport(FakeClock& clock, Responder respond = {})
         : responder(std::move(respond)), clock_(clock) {}
@@ -38,14 +38,21 @@ public:
         pending_.pop_front();
         return byte;
     }
+    // The reply arrives replyDelayMs from now, never overtaking earlier
+    // bytes, as on a serial line.
     int SendByte(int byte) override {
         if (refuseSends > 0) {
             --refuseSends;
             return NoByte;
         }
         sent.push_back(static_cast<uint8_t>(byte));
+        std::vector<uint8_t> reply;
         if (responder) {
-            Inject(responder(sent.back()), replyDelayMs);
+            responder(sent.back(), reply);
+        }
+        const int64_t at = clock_.MonotonicMs() + replyDelayMs;
+        for (uint8_t b : reply) {
+            pending_.push_back({pending_.empty() ? at : std::max(at, pending_.back().atMs), b});
         }
         return 0;
     }
@@ -60,18 +67,6 @@ public:
     }
     void WaitWritable(int64_t maxWaitMs) override { clock_.Advance(maxWaitMs); }
     bool HasFailed() const override { return failed; }
-
-    // Bytes that arrive `afterMs` from now; later bytes never overtake earlier
-    // ones, as on a serial line.
-    void Inject(const std::vector<uint8_t>& bytes, int64_t afterMs = 0) {
-        int64_t at = clock_.MonotonicMs() + afterMs;
-        if (!pending_.empty()) {
-            at = std::max(at, pending_.back().atMs);
-        }
-        for (uint8_t b : bytes) {
-            pending_.push_back({at, b});
-        }
-    }
 
 private:
     struct Arrival {

@@ -20,6 +20,8 @@
 namespace korvel {
 namespace {
 
+using Texts = std::vector<std::string>;
+
 // What a USB serial adapter's driver would answer.
 class ScriptedSystem : public SerialSystem {
 public:
@@ -31,18 +33,16 @@ public:
     std::vector<std::string> textsRead;
 
     int Ioctl(int fd, unsigned long request, void* argument) override {
+        if (request != TIOCGSERIAL && request != TIOCSSERIAL) {
+            return SerialSystem::Ioctl(fd, request, argument);
+        }
         auto* serial = static_cast<serial_struct*>(argument);
-        if (request == TIOCGSERIAL && serialIoctls) {
-            serial->flags = initialFlags;
-            return 0;
-        }
-        if (request == TIOCSSERIAL && serialIoctls) {
+        if (serialIoctls && request == TIOCSSERIAL) {
             setFlags.push_back(serial->flags);
-            return 0;
+        } else if (serialIoctls) {
+            serial->flags = initialFlags;
         }
-        return request == TIOCGSERIAL || request == TIOCSSERIAL
-                   ? -1
-                   : SerialSystem::Ioctl(fd, request, argument);
+        return serialIoctls ? 0 : -1;
     }
     bool AccessDenied(const std::string&) override { return accessDenied; }
     std::string ReadText(const std::string& path) override {
@@ -120,7 +120,7 @@ TEST(SerialPortTransport, HangUpIsReportedOnceAndClosesThePortWithOrWithoutAnEve
                 EXPECT_FALSE(t.transport.WaitReadable(0));
             }
         }
-        EXPECT_EQ(t.reporter.Messages(), std::vector<std::string>{"Error Reading COMM Port"});
+        EXPECT_EQ(t.reporter.Messages(), Texts{"Error Reading COMM Port"});
         EXPECT_TRUE(t.transport.HasFailed());
         EXPECT_FALSE(t.transport.Port()->isOpen());
         EXPECT_EQ(t.transport.SendByte(0x02), NoByte);
@@ -129,21 +129,20 @@ TEST(SerialPortTransport, HangUpIsReportedOnceAndClosesThePortWithOrWithoutAnEve
 
 TEST(SerialPortOpen, AsksTheDriverForLowLatencyAndWarnsOfASlowLatencyTimer) {
     const struct {
-        bool serialIoctls;
         int initialFlags;
-        std::string latencyTimer;
+        std::string latencyTimer;  // "": a pseudo-terminal, whose refusal is no error
         std::vector<int> setFlags;
         bool warned;
     } cases[] = {
-        {true, 0x40, "16\n", {0x40 | ASYNC_LOW_LATENCY}, true},  // FTDI before the request
-        {true, ASYNC_LOW_LATENCY, "1\n", {}, false},             // already low
-        {true, 0, "2\n", {ASYNC_LOW_LATENCY}, false},
-        {false, 0, "", {}, false},  // a pseudo-terminal refuses: not an error
+        {0x40, "16\n", {0x40 | ASYNC_LOW_LATENCY}, true},  // FTDI before the request
+        {ASYNC_LOW_LATENCY, "1\n", {}, false},             // already low
+        {0, "2\n", {ASYNC_LOW_LATENCY}, false},
+        {0, "", {}, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.latencyTimer);
         ScriptedSystem system;
-        system.serialIoctls = c.serialIoctls;
+        system.serialIoctls = !c.latencyTimer.empty();
         system.initialFlags = c.initialFlags;
         system.latencyTimer = c.latencyTimer;
         Terminal t(&system);
@@ -157,32 +156,26 @@ TEST(SerialPortOpen, AsksTheDriverForLowLatencyAndWarnsOfASlowLatencyTimer) {
         EXPECT_TRUE(t.transport.Open(link, t.reporter));
         unlink(link.c_str());
         EXPECT_EQ(system.setFlags, c.setFlags);
-        EXPECT_EQ(system.textsRead,
-                  std::vector<std::string>{"/sys/bus/usb-serial/devices/" +
-                                           pts.substr(pts.rfind('/') + 1) + "/latency_timer"});
+        EXPECT_EQ(system.textsRead, Texts{"/sys/bus/usb-serial/devices/" +
+                                          pts.substr(pts.rfind('/') + 1) + "/latency_timer"});
         const std::string notice = "Latency timer of " + link +
                                    " is 16 ms: transfers will be slow; set it to 1 ms (udev "
                                    "rule in the README)";
         EXPECT_EQ(t.transport.LatencyNotice(), c.warned ? notice : "");
-        EXPECT_EQ(t.reporter.PaneTexts(MessagePane),
-                  c.warned ? std::vector<std::string>{notice} : std::vector<std::string>{});
+        EXPECT_EQ(t.reporter.PaneTexts(MessagePane), c.warned ? Texts{notice} : Texts{});
         EXPECT_TRUE(t.reporter.Messages().empty());
     }
 }
 
 TEST(SerialPortOpen, PermissionDeniedAddsTheDialoutHint) {
-    const std::string failed = "Error Opening Serial Port";
+    const std::string hint =
+        "\nPermission denied opening /dev/ttyUSB-absent: add your user to the dialout group";
     for (const bool denied : {false, true}) {
         ScriptedSystem system;
         system.accessDenied = denied;
         Terminal t(&system);
         EXPECT_FALSE(t.transport.Open("/dev/ttyUSB-absent", t.reporter));
-        EXPECT_EQ(
-            t.reporter.Messages(),
-            std::vector<std::string>{failed + (denied ? "\nPermission denied opening "
-                                                        "/dev/ttyUSB-absent: add your user to "
-                                                        "the dialout group"
-                                                      : "")});
+        EXPECT_EQ(t.reporter.Messages(), Texts{"Error Opening Serial Port" + (denied ? hint : "")});
     }
 }
 
