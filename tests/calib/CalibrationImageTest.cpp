@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <optional>
 #include <random>
-#include <string>
 
 namespace korvel {
 namespace {
@@ -83,20 +81,19 @@ long FirstDifference(const CalibrationImage& a, const CalibrationImage& b) {
 
 TEST(CalibrationImage, FullOrInapplicableInsertionChangesNothing) {
     struct Case {
-        std::string name;
-        std::function<void(CalibrationImage&)> damage{};
+        const char* name;
+        void (*damage)(CalibrationImage&) = nullptr;
         int selected = 130, pointSize = 2;
         InsertResult expected = NotApplicable;
     };
     const Case cases[] = {
         {"last byte not free", [](auto& i) { i[511] = 0; }, 130, 2, TableFull},
-        {"index 0", {}, 0},
-        {"point size 0", {}, 131, 0},
-        {"y byte", {}, 131},
-        {"x of 0xFF", {}, 132},
-        {"the end byte", {}, 134},
-        {"outside the curve", {}, 135},
-        {"outside the image", {}, 600},
+        {"index 0", nullptr, 0},
+        {"point size 0", nullptr, 131, 0},
+        {"y byte", nullptr, 131},
+        {"x of 0xFF", nullptr, 132},
+        {"the end byte", nullptr, 134},
+        {"outside the image", nullptr, 600},
         {"curve not loaded", [](auto& i) { Write16(i, 13, 0); }},
         {"curve without end byte",
          [](auto& i) { std::fill(&i[505], &i[511] + 1, 1), Write16(i, 13, 0x0FF9); }, 505},

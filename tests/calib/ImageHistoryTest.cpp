@@ -19,7 +19,7 @@ void Change(ImageHistory& history, CalibrationImage& image, const char* name,
     history.Record(name, before, image);
 }
 
-TEST(ImageHistory, UndoAndRedoWalkTheNamedStepsAndANewChangeCutsRedo) {
+TEST(ImageHistory, UndoAndRedoWalkTheLatest200NamedStepsAndANewChangeCutsRedo) {
     ImageHistory history;
     CalibrationImage image;
     const CalibrationImage a = With(1, 5), b = With(2, 7, a), c = With(300, 9, b);
@@ -48,11 +48,8 @@ TEST(ImageHistory, UndoAndRedoWalkTheNamedStepsAndANewChangeCutsRedo) {
     history.Clear();  // Open and Upload
     EXPECT_FALSE(history.Undo(image));
     EXPECT_EQ(image.values, With(3, 1, b).values);
-}
 
-TEST(ImageHistory, KeepsTheLatest200Steps) {
-    ImageHistory history;
-    CalibrationImage image;
+    image = {};  // only the latest 200 steps are kept
     for (uint32_t n = 1; n <= 205; ++n) {
         Change(history, image, "Step", With(0, n, image));
     }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <string>
 #include <tuple>
 
 #include "calib/DataFile.h"
@@ -8,17 +10,12 @@
 namespace korvel {
 namespace {
 
-CalibrationImage Demo() {
-    CalibrationImage image;
-    EXPECT_EQ(ReadDataFile(KORVEL_SOURCE_DIR "/data/demo.dat", image).valuesStored, ImageSize);
-    return image;
-}
-
 // The demo calibration: VE table at 104, position curve at 179, B curve at
 // 218, spark table at 253, slot 17's region at 297, slot 19's table at 305,
 // free space from 319; values are shown in the editors' units.
-TEST(ByteNames, NameEveryKindOfByteOfTheDemoCalibration) {
-    const CalibrationImage demo = Demo();
+TEST(ByteNames, NameEveryKindOfByteOfTheDemoCalibrationAndOfADamagedOne) {
+    CalibrationImage demo;
+    ASSERT_EQ(ReadDataFile(KORVEL_SOURCE_DIR "/data/demo.dat", demo).valuesStored, ImageSize);
     const ImageByteNames names = NameImageBytes(demo);
     const std::pair<int, const char*> cases[] = {
         {0, "not interpreted"},
@@ -53,18 +50,15 @@ TEST(ByteNames, NameEveryKindOfByteOfTheDemoCalibration) {
     }
     EXPECT_EQ(NameImageByte(demo, 184), names[184]);
     EXPECT_EQ(NameImageByte(demo, 512), "unknown");
-}
 
-// A pointer into the last byte sends the position curve's walk out of the
-// image: its old bytes are no longer anyone's, and say so.
-TEST(ByteNames, DamagedImageNamesWhatNoWalkReachedUnknown) {
-    CalibrationImage image = Demo();
-    Write16(image, PositionRpmCurveSlot, ImageBaseAddress + 511);
-    const ImageByteNames names = NameImageBytes(image);
-    EXPECT_EQ(names[184], "unknown");
-    EXPECT_EQ(names[0], "unknown");
-    EXPECT_EQ(names[108], "VE Table, MAP 5.2, RPM 40");
-    EXPECT_EQ(names[400], "free space");
+    // A pointer into the last byte sends the position curve's walk out of the
+    // image: its old bytes are no longer anyone's, and say so.
+    CalibrationImage damaged = demo;
+    Write16(damaged, PositionRpmCurveSlot, ImageBaseAddress + 511);
+    const ImageByteNames left = NameImageBytes(damaged);
+    EXPECT_EQ((std::array{left[184], left[0], left[108], left[400]}),
+              (std::array<std::string, 4>{"unknown", "unknown", "VE Table, MAP 5.2, RPM 40",
+                                          "free space"}));
 }
 
 }  // namespace

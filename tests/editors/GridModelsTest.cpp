@@ -6,7 +6,6 @@
 #include "editors/CurveModel.h"
 #include "editors/EditorGrid.h"
 #include "editors/TableModel.h"
-#include "monitor/ValueText.h"
 #include "tests/editors/SampleImage.h"
 
 namespace korvel {
@@ -36,7 +35,7 @@ void Select(Model& model, int column, int line) {
 }
 
 // Under a German desktop the C library reads and writes "12,5": entries,
-// grid labels and panel values keep the decimal point all the same.
+// and grid labels keep the decimal point all the same.
 TEST(Numbers, KeepTheDecimalPointUnderACommaLocale) {
     struct Restore {
         ~Restore() { std::setlocale(LC_ALL, "C"); }
@@ -46,7 +45,6 @@ TEST(Numbers, KeepTheDecimalPointUnderACommaLocale) {
     }
     EXPECT_EQ(ParseEntry("12.5"), 12.5f);
     EXPECT_EQ(FormatUnits("%4.1f", 255, MapScale), "30.8");
-    EXPECT_EQ(MonitorValueText("MAP  ", 255), " 30.8 ");
 }
 
 // x 0 (the bottom point) and x 255 (the top point) are end values: shown in
@@ -162,23 +160,6 @@ TEST(TableModel, SparseMapKeysGetOneLineEach) {
     EXPECT_EQ(On(spark, Bottom + 1, CellRole::Header).size(), 1u);
 }
 
-// A click selects the value whose six text columns it hits; VE and VE LP
-// select different bytes of the same entry.
-TEST(TableModel, ClicksSelectBySixColumnBlocks) {
-    CalibrationImage image = test::SampleImage();
-    const int ve = PointerTarget(image, VeTableSlot);
-    for (const auto& [layout, lp] : {std::pair{VeTableLayout(), 0}, {VeLpTableLayout(), 1}}) {
-        for (int column = 0; column < 36; ++column) {
-            TableModel model(image, layout);
-            Select(model, column, Bottom - 1);  // MAP key 40: rows 1 and 3 only
-            const int expected = column >= 24 && column <= 29   ? ve + 24 + 7 + lp
-                                 : column >= 12 && column <= 17 ? ve + 7 + lp
-                                                                : -1;
-            EXPECT_EQ(model.SelectedIndex(), expected) << column << " " << lp;
-        }
-    }
-}
-
 // Where the selected cell is drawn ("column,line"), or "" when nothing is selected.
 template <typename Model>
 std::string SelectedAt(Model& model) {
@@ -225,30 +206,35 @@ TEST(GridModels, ArrowsMoveOverTheEditableCells) {
 }
 
 // A step changes the raw byte and keeps the selection; it is clamped as an
-// entry is: an x between its neighbours, anything else within 0..255.
+// entry is: an x between its neighbours, anything else within 0..255. A click
+// selects the value whose six text columns it hits; VE and VE LP select
+// different bytes of the same entry.
 TEST(GridModels, StepsStopAtTheClampLimits) {
     CalibrationImage image = test::SampleImage();
     const int temp = PointerTarget(image, TempRpmCurveSlot);
     const int ve = PointerTarget(image, VeTableSlot);
     CurveModel curves(image, RpmCurveSpecs());
-    TableModel table(image, VeTableLayout());
-    // Curve or table, column, line, step, stored byte (-1: nothing changed),
-    // its index; the steps go on from one case to the next.
-    const std::tuple<bool, int, int, int, int, int> cases[] = {
-        {true, 20, 1, 10, 49, temp + 2},  // x 40 between 0 and 50
-        {true, 20, 1, 1, -1, temp + 2},   {true, 20, 1, -100, 1, temp + 2},
-        {true, 20, 1, -1, -1, temp + 2},  {true, 25, 0, 200, 255, temp + 1},
-        {true, 25, 0, -300, 0, temp + 1}, {true, 5, 0, 1, -1, -1},  // an end x
-        {false, 12, 0, 300, 255, ve + 4}, {false, 12, 0, 1, -1, ve + 4},
-        {false, 12, 0, -1000, 0, ve + 4}, {false, 6, 0, 1, -1, -1}};  // a label
-    for (const auto& [curve, column, line, counts, stored, index] : cases) {
+    TableModel table(image, VeTableLayout()), lp(image, VeLpTableLayout());
+    // Model (0: curves, 1: VE, 2: VE LP), column, line, step, stored byte
+    // (-1: nothing changed), its index; the steps go on from one case to the next.
+    const std::tuple<int, int, int, int, int, int> cases[] = {
+        {0, 20, 1, 10, 49, temp + 2},  // x 40 between 0 and 50
+        {0, 20, 1, 1, -1, temp + 2},   {0, 20, 1, -100, 1, temp + 2},
+        {0, 20, 1, -1, -1, temp + 2},  {0, 25, 0, 200, 255, temp + 1},
+        {0, 25, 0, -300, 0, temp + 1}, {0, 5, 0, 1, -1, -1},  // an end x
+        {1, 12, 0, 300, 255, ve + 4},  {1, 12, 0, 1, -1, ve + 4},
+        {1, 17, 0, -1000, 0, ve + 4},  {1, 6, 0, 1, -1, -1},  // a label
+        {1, 29, 1, 1, 59, ve + 31},    {2, 24, 1, 1, 69, ve + 32},
+        {2, 18, 1, 1, -1, -1},  // no entry with MAP key 40 in the middle row
+        {2, 30, 1, 1, -1, -1}};
+    for (const auto& [model, column, line, counts, stored, index] : cases) {
         CalibrationImage expected = image;
-        const auto step = [&](auto& model) {
-            Select(model, column, Bottom - line);
-            EXPECT_EQ(model.Step(counts), stored >= 0) << column << " " << counts;
-            EXPECT_TRUE(stored < 0 || model.HasSelection());
+        const auto step = [&](auto& m) {
+            Select(m, column, Bottom - line);
+            EXPECT_EQ(m.Step(counts), stored >= 0) << column << " " << counts;
+            EXPECT_TRUE(stored < 0 || m.HasSelection());
         };
-        curve ? step(curves) : step(table);
+        model == 0 ? step(curves) : step(model == 1 ? table : lp);
         if (stored >= 0) {
             expected[index] = static_cast<uint32_t>(stored);
         }

@@ -99,7 +99,7 @@ TEST(StripChart, FrameTicksGridAndLabels) {
               (std::array{41, 568 - 77 - 6, 568 - 77 - 32}));
 }
 
-TEST(StripChart, PointsAndCarryCorrection) {
+TEST(StripChart, PointsAndCarryCorrectionAlsoWhenPlottingASample) {
     EXPECT_EQ(PlotPointX(7250, 20, Area), 70 + 253);  // 0.3625 of 699
     EXPECT_EQ(PlotPointX(500, 0, Area), 70 + 349);    // a zero time scale counts as one second
     EXPECT_EQ(PlotPointY(3000, 0.0f, 3000.0f, Area), 104);
@@ -116,11 +116,9 @@ TEST(StripChart, PointsAndCarryCorrection) {
         EXPECT_EQ(CarryCorrect(raw, previous), plotted) << before << " -> " << raw;
         EXPECT_EQ(previous, raw);
     }
-}
 
-// The chart undoes a carry caught mid-read on every channel plotting the variable;
-// a channel with an empty range is not drawn. (The panel's test checks restarts.)
-TEST(StripChart, PlotSampleCorrectsCarriesAndSkipsEmptyRanges) {
+    // A sample's carry is undone on every channel plotting the variable; a
+    // channel with an empty range is not drawn. (The panel's test checks restarts.)
     PlotState plot{
         .plottedVariable = {0, 0, 0}, .plotMaximum = {255.0f, 255.0f, 0.0f}, .plotRect = Area};
     MonitorFile monitor;
