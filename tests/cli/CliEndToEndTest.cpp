@@ -9,14 +9,13 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -89,15 +88,19 @@ RunResult RunProgram(const std::vector<std::string>& args) {
     const int out = OutputFile();
     const int err = OutputFile();
     const pid_t pid = Spawn(KORVEL_CLI, args, out, err);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
     int status = -1;  // not exited
     rusage usage{};
-    while (pid > 0 && wait4(pid, &status, WNOHANG, &usage) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
+    if (pid > 0) {
+        // Sleep on the child's pidfd until it ends, or kill it after 15 s.
+        const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+        pollfd p{pidfd, POLLIN, 0};
+        if (pidfd >= 0 && poll(&p, 1, 15000) != 1) {
             kill(pid, SIGKILL);
-            wait4(pid, nullptr, 0, &usage);
         }
-        usleep(5000);
+        wait4(pid, &status, 0, &usage);
+        if (pidfd >= 0) {
+            close(pidfd);
+        }
     }
     const auto seconds = [](timeval t) {
         return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
