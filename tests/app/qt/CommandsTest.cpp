@@ -99,9 +99,7 @@ TEST_F(Commands, SaveAndOpenReportFailuresAndShortFiles) {
         h.Window().RefreshCommands();
         h.Flags().Clear(DataLoaded);
         h.prompter.messages.clear();
-        h.prompter.fileAnswers = {answer};
-        h.prompter.answers = {Prompter::Answer::Discard};  // the short file is not all saved
-        h.Trigger(command);
+        h.Trigger(command, {answer}, {Prompter::Answer::Discard});  // the short file: not all saved
         const auto& shown = h.prompter.messages;
         ASSERT_LE(shown.size(), 1u);
         EXPECT_EQ(shown.empty() ? "" : shown[0].caption, caption);
@@ -139,13 +137,11 @@ TEST_F(Commands, DownloadRefusesIncompleteFilesAndValuesThatAreNotBytes) {
     for (const auto& [command, answer, slot300, programmed] : steps) {
         SCOPED_TRACE(std::to_string(command) + " " + answer.toStdString());
         h.prompter.messages.clear();
-        h.prompter.fileAnswers = {answer};
-        h.prompter.answers = {Prompter::Answer::Discard};  // edits before an Open or Upload
         if (slot300 >= 0) {
             h.State().image[slot300] = 300;
         }
         h.ecu.ClearRecords();
-        h.Trigger(command);
+        h.Trigger(command, {answer}, {Prompter::Answer::Discard});  // edits before Open or Upload
         if (command == CmdDownload) {  // a refusal is told, and nothing is sent
             EXPECT_EQ(h.ecu.Received().empty(), !programmed);
             EXPECT_EQ(h.prompter.messages.empty(), programmed);

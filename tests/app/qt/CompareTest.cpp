@@ -74,8 +74,7 @@ TEST_F(Compare, EscAndCloseCancelATransferBetweenTwoBytes) {
     const CalibrationImage before = image;
     QCoreApplication::postEvent(&h.Window(),
                                 new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
-    h.prompter.answers = {Prompter::Answer::Discard};  // the unsaved image may go
-    h.Trigger(CmdUpload);
+    h.Trigger(CmdUpload, {}, {Prompter::Answer::Discard});  // the unsaved image may go
     EXPECT_EQ(h.Pane(), "Upload cancelled");
     EXPECT_EQ(image.values, before.values);
     EXPECT_TRUE(h.Flags().Test(EcuOnLine));

@@ -37,8 +37,7 @@ struct DataLogging : ::testing::Test {
 
 TEST_F(DataLogging, ANewVariableListGoesIntoANewFileAndQuitClosesIt) {
     // A data file is open: the log is proposed beside it.
-    h.prompter.fileAnswers = {h.WriteFile("engine.dat", "1\r\n"), h.dir.filePath("run.csv")};
-    h.Trigger(CmdOpen);
+    h.Trigger(CmdOpen, {h.WriteFile("engine.dat", "1\r\n"), h.dir.filePath("run.csv")});
     const std::string proposed = DefaultLogName(h.clock.WallMs());
     EXPECT_EQ(LogMenu(), "Start Log...");
     h.Trigger(CmdLog);

@@ -65,22 +65,6 @@ TEST_F(UnsavedChanges, QuitOpenAndUploadAskToSave) {
     }
 }
 
-// With no file known, Save asks for one; cancelling that dialog stops the
-// command, and a file chosen is saved and named in the title.
-TEST_F(UnsavedChanges, SaveWithoutAFileNameShowsTheDialog) {
-    h.State().image[7] = 1;
-    for (const QString& chosen : {QString(), h.dir.filePath("new.dat")}) {
-        h.prompter = {};
-        h.Trigger(CmdOpen, {chosen}, {Answer::Save});
-        ASSERT_EQ(h.prompter.questions.size(), 1u);
-        EXPECT_EQ(h.prompter.questions[0].text, "Save changes to Untitled?");
-        ASSERT_EQ(h.prompter.fileDialogs.size(), chosen.isNull() ? 1u : 2u);  // then Open's own
-        EXPECT_EQ(h.prompter.fileDialogs[0].title, "Save ECU Data File To Disk");
-    }
-    EXPECT_EQ(FileImage(h.dir.filePath("new.dat")).values, h.State().image.values);
-    EXPECT_EQ(h.Window().windowTitle(), "Korvel ECU Interface - new.dat");
-}
-
 // Quit warns when the ECU on line does not hold the image in memory, also
 // after it was saved; a Download settles it.
 TEST_F(UnsavedChanges, QuitWarnsWhenTheEcuDoesNotHoldTheImage) {
@@ -118,7 +102,9 @@ TEST_F(UnsavedChanges, QuitWarnsWhenTheEcuDoesNotHoldTheImage) {
 }
 
 // A constants dialog's OK is one step (none when it changes nothing), named
-// in the Edit menu and marked in the title; Open starts a new history.
+// in the Edit menu and marked in the title. With no file known, Save asks
+// for one: cancelling that dialog stops the command, a file chosen is saved
+// and named in the title. Open starts a new history.
 TEST_F(UnsavedChanges, ConstantsDialogOkIsOneStepUntilOpen) {
     QAction* undo = h.Window().findChild<QAction*>("undo");
     QAction* redo = h.Window().findChild<QAction*>("redo");
@@ -141,7 +127,20 @@ TEST_F(UnsavedChanges, ConstantsDialogOkIsOneStepUntilOpen) {
     EXPECT_FALSE(undo->isEnabled());
     EXPECT_EQ(redo->text(), "Redo Governor");
 
-    h.Trigger(CmdOpen, {h.WriteFile("c.dat", "9\r\n")}, {Answer::Discard});
+    redo->trigger();
+    for (const QString& chosen : {QString(), h.dir.filePath("new.dat")}) {
+        h.prompter = {};
+        h.Trigger(CmdOpen, {chosen}, {Answer::Save});
+        ASSERT_EQ(h.prompter.questions.size(), 1u);
+        EXPECT_EQ(h.prompter.questions[0].text, "Save changes to Untitled?");
+        ASSERT_EQ(h.prompter.fileDialogs.size(), chosen.isNull() ? 1u : 2u);  // then Open's own
+        EXPECT_EQ(h.prompter.fileDialogs[0].title, "Save ECU Data File To Disk");
+    }
+    EXPECT_EQ(FileImage(h.dir.filePath("new.dat")).values, h.State().image.values);
+    EXPECT_EQ(h.Window().windowTitle(), "Korvel ECU Interface - new.dat");
+    EXPECT_EQ(h.State().image[62], 77u);
+
+    h.Trigger(CmdOpen, {h.WriteFile("c.dat", "9\r\n")});
     EXPECT_FALSE(undo->isEnabled() || redo->isEnabled());
     EXPECT_EQ(h.Window().windowTitle(), "Korvel ECU Interface - c.dat *");  // a short file
 }

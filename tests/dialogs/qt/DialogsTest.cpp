@@ -11,10 +11,8 @@
 
 #include "dialogs/qt/Dialogs.h"
 #include "dialogs/qt/PortDialog.h"
-#include "sim/VirtualEcu.h"
-#include "tests/support/FakeClock.h"
 #include "tests/support/RecordingReporter.h"
-#include "tests/support/qt/ScriptedPrompter.h"
+#include "tests/support/qt/AppHarness.h"
 
 namespace korvel {
 namespace {
@@ -78,15 +76,6 @@ const std::vector<ConstantsForm>& Dialogs() {
 }
 // clang-format on
 
-// Every slot a different byte, moved on by `shift`.
-CalibrationImage Pattern(uint32_t shift) {
-    CalibrationImage image;
-    for (int i = 0; i < ImageSize; ++i) {
-        image[i] = (static_cast<uint32_t>(i) * 7 + shift) & 0xFF;
-    }
-    return image;
-}
-
 // OK without editing stores back what the fields show: every byte value in
 // every field, then 16-bit values across their range in the word fields.
 TEST(ConstantsDialogs, OkWithoutEditingKeepsEveryValue) {
@@ -94,7 +83,7 @@ TEST(ConstantsDialogs, OkWithoutEditingKeepsEveryValue) {
     ScriptedPrompter prompter;
     for (const ConstantsForm& form : Dialogs()) {
         for (uint32_t n = 0; n < 256 + std::size(words); ++n) {
-            CalibrationImage image = Pattern(n);
+            CalibrationImage image = Pattern(static_cast<int>(n));
             for (int slot : {80, 82, 102}) {  // the word fields
                 Write16(image, slot, n < 256 ? Read16(image, slot) : words[n - 256]);
             }
@@ -310,11 +299,10 @@ TEST(PlotVariableDialog, AddsAndDeletesChannelsAndShowsTheRangeInItsUnit) {
 }
 
 TEST(TimeScaleDialog, StoresOnlyUsableSweepLengths) {
-    const std::pair<QString, int32_t> cases[] = {
-        // 0: refused, the old value kept
-        {"  15 s", 15},    {"2147483", MaxTimeScaleSeconds}, {"0", 0}, {"abc", 0}, {"2147484", 0},
-        {"4294967296", 0},
-    };
+    // The text typed and the length stored; 0: refused, the old value kept.
+    const std::pair<QString, int32_t> cases[] = {{"  15 s", 15}, {"2147483", MaxTimeScaleSeconds},
+                                                 {"0", 0},       {"abc", 0},
+                                                 {"2147484", 0}, {"4294967296", 0}};
     const Messages refusal{"Time Scale Error: Enter a time scale from 1 to 2147483 seconds"};
     for (const auto& [text, stored] : cases) {
         SCOPED_TRACE(text.toStdString());
