@@ -4,7 +4,6 @@
 #include <QMenuBar>
 #include <QTest>
 
-#include "calib/DataFile.h"
 #include "editors/qt/CurveEditorWindow.h"
 #include "tests/support/qt/AppHarness.h"
 
@@ -48,48 +47,25 @@ void ExpectMenus(MainWindow& window, bool dataLoaded, bool expert = false, bool 
     EXPECT_EQ(shown.toStdString(), expected.toStdString()) << dataLoaded << expert << onLine;
 }
 
-CalibrationImage Pattern(int seed) {
-    CalibrationImage image;
-    for (int i = 0; i < ImageSize; ++i)
-        image[i] = static_cast<uint32_t>((i * 7 + seed) & 0xFF);
-    return image;
-}
-
 struct Commands : ::testing::Test {
     void SetUp() override {
-        h.ecu.LoadCalibration(Pattern(3));
+        h.ecu.LoadCalibration(Demo());
         ASSERT_TRUE(h.StartWithMonitor("MAP,26,1\n"));
     }
     AppHarness h;
 };
 
-// Upload loads the data; a failed Download leaves it loaded, so the edits can
-// still be saved or downloaded, but Compare needs the ECU on line.
+// Upload loads the data. One that fails half way changes no byte of the image
+// and drops the open editors' selection; the data stays loaded, so the edits
+// can still be saved or downloaded, but Compare needs the ECU on line.
 TEST_F(Commands, MenusFollowTheTransfers) {
     ExpectMenus(h.Window(), false);
     ASSERT_TRUE(h.RunUntilMonitoring());
     h.Trigger(CmdUpload);
-    EXPECT_EQ(h.State().image.values, Pattern(3).values);
     ExpectMenus(h.Window(), true);
-    h.State().image[5] = 0x42;
-    h.ecu.faults.silent = true;
-    h.Trigger(CmdDownload);  // the fake clock passes each time-out at once
-    EXPECT_EQ(h.Window().PaneText(MessagePane), "Programming FAILED");
-    ExpectMenus(h.Window(), true, false, false);
-}
-
-// An upload that fails half way changes no byte of the image; the open
-// editors drop their selection after it all the same.
-TEST_F(Commands, FailedUploadKeepsTheImageAndDropsSelections) {
-    CalibrationImage demo;
-    ASSERT_TRUE(ReadDataFile(KORVEL_SOURCE_DIR "/data/demo.dat", demo).opened);
-    h.ecu.LoadCalibration(demo);
-    ASSERT_TRUE(h.RunUntilMonitoring());
-    h.Trigger(CmdUpload);
     h.Trigger(CmdRpm);
     auto* rpm = qobject_cast<CurveEditorWindow*>(h.Window().Editor(EditorKind::Rpm));
-    ASSERT_NE(rpm, nullptr);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(rpm));
+    ASSERT_TRUE(rpm && QTest::qWaitForWindowExposed(rpm));
     const QSize cell = rpm->CharCell();
     QTest::mouseClick(rpm, Qt::LeftButton, {},
                       QPoint(10 * cell.width() + 2, rpm->BottomLine() * cell.height() + 2));
@@ -98,9 +74,10 @@ TEST_F(Commands, FailedUploadKeepsTheImageAndDropsSelections) {
 
     h.ecu.LoadCalibration(Pattern(3));
     h.ecu.faults.silentAfterBytes = static_cast<long>(h.ecu.Received().size()) + 300;
-    h.Trigger(CmdUpload);
-    EXPECT_EQ(h.State().image.values, demo.values);
+    h.Trigger(CmdUpload);  // the fake clock passes each time-out at once
+    EXPECT_EQ(h.State().image.values, Demo().values);
     EXPECT_FALSE(rpm->Model().HasSelection());
+    ExpectMenus(h.Window(), true, false, false);
 }
 
 // The file commands report what failed (the texts are the data file's own);
@@ -122,9 +99,7 @@ TEST_F(Commands, SaveAndOpenReportFailuresAndShortFiles) {
         h.Window().RefreshCommands();
         h.Flags().Clear(DataLoaded);
         h.prompter.messages.clear();
-        h.prompter.fileAnswers = {answer};
-        h.prompter.answers = {Prompter::Answer::Discard};  // the short file is not all saved
-        h.Trigger(command);
+        h.Trigger(command, {answer}, {Prompter::Answer::Discard});  // the short file: not all saved
         const auto& shown = h.prompter.messages;
         ASSERT_LE(shown.size(), 1u);
         EXPECT_EQ(shown.empty() ? "" : shown[0].caption, caption);
@@ -158,22 +133,19 @@ TEST_F(Commands, DownloadRefusesIncompleteFilesAndValuesThatAreNotBytes) {
         {CmdDownload, {}, 87, false},
         {CmdOpen, shortFile, -1, false},
         {CmdOpen, complete, -1, false},
-        {CmdDownload, {}, -1, true},
-    };
+        {CmdDownload, {}, -1, true}};
     for (const auto& [command, answer, slot300, programmed] : steps) {
         SCOPED_TRACE(std::to_string(command) + " " + answer.toStdString());
         h.prompter.messages.clear();
-        h.prompter.fileAnswers = {answer};
-        h.prompter.answers = {Prompter::Answer::Discard};  // edits before an Open or Upload
         if (slot300 >= 0) {
             h.State().image[slot300] = 300;
         }
         h.ecu.ClearRecords();
-        h.Trigger(command);
+        h.Trigger(command, {answer}, {Prompter::Answer::Discard});  // edits before Open or Upload
         if (command == CmdDownload) {  // a refusal is told, and nothing is sent
             EXPECT_EQ(h.ecu.Received().empty(), !programmed);
             EXPECT_EQ(h.prompter.messages.empty(), programmed);
-            EXPECT_TRUE(!programmed || h.Window().PaneText(MessagePane) == "Programming Complete");
+            EXPECT_TRUE(!programmed || h.Pane() == "Programming Complete");
         }
         EXPECT_TRUE(h.Flags().Test(DataLoaded));
     }
@@ -201,8 +173,7 @@ TEST_F(Commands, ExpertModeEnablesTheHiddenCommandsAndEachEditorOpensOnce) {
         {CmdVe, EditorKind::Ve, "VE Table"},
         {CmdVeLp, EditorKind::VeLp, "VE Table (LP)"},
         {CmdSpark, EditorKind::Spark, "Spark Table"},
-        {CmdFuel, EditorKind::Fuel, "Fuel Correction Data"},
-    };
+        {CmdFuel, EditorKind::Fuel, "Fuel Correction Data"}};
     for (const auto& [command, kind, title] : kinds) {
         h.Trigger(command);
         QPointer<EditorWindow> window = h.Window().Editor(kind);

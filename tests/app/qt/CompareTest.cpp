@@ -9,7 +9,6 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "calib/DataFile.h"
 #include "tests/support/qt/AppHarness.h"
 
 namespace korvel {
@@ -17,7 +16,6 @@ namespace {
 
 struct Compare : ::testing::Test {
     void SetUp() override {
-        ASSERT_TRUE(ReadDataFile(KORVEL_SOURCE_DIR "/data/demo.dat", demo).opened);
         h.ecu.LoadCalibration(demo);
         ASSERT_TRUE(h.StartWithMonitor("MAP,26,1\n"));
         ASSERT_TRUE(h.RunUntilMonitoring());
@@ -25,11 +23,8 @@ struct Compare : ::testing::Test {
         h.Flags().Set(DataLoaded);
         h.Window().RefreshCommands();
     }
-    void Click(CompareWindow& window, const char* button) {
-        window.findChild<QPushButton*>(button)->click();
-    }
     AppHarness h;
-    CalibrationImage demo;
+    CalibrationImage demo = Demo();
 };
 
 TEST_F(Compare, ListsTakesAndProgramsTheDifferences) {
@@ -52,16 +47,16 @@ TEST_F(Compare, ListsTakesAndProgramsTheDifferences) {
     ASSERT_TRUE(window->grab().toImage().save(KORVEL_BINARY_DIR "/korvel-compare-window.png"));
 
     window->findChild<QTreeWidget*>()->topLevelItem(1)->setSelected(true);
-    Click(*window, "take");
+    window->findChild<QPushButton*>("take")->click();
     EXPECT_EQ(image[108], demo[108]);
     EXPECT_EQ(window->ListedIndices(), (std::vector<int>{87, 184}));
     EXPECT_EQ(h.State().history.UndoName(), "Take ECU Values");  // one step, undoable
 
-    Click(*window, "program");
+    window->findChild<QPushButton*>("program")->click();
     EXPECT_EQ(h.ecu.Writes(), (std::vector<EepromWrite>{{0x0E57, 100}, {0x0EB8, 120}}));
     EXPECT_EQ(h.ecu.Calibration().values, image.values);
     EXPECT_TRUE(window->ListedIndices().empty());
-    EXPECT_EQ(h.Window().PaneText(MessagePane), "Programming Complete");
+    EXPECT_EQ(h.Pane(), "Programming Complete");
 
     h.Trigger(CmdCompare);  // a second comparison replaces the first window
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -79,9 +74,8 @@ TEST_F(Compare, EscAndCloseCancelATransferBetweenTwoBytes) {
     const CalibrationImage before = image;
     QCoreApplication::postEvent(&h.Window(),
                                 new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
-    h.prompter.answers = {Prompter::Answer::Discard};  // the unsaved image may go
-    h.Trigger(CmdUpload);
-    EXPECT_EQ(h.Window().PaneText(MessagePane), "Upload cancelled");
+    h.Trigger(CmdUpload, {}, {Prompter::Answer::Discard});  // the unsaved image may go
+    EXPECT_EQ(h.Pane(), "Upload cancelled");
     EXPECT_EQ(image.values, before.values);
     EXPECT_TRUE(h.Flags().Test(EcuOnLine));
     EXPECT_FALSE(h.Window().CancelButton()->isVisible());
@@ -104,7 +98,7 @@ TEST_F(Compare, EscAndCloseCancelATransferBetweenTwoBytes) {
     EXPECT_TRUE(boxTookEsc);
     ASSERT_EQ(h.prompter.questions.size(), 1u);
     EXPECT_EQ(h.prompter.questions[0].accept, "Cancel Transfer");
-    EXPECT_EQ(h.Window().PaneText(MessagePane), "Programming FAILED");
+    EXPECT_EQ(h.Pane(), "Programming FAILED");
     ASSERT_FALSE(h.prompter.messages.empty());
     // The close comes with the first byte's progress: that byte is finished.
     EXPECT_EQ(h.prompter.messages.back().text, "Download cancelled: 1 bytes programmed");

@@ -29,7 +29,6 @@ struct DataLogging : ::testing::Test {
         const long until = passes + count;
         return h.RunUntil([&] { return passes >= until; });
     }
-    QString LogPane() const { return h.app->Window().PaneText(MessagePane); }
     QString LogMenu() { return h.Window().Action(CmdLog)->text(); }
 
     AppHarness h;
@@ -38,8 +37,7 @@ struct DataLogging : ::testing::Test {
 
 TEST_F(DataLogging, ANewVariableListGoesIntoANewFileAndQuitClosesIt) {
     // A data file is open: the log is proposed beside it.
-    h.prompter.fileAnswers = {h.WriteFile("engine.dat", "1\r\n"), h.dir.filePath("run.csv")};
-    h.Trigger(CmdOpen);
+    h.Trigger(CmdOpen, {h.WriteFile("engine.dat", "1\r\n"), h.dir.filePath("run.csv")});
     const std::string proposed = DefaultLogName(h.clock.WallMs());
     EXPECT_EQ(LogMenu(), "Start Log...");
     h.Trigger(CmdLog);
@@ -47,13 +45,11 @@ TEST_F(DataLogging, ANewVariableListGoesIntoANewFileAndQuitClosesIt) {
               h.dir.filePath(QString::fromStdString(proposed)));
     EXPECT_EQ(LogMenu(), "Stop Log");
     ASSERT_TRUE(RunPasses(2));
-    h.prompter.fileAnswers = {h.WriteFile("next.cfg", "RPM,40,1\n")};
-    h.Trigger(CmdMonitor);
+    h.Trigger(CmdMonitor, {h.WriteFile("next.cfg", "RPM,40,1\n")});
     ASSERT_TRUE(h.RunUntilMonitoring());
     ASSERT_TRUE(RunPasses(2));
-    EXPECT_TRUE(LogPane().startsWith("Logging to run-2.csv: ")) << LogPane().toStdString();
-    h.prompter.answers = {Prompter::Answer::Discard};  // quit without a Download
-    h.Trigger(CmdQuit);
+    EXPECT_TRUE(h.Pane().startsWith("Logging to run-2.csv: ")) << h.Pane().toStdString();
+    h.Trigger(CmdQuit, {}, {Prompter::Answer::Discard});  // quit without a Download
     EXPECT_FALSE(h.State().dataLog.Running());
     // Each file whole: its list's header and units, every line with as many columns.
     for (const auto& [name, header, units] :
@@ -71,8 +67,7 @@ TEST_F(DataLogging, ANewVariableListGoesIntoANewFileAndQuitClosesIt) {
 // korvel-data-log.png in the build folder, for a person to look at; then the
 // rate pane, which shows nothing off line.
 TEST_F(DataLogging, ScreenshotDuringALogThenStopLogAndTheRatePane) {
-    h.prompter.fileAnswers = {KORVEL_SOURCE_DIR "/data/Mon.cfg", h.dir.filePath("demo.csv")};
-    h.Trigger(CmdMonitor);
+    h.Trigger(CmdMonitor, {KORVEL_SOURCE_DIR "/data/Mon.cfg", h.dir.filePath("demo.csv")});
     ASSERT_TRUE(h.RunUntilMonitoring());
     h.ecu.AnimateVariables(h.State().monitor);
     h.State().plot.AddChannel(0, 0.0f, 30.0f);  // MAP in counts: mostly beyond the range
@@ -82,7 +77,7 @@ TEST_F(DataLogging, ScreenshotDuringALogThenStopLogAndTheRatePane) {
     h.Trigger(CmdLog);
     ASSERT_TRUE(RunPasses(300));  // 15 s of the engine
     ASSERT_TRUE(h.Window().grab().toImage().save(KORVEL_BINARY_DIR "/korvel-data-log.png"));
-    EXPECT_TRUE(LogPane().startsWith("Logging to demo.csv: "));
+    EXPECT_TRUE(h.Pane().startsWith("Logging to demo.csv: "));
     EXPECT_EQ(h.Window().RateText(), "20.0 samples/s");
 
     h.Trigger(CmdLog);  // Stop Log

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QTest>
 
-#include "calib/DataFile.h"
 #include "editors/TableModel.h"
 #include "tests/support/qt/AppHarness.h"
 
@@ -14,8 +13,7 @@ namespace {
 
 TEST(KeyboardSession, StepThreeVeCellsUndoOneSaveAndQuit) {
     AppHarness h;
-    CalibrationImage demo;
-    ASSERT_EQ(ReadDataFile(KORVEL_SOURCE_DIR "/data/demo.dat", demo).valuesStored, ImageSize);
+    const CalibrationImage demo = Demo();
     h.ecu.LoadCalibration(demo);
     h.WriteFile("engine.cfg", "MAP,26,1\n");
     ASSERT_TRUE(h.app->Start({h.dir.filePath("engine"), "--expert"}));
@@ -48,11 +46,9 @@ TEST(KeyboardSession, StepThreeVeCellsUndoOneSaveAndQuit) {
     EXPECT_EQ(h.State().history.RedoName(), "Step");
 
     const QString path = h.dir.filePath("session.dat");
-    h.prompter.fileAnswers = {path};
-    h.Trigger(CmdSave);
+    h.Trigger(CmdSave, {path});
     EXPECT_EQ(h.Window().windowTitle(), "Korvel ECU Interface - session.dat [Expert]");
-    h.prompter.answers = {Prompter::Answer::Discard};  // "Quit" without a Download
-    h.Trigger(CmdQuit);
+    h.Trigger(CmdQuit, {}, {Prompter::Answer::Discard});  // "Quit" without a Download
     EXPECT_FALSE(h.Window().isVisible());
 
     CalibrationImage saved;

@@ -24,9 +24,13 @@ struct ModalDialog : QDialog {
     }
 };
 
-TEST(ModalPause, AcquisitionStopsWhileAModalDialogOrAMenuIsOpen) {
+// Acquisition stops while a modal dialog or a menu is open. A request left
+// unanswered across a one-second modal loop is dropped when it ends: the probe
+// goes out at once, not after the off-line time-out, and File > Monitor does
+// not wait for its reply either.
+TEST(ModalPause, AcquisitionStopsWhileAModalLoopRunsAndDropsTheUnansweredRequest) {
     for (const bool menu : {false, true}) {
-        SCOPED_TRACE(menu ? "menu" : "dialog");
+        SCOPED_TRACE(menu ? "menu, then probing" : "dialog, then reading");
         AppHarness h;
         ASSERT_TRUE(h.StartWithMonitor("MAP,26,1\nPW,1Ch,2\n"));
         ASSERT_TRUE(h.RunUntilMonitoring());
@@ -40,36 +44,23 @@ TEST(ModalPause, AcquisitionStopsWhileAModalDialogOrAMenuIsOpen) {
         EXPECT_EQ(h.ecu.Received().size(), before);
         (menu ? static_cast<QWidget*>(file) : &dialog)->hide();
         EXPECT_TRUE(h.RunUntil([&] { return h.ecu.Received().size() > before + 20; }));
-    }
-}
 
-// A request left unanswered across a one-second modal loop is dropped when
-// it ends: the probe goes out at once, not after the off-line time-out.
-TEST(ModalPause, AnExchangeLeftUnansweredIsDroppedWhenTheLoopEnds) {
-    for (const bool onLine : {false, true}) {
-        SCOPED_TRACE(onLine ? "reading" : "probing");
-        AppHarness h;
-        h.ecu.faults.silent = !onLine;
-        ASSERT_TRUE(h.StartWithMonitor("MAP,26,1\n"));
-        if (onLine) {
-            ASSERT_TRUE(h.RunUntilMonitoring());
-            h.ecu.faults.silent = true;
+        h.ecu.faults.silent = true;
+        if (menu) {
+            h.State().scheduler.RestartFromProbe();
         }
         ASSERT_TRUE(h.RunUntil([&] { return h.Flags().Test(ReplyPending); }));
         const int64_t start = h.clock.MonotonicMs();
         h.ecu.ClearRecords();
-        ModalDialog modal(&h.Window());
-        modal.show();
+        dialog.show();
         h.clock.Advance(1000);
-        modal.hide();
+        dialog.hide();
         ASSERT_TRUE(h.RunUntil([&] { return !h.ecu.Received().empty(); }));
         EXPECT_EQ(h.ecu.Received(), std::vector<uint8_t>{0x02});
         EXPECT_LT(h.clock.MonotonicMs() - start, OffLineTimeoutMs);
-        // Nor does File > Monitor wait for the probe's reply.
-        const int64_t before = h.clock.MonotonicMs();
-        h.prompter.fileAnswers = {h.dir.filePath("engine.cfg")};
-        h.Trigger(CmdMonitor);
-        EXPECT_EQ(h.clock.MonotonicMs(), before);
+        const int64_t monitor = h.clock.MonotonicMs();
+        h.Trigger(CmdMonitor, {h.dir.filePath("engine.cfg")});
+        EXPECT_EQ(h.clock.MonotonicMs(), monitor);
         EXPECT_TRUE(h.Flags().Test(MonitorLoaded));
     }
 }
@@ -86,12 +77,12 @@ TEST(PortKeeper, UnpluggedPortIsReopenedSilentlyAndFilePortSwitchesPorts) {
     PortKeeper& keeper = h.State().portKeeper;
 
     h.devices.back()->close();  // the adapter is pulled out
-    EXPECT_EQ(h.Window().PaneText(MessagePane), "Error Reading COMM Port: waiting for COM3");
+    EXPECT_EQ(h.Pane(), "Error Reading COMM Port: waiting for COM3");
     h.portOpens = false;
     EXPECT_FALSE(keeper.TryReopen());
     h.portOpens = true;
     EXPECT_TRUE(keeper.TryReopen());
-    EXPECT_EQ(h.Window().PaneText(MessagePane), "COM3 is back");
+    EXPECT_EQ(h.Pane(), "COM3 is back");
     EXPECT_FALSE(h.Flags().Test(EcuOnLine));  // the probe first
     ASSERT_TRUE(h.RunUntilMonitoring());
 
@@ -103,7 +94,7 @@ TEST(PortKeeper, UnpluggedPortIsReopenedSilentlyAndFilePortSwitchesPorts) {
     });
     h.Trigger(CmdPort);
     EXPECT_EQ(h.openedPorts, (std::vector<std::string>{"COM3", "COM3", "COM3", "/dev/ttyUSB0"}));
-    EXPECT_EQ(h.Window().PaneText(MessagePane), "Using /dev/ttyUSB0");
+    EXPECT_EQ(h.Pane(), "Using /dev/ttyUSB0");
     EXPECT_TRUE(h.prompter.messages.empty());  // reopening is silent
     EXPECT_TRUE(h.State().image[7] == 0x55u && h.Flags().Test(DataLoaded));
     EXPECT_TRUE(h.RunUntilMonitoring());

@@ -47,7 +47,7 @@ TEST(Startup, CommandLineNamesTheMonitorFileAndThePortOrEndsTheProgram) {
         ASSERT_EQ(h.prompter.fileDialogs.size(), starts ? 1u : 0u);
         if (starts) {  // no such file here: the dialog, cancelled
             EXPECT_EQ(h.prompter.fileDialogs[0].initialName, c.monitorFile);
-            EXPECT_EQ(h.Window().PaneText(MessagePane), c.shown);
+            EXPECT_EQ(h.Pane(), c.shown);
         } else {
             EXPECT_EQ(h.prompter.messages[0].text, c.shown);
             EXPECT_EQ(h.prompter.messages[0].icon, Prompter::Icon::Stop);
@@ -58,7 +58,7 @@ TEST(Startup, CommandLineNamesTheMonitorFileAndThePortOrEndsTheProgram) {
 TEST(Startup, UnreadableMonitorFileAsksAgainAndCancelWarnsAndShowsNoPanel) {
     AppHarness h;
     const QString missing = h.dir.filePath("missing/x.cfg");
-    h.prompter.fileAnswers = {missing, std::nullopt};
+    h.prompter.fileAnswers = {missing, QString()};  // then cancelled
     ASSERT_TRUE(h.app->Start({h.dir.filePath("absent")}));
     ASSERT_EQ(h.prompter.fileDialogs.size(), 2u);
     const auto& asked = h.prompter.fileDialogs[0];

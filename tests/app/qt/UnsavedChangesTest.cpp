@@ -5,7 +5,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "calib/DataFile.h"
 #include "tests/support/qt/AppHarness.h"
 
 namespace korvel {
@@ -13,12 +12,6 @@ namespace {
 
 using Answer = Prompter::Answer;
 
-CalibrationImage Pattern(int seed) {
-    CalibrationImage image;
-    for (int i = 0; i < ImageSize; ++i)
-        image[i] = static_cast<uint32_t>((i * 5 + seed) & 0xFF);
-    return image;
-}
 CalibrationImage FileImage(const QString& path) {
     CalibrationImage image;
     ReadDataFile(path.toStdString(), image);
@@ -46,9 +39,7 @@ TEST_F(UnsavedChanges, QuitOpenAndUploadAskToSave) {
         for (const Answer answer : {Answer::Cancel, Answer::Discard, Answer::Save}) {
             SCOPED_TRACE(testing::Message() << command << " " << static_cast<int>(answer));
             ASSERT_EQ(WriteDataFile(path.toStdString(), Pattern(2)), SaveResult::Saved);
-            h.prompter.fileAnswers = {path};
-            h.prompter.answers = {Answer::Discard};
-            h.Trigger(CmdOpen);
+            h.Trigger(CmdOpen, {path}, {Answer::Discard});
             h.State().image[200] = 999;
             h.State().scheduler.RestartFromProbe();  // Quit's warning about the ECU is tested below
             if (command == CmdUpload) {
@@ -56,10 +47,8 @@ TEST_F(UnsavedChanges, QuitOpenAndUploadAskToSave) {
             }
             const CalibrationImage edited = h.State().image;
             h.prompter = {};
-            h.prompter.answers = {answer};
-            h.prompter.fileAnswers = {other};
             h.Window().show();
-            h.Trigger(command);
+            h.Trigger(command, {other}, {answer});
 
             ASSERT_EQ(h.prompter.questions.size(), 1u);
             EXPECT_EQ(h.prompter.questions[0].text, "Save changes to a.dat?");
@@ -76,30 +65,11 @@ TEST_F(UnsavedChanges, QuitOpenAndUploadAskToSave) {
     }
 }
 
-// With no file known, Save asks for one; cancelling that dialog stops the
-// command, and a file chosen is saved and named in the title.
-TEST_F(UnsavedChanges, SaveWithoutAFileNameShowsTheDialog) {
-    h.State().image[7] = 1;
-    for (const bool choose : {false, true}) {
-        h.prompter = {};
-        h.prompter.answers = {Answer::Save};
-        h.prompter.fileAnswers = {choose ? std::optional(h.dir.filePath("new.dat")) : std::nullopt};
-        h.Trigger(CmdOpen);
-        ASSERT_EQ(h.prompter.questions.size(), 1u);
-        EXPECT_EQ(h.prompter.questions[0].text, "Save changes to Untitled?");
-        ASSERT_EQ(h.prompter.fileDialogs.size(), choose ? 2u : 1u);  // then Open's own dialog
-        EXPECT_EQ(h.prompter.fileDialogs[0].title, "Save ECU Data File To Disk");
-    }
-    EXPECT_EQ(FileImage(h.dir.filePath("new.dat")).values, h.State().image.values);
-    EXPECT_EQ(h.Window().windowTitle(), "Korvel ECU Interface - new.dat");
-}
-
 // Quit warns when the ECU on line does not hold the image in memory, also
 // after it was saved; a Download settles it.
 TEST_F(UnsavedChanges, QuitWarnsWhenTheEcuDoesNotHoldTheImage) {
     h.State().image[9] = 3;
-    h.prompter.fileAnswers = {h.dir.filePath("b.dat")};
-    h.Trigger(CmdSave);
+    h.Trigger(CmdSave, {h.dir.filePath("b.dat")});
     const struct {
         bool download, onLine;
         Answer answer;  // Discard: the box's "Quit"
@@ -119,14 +89,12 @@ TEST_F(UnsavedChanges, QuitWarnsWhenTheEcuDoesNotHoldTheImage) {
             h.State().scheduler.RestartFromProbe();
         }
         h.prompter = {};
-        h.prompter.answers = {c.answer};
-        h.Trigger(CmdQuit);
+        h.Trigger(CmdQuit, {}, {c.answer});
         ASSERT_EQ(h.prompter.questions.size(), c.asked ? 1u : 0u);
         for (const auto& asked : h.prompter.questions) {
-            EXPECT_EQ(
-                asked.text + " / " + asked.accept,
-                "The ECU does not hold the calibration in memory.\nQuit without a Download? / "
-                "Quit");
+            EXPECT_EQ(asked.text + " / " + asked.accept,
+                      "The ECU does not hold the calibration in memory.\nQuit without a "
+                      "Download? / Quit");
         }
         EXPECT_EQ(h.Window().isVisible(), !c.closes);
     }
@@ -134,7 +102,9 @@ TEST_F(UnsavedChanges, QuitWarnsWhenTheEcuDoesNotHoldTheImage) {
 }
 
 // A constants dialog's OK is one step (none when it changes nothing), named
-// in the Edit menu and marked in the title; Open starts a new history.
+// in the Edit menu and marked in the title. With no file known, Save asks
+// for one: cancelling that dialog stops the command, a file chosen is saved
+// and named in the title. Open starts a new history.
 TEST_F(UnsavedChanges, ConstantsDialogOkIsOneStepUntilOpen) {
     QAction* undo = h.Window().findChild<QAction*>("undo");
     QAction* redo = h.Window().findChild<QAction*>("redo");
@@ -157,9 +127,20 @@ TEST_F(UnsavedChanges, ConstantsDialogOkIsOneStepUntilOpen) {
     EXPECT_FALSE(undo->isEnabled());
     EXPECT_EQ(redo->text(), "Redo Governor");
 
-    h.prompter.answers = {Answer::Discard};
-    h.prompter.fileAnswers = {h.WriteFile("c.dat", "9\r\n")};
-    h.Trigger(CmdOpen);
+    redo->trigger();
+    for (const QString& chosen : {QString(), h.dir.filePath("new.dat")}) {
+        h.prompter = {};
+        h.Trigger(CmdOpen, {chosen}, {Answer::Save});
+        ASSERT_EQ(h.prompter.questions.size(), 1u);
+        EXPECT_EQ(h.prompter.questions[0].text, "Save changes to Untitled?");
+        ASSERT_EQ(h.prompter.fileDialogs.size(), chosen.isNull() ? 1u : 2u);  // then Open's own
+        EXPECT_EQ(h.prompter.fileDialogs[0].title, "Save ECU Data File To Disk");
+    }
+    EXPECT_EQ(FileImage(h.dir.filePath("new.dat")).values, h.State().image.values);
+    EXPECT_EQ(h.Window().windowTitle(), "Korvel ECU Interface - new.dat");
+    EXPECT_EQ(h.State().image[62], 77u);
+
+    h.Trigger(CmdOpen, {h.WriteFile("c.dat", "9\r\n")});
     EXPECT_FALSE(undo->isEnabled() || redo->isEnabled());
     EXPECT_EQ(h.Window().windowTitle(), "Korvel ECU Interface - c.dat *");  // a short file
 }

@@ -11,10 +11,8 @@
 
 #include "dialogs/qt/Dialogs.h"
 #include "dialogs/qt/PortDialog.h"
-#include "sim/VirtualEcu.h"
-#include "tests/support/FakeClock.h"
 #include "tests/support/RecordingReporter.h"
-#include "tests/support/qt/ScriptedPrompter.h"
+#include "tests/support/qt/AppHarness.h"
 
 namespace korvel {
 namespace {
@@ -78,15 +76,6 @@ const std::vector<ConstantsForm>& Dialogs() {
 }
 // clang-format on
 
-// Every slot a different byte, moved on by `shift`.
-CalibrationImage Pattern(uint32_t shift) {
-    CalibrationImage image;
-    for (int i = 0; i < ImageSize; ++i) {
-        image[i] = (static_cast<uint32_t>(i) * 7 + shift) & 0xFF;
-    }
-    return image;
-}
-
 // OK without editing stores back what the fields show: every byte value in
 // every field, then 16-bit values across their range in the word fields.
 TEST(ConstantsDialogs, OkWithoutEditingKeepsEveryValue) {
@@ -94,7 +83,7 @@ TEST(ConstantsDialogs, OkWithoutEditingKeepsEveryValue) {
     ScriptedPrompter prompter;
     for (const ConstantsForm& form : Dialogs()) {
         for (uint32_t n = 0; n < 256 + std::size(words); ++n) {
-            CalibrationImage image = Pattern(n);
+            CalibrationImage image = Pattern(static_cast<int>(n));
             for (int slot : {80, 82, 102}) {  // the word fields
                 Write16(image, slot, n < 256 ? Read16(image, slot) : words[n - 256]);
             }
@@ -163,10 +152,8 @@ TEST(ConstantsDialogs, OnlyTheirOkStoresAndOnlyNumbersTheSlotsCanHold) {
         }
         auto dialog = form.open(image, prompter);
         const bool refused = !c.refusal.empty();
-        for (const auto& [otherId, slot, kind] : form.fields) {
-            if (refused) {  // valid, but not stored either
-                Field(*dialog, otherId)->setText("1");
-            }
+        for (const auto& [otherId, slot, kind] : refused ? form.fields : std::vector<FieldSlot>{}) {
+            Field(*dialog, otherId)->setText("1");  // valid, but not stored either
         }
         QLineEdit* field = Field(*dialog, c.id);
         field->setText(c.text);
@@ -183,83 +170,73 @@ TEST(ConstantsDialogs, OnlyTheirOkStoresAndOnlyNumbersTheSlotsCanHold) {
     }
 }
 
-// The Peek/Poke dialog against the in-process virtual ECU. Its waits move the
-// fake clock on, so a silent ECU fails at once.
-struct Bench {
-    FakeClock clock;
-    VirtualEcu ecu;
-    InProcessEcuTransport transport{ecu, clock};
-    RecordingReporter reporter;
-    EcuLink link{transport, clock, reporter};
-    ScriptedPrompter prompter;
-    int quietCalls = 0;
-    PeekPokeDialog dialog{link, prompter, [this] { ++quietCalls; }, nullptr};
-
-    Bench() { dialog.show(); }
-    void Press(const char* button, const char* address, const char* data) {
-        Field(dialog, "1045")->setText(address);
-        Field(dialog, "1046")->setText(data);
-        Click(dialog, button);
-    }
-};
-
-// A refused address is never sent; a silent ECU is reported at the step that
-// failed. Either way the data stays, and only a sent request quiets the line.
-TEST(PeekPokeDialog, FailuresAreReportedOnce) {
-    const char* range = "Address Error: Address out of range";
-    const char* eeprom = "Poke Error: Only EEPROM addresses may be poked";
-    const char* address = "Communications Error: Could not send the address to the ECU";
-    const char* data = "Communications Error: Could not get data from ECU";
-    // Peek (1043) or Poke (1044), address, silent after so many bytes (-1: never), message.
-    const std::tuple<const char*, const char*, long, const char*> cases[] = {
-        {"1043", "10000", -1, range}, {"1043", "xyz", -1, range},  {"1043", "-1", -1, range},
-        {"1044", "", -1, range},      {"1044", "DFF", -1, eeprom}, {"1044", "1000", -1, eeprom},
-        {"1043", "E10", 3, address},  {"1043", "E10", 4, data},    {"1044", "E10", 0, address},
-        {"1044", "E10", 5, data},     {"1044", "E10", 6, nullptr},  // programming not echoed
-        {"1044", "E10", 8, nullptr},  {"1044", "E10", 10, data},    // the read-back is lost
+// Peek (1043) shows the byte at the address; Poke (1044) programs the data's
+// low byte and reads it back (11 bytes sent, the programming not echoed). A
+// refused address is never sent; a silent ECU is reported at the step that
+// failed, the exchange stopped at the first byte left unanswered. Only a sent
+// request quiets the line. Waits move the fake clock on.
+TEST(PeekPokeDialog, ReachesTheEcuOrReportsTheFailureOnce) {
+    const QString range = "Address Error: Address out of range";
+    const QString eeprom = "Poke Error: Only EEPROM addresses may be poked";
+    const QString address = "Communications Error: Could not send the address to the ECU";
+    const QString data = "Communications Error: Could not get data from ECU";
+    const QString verify = "Verify Error: Verify failed at E05: wrote 7, ECU holds 5A";
+    const struct {
+        const char *button, *address, *data;
+        long silentAfter;  // bytes the ECU answers (-1: all; -2: all, but it stores no write)
+        uint16_t at;       // holds 5A before a Poke
+        uint8_t value;     // read or stored at `at`
+        size_t sent;
+        QString message;
+    } cases[] = {
+        {"1043", " ffff", "99", -1, 0xFFFF, 33, 5, ""},
+        {"1043", "0x1234", "99", -1, 0x1234, 9, 5, ""},
+        {"1043", "00000E00", "99", -1, 0x00E0, 224, 5, ""},  // 7 characters are read
+        {"1044", "E00", "300", -1, 0x0E00, 44, 11, ""},
+        {"1044", "FFF", "255", -1, 0x0FFF, 255, 11, ""},
+        {"1044", "e80", "", -1, 0x0E80, 0, 11, ""},
+        {"1044", "E81", "256", -1, 0x0E81, 0, 11, ""},
+        {"1044", "E05", "7", -2, 0x0E05, 0x5A, 11, verify},
+        {"1043", "10000", "7", -1, 0, 0, 0, range},
+        {"1043", "xyz", "7", -1, 0, 0, 0, range},
+        {"1043", "-1", "7", -1, 0, 0, 0, range},
+        {"1044", "", "7", -1, 0, 0, 0, range},
+        {"1044", "DFF", "7", -1, 0, 0, 0, eeprom},
+        {"1044", "1000", "7", -1, 0, 0, 0, eeprom},
+        {"1043", "E10", "7", 3, 0, 0, 4, address},
+        {"1043", "E10", "7", 4, 0, 0, 5, data},
+        {"1044", "E10", "7", 0, 0, 0, 1, address},
+        {"1044", "E10", "7", 5, 0, 0, 6, data},
+        {"1044", "E10", "7", 6, 0, 0, 7, ""},
+        {"1044", "E10", "7", 8, 0, 0, 9, ""},
+        {"1044", "E10", "7", 10, 0, 0, 11, data},
     };
-    for (const auto& [button, address, silentAfter, message] : cases) {
-        SCOPED_TRACE(std::string(button) + " " + address + " " + std::to_string(silentAfter));
-        Bench bench;
-        bench.ecu.faults.silentAfterBytes = silentAfter;
-        bench.Press(button, address, "7");
-        const bool refused = silentAfter < 0;
-        EXPECT_EQ(TakeMessages(bench.prompter), message ? Messages{message} : Messages{});
-        EXPECT_EQ(Field(bench.dialog, "1046")->text(), "7");
-        EXPECT_EQ(bench.ecu.Received().empty(), refused);
-        EXPECT_EQ(bench.quietCalls, refused ? 0 : 1);
-        EXPECT_TRUE(bench.reporter.events.empty());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.button) + " " + c.address + " " + std::to_string(c.silentAfter));
+        FakeClock clock;
+        VirtualEcu ecu;
+        InProcessEcuTransport transport{ecu, clock};
+        RecordingReporter reporter;
+        EcuLink link{transport, clock, reporter};
+        ScriptedPrompter prompter;
+        int quietCalls = 0;
+        PeekPokeDialog dialog{link, prompter, [&] { ++quietCalls; }, nullptr};
+        dialog.show();
+        const bool peek = c.button == std::string("1043");
+        ecu.faults.silentAfterBytes = std::max(c.silentAfter, -1L);
+        ecu.faults.unstoredWrites = c.silentAfter == -2;
+        ecu.memory[c.at] = peek || c.at == 0 ? c.value : 0x5A;
+        Field(dialog, "1045")->setText(c.address);
+        Field(dialog, "1046")->setText(c.data);
+        Click(dialog, c.button);
+        EXPECT_EQ(TakeMessages(prompter),
+                  c.message.isEmpty() ? Messages{} : Messages{c.message.toStdString()});
+        EXPECT_EQ(Field(dialog, "1046")->text(), peek && c.at ? QString::number(c.value) : c.data);
+        EXPECT_EQ(ecu.memory[c.at], c.value);
+        EXPECT_EQ(ecu.Received().size(), c.sent);
+        EXPECT_EQ(quietCalls, c.sent != 0 ? 1 : 0);
+        EXPECT_TRUE(reporter.events.empty());
     }
-}
-
-// Peek shows the byte at the address; Poke programs the data's low byte.
-TEST(PeekPokeDialog, PeekAndPokeReachTheEcu) {
-    Bench bench;
-    const bool peek = true, poke = false;
-    // What is pressed, address, data, the byte's address, the byte read or stored, bytes sent.
-    const std::tuple<bool, const char*, const char*, uint16_t, uint8_t, size_t> cases[] = {
-        {peek, " ffff", "99", 0xFFFF, 33, 5},     {peek, "0x1234", "99", 0x1234, 9, 5},
-        {peek, "00000E00", "99", 0x00E0, 224, 5},  // 7 characters are read
-        {poke, "E00", "300", 0x0E00, 44, 11},      // address, data, arm, commit, read-back
-        {poke, "FFF", "255", 0x0FFF, 255, 11},    {poke, "e80", "", 0x0E80, 0, 11},
-        {poke, "E81", "256", 0x0E81, 0, 11},
-    };
-    for (const auto& [isPeek, address, data, at, value, sent] : cases) {
-        bench.ecu.memory[at] = isPeek ? value : 0x5A;
-        bench.ecu.ClearRecords();
-        bench.Press(isPeek ? "1043" : "1044", address, data);
-        EXPECT_EQ(Field(bench.dialog, "1046")->text(), isPeek ? QString::number(value) : data);
-        EXPECT_EQ(bench.ecu.memory[at], value) << address;
-        EXPECT_EQ(bench.ecu.Received().size(), sent) << address;
-    }
-    EXPECT_TRUE(TakeMessages(bench.prompter).empty());
-    EXPECT_EQ(bench.quietCalls, 7);
-    // A cell that echoes the programming but keeps its old byte.
-    bench.ecu.faults.unstoredWrites = true;
-    bench.ecu.memory[0x0E05] = 0x5A;
-    bench.Press("1044", "E05", "7");
-    EXPECT_EQ(TakeMessages(bench.prompter),
-              Messages{"Verify Error: Verify failed at E05: wrote 7, ECU holds 5A"});
 }
 
 // Add (1003) takes a free channel with the range typed (digits only), Delete
@@ -322,11 +299,10 @@ TEST(PlotVariableDialog, AddsAndDeletesChannelsAndShowsTheRangeInItsUnit) {
 }
 
 TEST(TimeScaleDialog, StoresOnlyUsableSweepLengths) {
-    const std::pair<QString, int32_t> cases[] = {
-        // 0: refused, the old value kept
-        {"  15 s", 15},    {"2147483", MaxTimeScaleSeconds}, {"0", 0}, {"abc", 0}, {"2147484", 0},
-        {"4294967296", 0},
-    };
+    // The text typed and the length stored; 0: refused, the old value kept.
+    const std::pair<QString, int32_t> cases[] = {{"  15 s", 15}, {"2147483", MaxTimeScaleSeconds},
+                                                 {"0", 0},       {"abc", 0},
+                                                 {"2147484", 0}, {"4294967296", 0}};
     const Messages refusal{"Time Scale Error: Enter a time scale from 1 to 2147483 seconds"};
     for (const auto& [text, stored] : cases) {
         SCOPED_TRACE(text.toStdString());

@@ -7,23 +7,19 @@
 namespace korvel {
 namespace {
 
-class MonitorPanelTest : public ::testing::Test {
-protected:
+struct MonitorPanelTest : ::testing::Test {
     void SetUp() override {
         ParseMonitorFile("MAP,1,1\nRPM,2,1\n", monitor);
         panel.SetMonitorLoaded(true);
-        plot.AddChannel(1, 0.0f, 255.0f);
         panel.resize(600, 400);
     }
-
-    void Sample(int32_t ms, uint32_t raw) {
+    QImage Sample(int32_t ms, uint32_t raw) {
         monitor.sampleTimes[1] = ms;
         monitor.liveValues[1] = raw;
         panel.UpdateMonitor();
+        return Shot();
     }
-
     QImage Shot() { return panel.grab().toImage().convertToFormat(QImage::Format_RGB32); }
-
     // Pixels of channel 0's colour inside the plot area, right of column `fromX`.
     int RedPixels(const QImage& image, int fromX = 0) {
         const PlotRect r = panel.Frame().plotRect;
@@ -44,15 +40,14 @@ protected:
 // A repaint (uncovering, a closing dialog) shows the sweep again; a new sweep
 // or a resize starts from a clear chart; without a monitor file nothing is drawn.
 TEST_F(MonitorPanelTest, RepaintKeepsTheSweepRestartResizeAndNoListClearIt) {
+    plot.AddChannel(1, 0.0f, 255.0f);
     Sample(1000, 50);
-    Sample(9000, 200);
-    const QImage before = Shot();
+    const QImage before = Sample(9000, 200);
     EXPECT_GT(RedPixels(before), 20);
     panel.repaint();
     EXPECT_EQ(Shot(), before);
 
-    Sample(2000, 100);  // wrapped: a new sweep from the left edge
-    const QImage afterRestart = Shot();
+    const QImage afterRestart = Sample(2000, 100);  // wrapped: a new sweep from the left edge
     EXPECT_GT(RedPixels(afterRestart), 0);
     EXPECT_EQ(RedPixels(afterRestart, PlotPointX(2000, 20, panel.Frame().plotRect) + 2), 0);
     panel.resize(640, 420);
@@ -60,20 +55,15 @@ TEST_F(MonitorPanelTest, RepaintKeepsTheSweepRestartResizeAndNoListClearIt) {
 
     panel.SetMonitorLoaded(false);
     Sample(3000, 50);
-    Sample(9000, 200);
     QImage white(panel.size(), QImage::Format_RGB32);
     white.fill(Qt::white);
-    EXPECT_EQ(Shot(), white);
+    EXPECT_EQ(Sample(9000, 200), white);
 }
 
 // A value far above the chart is drawn along its top edge, never over the names.
 TEST_F(MonitorPanelTest, AValueFarBeyondTheRangeIsDrawnAtTheEdgeInsideThePlotArea) {
-    plot.DeleteChannel(1);
     plot.AddChannel(1, 0.0f, 30.0f);
-    Sample(1000, 10);
-    const QImage before = Shot();
-    Sample(9000, 255);
-    const QImage after = Shot();
+    const QImage before = Sample(1000, 10), after = Sample(9000, 255);
     const PlotRect r = panel.Frame().plotRect;
     const int h = panel.Metrics().height, w = after.width();
     // The names' row and the band above the plot area are untouched (the value's text changed).

@@ -2,6 +2,8 @@
 // The desktop program built around an in-process virtual ECU, a fake clock
 // and a scripted prompter, for GUI tests on the offscreen platform.
 
+#include <gtest/gtest.h>
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -10,11 +12,27 @@
 
 #include "app/qt/Application.h"
 #include "app/qt/MainWindow.h"
+#include "calib/DataFile.h"
 #include "sim/VirtualEcu.h"
 #include "tests/support/FakeClock.h"
 #include "tests/support/qt/ScriptedPrompter.h"
 
 namespace korvel {
+
+// Every byte a different value, moved on by `seed`.
+inline CalibrationImage Pattern(int seed) {
+    CalibrationImage image;
+    for (int i = 0; i < ImageSize; ++i) {
+        image[i] = static_cast<uint32_t>((i * 7 + seed) & 0xFF);
+    }
+    return image;
+}
+// The demonstration calibration, data/demo.dat.
+inline CalibrationImage Demo() {
+    CalibrationImage demo;
+    EXPECT_EQ(ReadDataFile(KORVEL_SOURCE_DIR "/data/demo.dat", demo).valuesStored, ImageSize);
+    return demo;
+}
 
 class AppHarness {
 public:
@@ -65,7 +83,15 @@ public:
     MainWindow& Window() { return app->Window(); }
     ProgramState& State() { return app->State(); }
     StatusFlags& Flags() { return app->State().scheduler.statusFlags; }
+    QString Pane(int pane = MessagePane) { return Window().PaneText(pane); }
     void Trigger(int command) { Window().Action(command)->trigger(); }
+    // Runs a command with the file dialogs and questions it meets answered.
+    void Trigger(int command, std::deque<QString> files,
+                 std::deque<Prompter::Answer> answers = {}) {
+        prompter.fileAnswers = std::move(files);
+        prompter.answers = std::move(answers);
+        Trigger(command);
+    }
 
     // Lets the event loop run until `done` holds (false after a generous
     // safety limit). The fake clock does not move meanwhile.

@@ -1,19 +1,17 @@
 #pragma once
-// A Prompter for tests: records every message and answers file dialogs from
-// a script, so no test ever blocks on a modal window.
+// A Prompter for tests: records every message, question and file dialog and
+// answers them from a script, so no test ever blocks on a modal window.
 
 #include <QString>
 #include <deque>
 #include <functional>
-#include <optional>
 #include <vector>
 
 #include "ui/Prompter.h"
 
 namespace korvel {
 
-class ScriptedPrompter : public Prompter {
-public:
+struct ScriptedPrompter : Prompter {
     struct Shown {
         QString text, caption;
         Icon icon;
@@ -21,20 +19,17 @@ public:
     struct Asked {
         QString title, filter, defaultSuffix, initialName;
     };
-    std::vector<Shown> messages;
-    std::vector<Asked> fileDialogs;
     struct Question {
         QString text, caption, accept;  // accept: Confirm's button, empty for AskToSave
     };
-    // Answers for the next file dialogs, in order; nullopt (or none left) cancels.
-    std::deque<std::optional<QString>> fileAnswers;
-    // Questions asked, and the answers for the next ones (none left cancels;
-    // Confirm takes anything but Cancel as its accept button).
+    std::vector<Shown> messages;
+    std::vector<Asked> fileDialogs;
     std::vector<Question> questions;
+    // Answers for the next file dialogs and questions, in order; a null path,
+    // or none left, cancels. Confirm takes anything but Cancel as its accept.
+    std::deque<QString> fileAnswers;
     std::deque<Answer> answers;
-
-    // Runs while a message is "shown", as the user would act on the box.
-    std::function<void()> whileShown;
+    std::function<void()> whileShown;  // acts on a message box while it is "shown"
 
     void Message(QWidget*, const QString& text, const QString& caption, Icon icon) override {
         messages.push_back({text, caption, icon});
@@ -44,47 +39,32 @@ public:
     }
     Answer AskToSave(QWidget*, const QString& text, const QString& caption) override {
         questions.push_back({text, caption, {}});
-        return NextAnswer();
+        return Pop(answers, Answer::Cancel);
     }
     bool Confirm(QWidget*, const QString& text, const QString& caption,
                  const QString& accept) override {
         questions.push_back({text, caption, accept});
-        return NextAnswer() != Answer::Cancel;
+        return Pop(answers, Answer::Cancel) != Answer::Cancel;
     }
     std::optional<QString> OpenFileName(QWidget*, const QString& title, const QString& filter,
-                                        const QString& defaultSuffix,
-                                        const QString& initialName) override {
-        fileDialogs.push_back({title, filter, defaultSuffix, initialName});
-        return Next();
+                                        const QString& suffix, const QString& initial) override {
+        fileDialogs.push_back({title, filter, suffix, initial});
+        const QString path = Pop(fileAnswers, QString());
+        return path.isNull() ? std::nullopt : std::optional(path);
     }
-    std::optional<QString> SaveFileName(QWidget*, const QString& title, const QString& filter,
-                                        const QString& defaultSuffix,
-                                        const QString& initialName) override {
-        fileDialogs.push_back({title, filter, defaultSuffix, initialName});
-        return Next();
+    std::optional<QString> SaveFileName(QWidget* parent, const QString& title,
+                                        const QString& filter, const QString& suffix,
+                                        const QString& initial) override {
+        return OpenFileName(parent, title, filter, suffix, initial);
     }
 
-private:
-    Answer NextAnswer() {
-        if (answers.empty()) {
-            return Answer::Cancel;
+    template <typename T>
+    static T Pop(std::deque<T>& queue, T none) {
+        if (!queue.empty()) {
+            none = queue.front();
+            queue.pop_front();
         }
-        const Answer answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    std::optional<QString> Next() {
-        // Taken apart rather than copied: GCC's -O2 flow analysis misreads a
-        // copied optional<QString> as maybe uninitialised.
-        const bool cancelled = fileAnswers.empty() || !fileAnswers.front().has_value();
-        const QString path = cancelled ? QString() : *fileAnswers.front();
-        if (!fileAnswers.empty()) {
-            fileAnswers.pop_front();
-        }
-        if (cancelled) {
-            return std::nullopt;
-        }
-        return path;
+        return none;
     }
 };
 
