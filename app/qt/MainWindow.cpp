@@ -191,8 +191,10 @@ void MainWindow::BuildStatusBar() {
     statusBar()->addWidget(cancel_);
     statusBar()->addPermanentWidget(ecuStatePane_);
     ratePane_ = new QLabel(this);
-    ratePane_->setMinimumWidth(ratePane_->fontMetrics().horizontalAdvance("999.9 samples/s") +
-                               margins);
+    // A fixed size: a new rate every pass then repaints only this pane, where
+    // a size hint that may change would lay out the whole status bar again.
+    ratePane_->setFixedSize(ratePane_->fontMetrics().horizontalAdvance("999.9 samples/s") + margins,
+                            ratePane_->sizeHint().height());
     statusBar()->addPermanentWidget(ratePane_);
 }
 

@@ -126,7 +126,8 @@ private:
     QLabel* ecuStatePane_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QLabel* ratePane_ = nullptr;
-    QTimer logFlushTimer_;  // a log reaches the file each second, also without passes
+    int64_t rateShownMs_ = 0;  // the pass time of the rate on show
+    QTimer logFlushTimer_;     // a log reaches the file each second, also without passes
     QPushButton* cancel_ = nullptr;
     QPointer<CompareWindow> compare_;
     std::map<int, QAction*> actions_;

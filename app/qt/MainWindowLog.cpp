@@ -83,6 +83,12 @@ void MainWindow::OnPass(const Sample& sample) {
         }
     }
     state_.rate.Record(sample.passMs);
+    // Twice a second: a figure that changed with every pass could not be read.
+    constexpr int64_t RateRefreshMs = 500;
+    if (!ratePane_->text().isEmpty() && sample.passMs - rateShownMs_ < RateRefreshMs) {
+        return;
+    }
+    rateShownMs_ = sample.passMs;
     const QString rate =
         QString::number(state_.rate.PerSecond(sample.passMs), 'f', 1) + " samples/s";
     if (ratePane_->text() != rate) {

@@ -209,22 +209,21 @@ int SerialPortTransport::ReadByte() {
     return NoByte;  // nothing has arrived (an empty buffer is no failure)
 }
 
+// Straight to the descriptor, as reads come from it: QSerialPort's write would
+// switch its write notifier on and off around every byte, two more wake-ups.
 int SerialPortTransport::SendByte(int byte) {
     if (!port_.isOpen()) {
         return NoByte;
     }
-    if (port_.bytesToWrite() > 0) {  // an earlier byte is still queued
-        port_.flush();
-        if (port_.bytesToWrite() > 0) {
-            return NoByte;
-        }
+    const auto c = static_cast<unsigned char>(byte & 0xFF);
+    const ssize_t n = ::write(port_.handle(), &c, 1);
+    if (n == 1) {
+        return 0;
     }
-    const char c = static_cast<char>(byte & 0xFF);
-    if (port_.write(&c, 1) != 1) {
-        return NoByte;
+    if (n < 0 && errno != EAGAIN && errno != EINTR) {
+        Fail(DeviceGone(errno));
     }
-    port_.flush();
-    return 0;
+    return NoByte;  // the driver's buffer is full: the caller retries
 }
 
 bool SerialPortTransport::WaitReadable(int64_t maxWaitMs) {
@@ -247,12 +246,8 @@ void SerialPortTransport::WaitWritable(int64_t maxWaitMs) {
         SleepMs(maxWaitMs);
         return;
     }
-    if (port_.bytesToWrite() == 0) {
-        return;
-    }
     pollfd p{port_.handle(), POLLOUT, 0};
     ::poll(&p, 1, PollTimeout(maxWaitMs));
-    port_.flush();
 }
 
 // Sleeps up to `waitMs` until the descriptor has a byte; true when it has.

@@ -88,6 +88,10 @@ void MonitorPanel::EnsureImages() {
         return;
     }
     frameKey_ = key;
+    for (int k = 0; k < MaxMonitorVariables; ++k) {
+        const QString& text = values_[static_cast<size_t>(k)];
+        valueBoxes_[static_cast<size_t>(k)] = text.isEmpty() ? QRect() : ValueRect(k, text);
+    }
     // The key holds everything the chart frame depends on, so the updates'
     // plot area changes only here.
     const ChartFrame chart = Frame();
@@ -156,7 +160,7 @@ QRect MonitorPanel::ValueRect(int k, const QString& text) const {
     return QRect(at.x, at.y, fontMetrics().horizontalAdvance(text), fontMetrics().height());
 }
 
-void MonitorPanel::DrawValues(QPainter& painter, const QRect& clip) const {
+void MonitorPanel::DrawValues(QPainter& painter, const QRegion& dirty) const {
     painter.setPen(QColor(255, 0, 0));
     const int count = VariableCount(monitor_);
     for (int k = 0; k < count; ++k) {
@@ -164,8 +168,8 @@ void MonitorPanel::DrawValues(QPainter& painter, const QRect& clip) const {
         if (text.isEmpty()) {
             continue;
         }
-        const QRect box = ValueRect(k, text);
-        if (box.intersects(clip)) {
+        const QRect& box = valueBoxes_[static_cast<size_t>(k)];
+        if (dirty.intersects(box)) {           // only what changed: shaping a text costs
             painter.fillRect(box, Qt::white);  // opaque: the new value covers the old
             DrawText(painter, {box.x(), box.y()}, text);
         }
@@ -185,7 +189,7 @@ void MonitorPanel::paintEvent(QPaintEvent* event) {
     painter.drawImage(clip, traces_,
                       QRectF(clip.topLeft() * traces_.devicePixelRatio(),
                              clip.size() * traces_.devicePixelRatio()));
-    DrawValues(painter, clip);
+    DrawValues(painter, event->region());
 }
 
 void MonitorPanel::resizeEvent(QResizeEvent* event) {
@@ -207,6 +211,7 @@ void MonitorPanel::SetMonitorLoaded(bool loaded) {
 
 void MonitorPanel::ClearValues() {
     values_.fill(QString());
+    valueBoxes_.fill(QRect());
     update();
 }
 
@@ -236,8 +241,10 @@ void MonitorPanel::UpdateMonitor(const Sample& sample) {
         const QString text =
             QString::fromStdString(MonitorValueText(monitor_.name(k), sample.raw[i]));
         if (text != values_[i]) {
-            update(ValueRect(k, values_[i]) | ValueRect(k, text));
+            const QRect old = valueBoxes_[i];
+            valueBoxes_[i] = ValueRect(k, text);
             values_[i] = text;
+            update(old | valueBoxes_[i]);
         }
         const int count = PlotSample(plot_, chartPass_, k, steps);
         for (int s = 0; s < count; ++s) {

@@ -75,7 +75,7 @@ private:
     void RenderNames(QPainter& painter) const;
     void RenderChartFrame(QPainter& painter, const ChartFrame& frame) const;
     void DrawText(QPainter& painter, TextPosition at, const QString& text) const;
-    void DrawValues(QPainter& painter, const QRect& clip) const;
+    void DrawValues(QPainter& painter, const QRegion& dirty) const;
     QRect ValueRect(int k, const QString& text) const;
     void DrawSegment(const ChannelStep& step);
 
@@ -86,6 +86,9 @@ private:
     QImage frame_;
     QImage traces_;
     std::array<QString, MaxMonitorVariables> values_;
+    // Where each value was last drawn: measuring a text shapes it, so it is
+    // done once per new value (and per new layout), not on every paint.
+    std::array<QRect, MaxMonitorVariables> valueBoxes_;
     MonitorFile chartPass_;  // the pass as the chart corrects it
 };
 
