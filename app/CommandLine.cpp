@@ -4,6 +4,23 @@
 
 namespace korvel {
 
+const char* const DesktopUsage = R"(Usage: korvel [--expert] [MONITOR [PORT]]
+The desktop program for the ECU of a dual-fuel engine: upload, edit and
+download its calibration, and watch its live variables.
+
+  MONITOR     the monitor file's base name, without ".cfg" (default Mon;
+              without Mon.cfg here, the one in $XDG_DATA_HOME/korvel or the
+              installed one)
+  PORT        the serial port: 1 or nothing for COM1, 2 for COM2, COMn for
+              /dev/ttyS(n-1), or a device path such as /dev/ttyUSB0; without
+              it, the only USB serial adapter when there is exactly one
+  --expert    start in expert mode
+  --help      show this text
+  --version   show the version
+
+The program exits with code 1.
+)";
+
 namespace {
 
 bool IsSpace(char c) {
@@ -39,6 +56,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             words.push_back(std::move(word));
         } else if (word == "--expert") {
             line.expert = true;
+        } else if (word == "--help") {
+            line.help = true;
+        } else if (word == "--version") {
+            line.version = true;
         } else {
             line.error = "Unknown option " + word;
             return line;

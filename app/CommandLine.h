@@ -12,8 +12,13 @@ struct CommandLine {
     std::string portName;         // canonical: "COM1" when absent, empty or "1"; "COM2" for "2"
     bool portGiven = false;       // the second word was there
     bool expert = false;          // --expert: start in expert mode
+    bool help = false;            // --help: print the usage and end, the program not started
+    bool version = false;         // --version: print the version and end likewise
     std::string error;            // non-empty: an unknown option; the program refuses to start
 };
+
+// What --help prints.
+extern const char* const DesktopUsage;
 
 // The arguments after the program name (UTF-8) are joined with spaces and
 // split on white space again. A word that starts with "--" is an option; of

@@ -32,6 +32,7 @@ Options:
   --port NAME   serial port: 1 or 2 for COM1/COM2 (/dev/ttyS0, /dev/ttyS1),
                 COMn, or a device path such as /dev/ttyUSB0 (default COM1)
   --help        show this text
+  --version     show the version
 
 Exit status: 0 success, 1 failure (the ECU's or the file's messages are on
 stderr, Ctrl-C stops a transfer between two bytes), 2 usage error. diff, as
@@ -64,8 +65,8 @@ bool TakeOptions(int argc, char** argv, CliArguments& args, std::vector<std::str
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg(argv[i]);
         const bool hasValue = i + 1 < argc;
-        if (arg == "--help") {
-            words.assign(1, "--help");
+        if (arg == "--help" || arg == "--version") {
+            words.assign(1, std::string(arg));
             return true;
         }
         if (arg == "--port" && hasValue) {
@@ -100,7 +101,8 @@ std::optional<CliArguments> ParseCliArguments(int argc, char** argv, std::string
         error = "no command";
         return std::nullopt;
     }
-    if (words.front() == "--help") {
+    if (words.front() == "--help" || words.front() == "--version") {
+        args.command = words.front() == "--help" ? CliCommandKind::Help : CliCommandKind::Version;
         return args;
     }
     for (const CommandShape& shape : Shapes) {

@@ -11,7 +11,7 @@
 
 namespace korvel {
 
-enum class CliCommandKind { Help, Upload, Download, Diff, Peek, Poke, Monitor };
+enum class CliCommandKind { Help, Version, Upload, Download, Diff, Peek, Poke, Monitor };
 
 struct CliArguments {
     CliCommandKind command = CliCommandKind::Help;

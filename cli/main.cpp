@@ -19,6 +19,10 @@ int main(int argc, char** argv) {
         std::fputs(CliUsage, stdout);
         return ExitSuccess;
     }
+    if (args->command == CliCommandKind::Version) {
+        std::puts("korvel-cli " KORVEL_VERSION);
+        return ExitSuccess;
+    }
     QCoreApplication app(argc, argv);  // QSerialPort wants an application object
     switch (args->command) {
         case CliCommandKind::Upload:
@@ -34,6 +38,7 @@ int main(int argc, char** argv) {
         case CliCommandKind::Monitor:
             return RunMonitor(*args);
         case CliCommandKind::Help:
+        case CliCommandKind::Version:
             break;
     }
     return ExitUsage;

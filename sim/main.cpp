@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/InstalledFiles.h"
 #include "calib/DataFile.h"
 #include "monitor/MonitorFile.h"
 #include "sim/PacedEcu.h"
@@ -38,9 +39,11 @@ SIGUSR1 makes the ECU fall silent, SIGUSR2 makes it answer again.
 
 Options:
   --data FILE        calibration EEPROM (0x0E00..0x0FFF) from a data file
-                     (default data/demo.dat; erased EEPROM when that is missing)
+                     (default data/demo.dat, else the demo.dat in
+                     $XDG_DATA_HOME/korvel or the installed one; erased
+                     EEPROM when there is none)
   --monitor FILE     animate the variables of this monitor file by name
-                     (default data/Mon.cfg)
+                     (default data/Mon.cfg, else the Mon.cfg found likewise)
   --link PATH        also make PATH a symbolic link to the terminal
   --baud N           pace both directions like a line of N baud, 8N1
                      (default 9600; 0: unpaced)
@@ -53,6 +56,7 @@ Options:
   --unstored-writes  echo EEPROM programming but do not store the byte
   --log              report EEPROM writes and a byte count on stderr
   --help             show this text
+  --version          show the version
 )";
 
 struct Options {
@@ -322,6 +326,10 @@ int main(int argc, char** argv) {
             std::fputs(Usage, stdout);
             return 0;
         }
+        if (std::string_view(argv[i]) == "--version") {
+            std::puts("korvel-ecusim " KORVEL_VERSION);
+            return 0;
+        }
         if (ApplyFlag(options, argv[i])) {
             continue;
         }
@@ -330,6 +338,14 @@ int main(int argc, char** argv) {
             return 2;
         }
         ++i;
+    }
+    // Without the demo files in the current folder, the user's or the installed ones.
+    const DataFolders folders = DataFoldersFromEnvironment();
+    if (!options.dataGiven) {
+        options.dataFile = LocalOrInstalled(DefaultDataFile, "demo.dat", folders);
+    }
+    if (!options.monitorGiven) {
+        options.monitorFile = LocalOrInstalled(DefaultMonitorFile, "Mon.cfg", folders);
     }
     VirtualEcu ecu;
     ecu.faults = options.faults;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "app/InstalledFiles.h"
 #include "app/qt/CommandLine.h"
 #include "app/qt/MainWindow.h"
 
@@ -65,6 +66,13 @@ bool Application::Start(const QStringList& arguments) {
     }
 
     window_->SetPaneText(MessagePane, "LOADING MON DATA FILE");
+    // The default name and no Mon.cfg here, as from a desktop menu: the user's or installed one.
+    const std::string installed =
+        StartupMonitorFile(state.monitorFileName, DataFoldersFromEnvironment());
+    if (!installed.empty()) {
+        state.monitorFileName = installed.substr(0, installed.size() - 4);  // without ".cfg"
+        chosen = "Monitor file: " + installed + (chosen.empty() ? "" : "; " + chosen);
+    }
     window_->LoadMonitorFile();
     state.scheduler.statusFlags.Clear(DataLoaded);
     window_->RefreshCommands();

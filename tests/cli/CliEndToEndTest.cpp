@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -62,11 +63,16 @@ std::string ReadAndClose(int fd) {
     return text;
 }
 
-pid_t Spawn(const char* program, const std::vector<std::string>& args, int outFd, int errFd) {
+// Runs `program` with `args`, in the folder `cwd` when one is given.
+pid_t Spawn(const char* program, const std::vector<std::string>& args, int outFd, int errFd,
+            const std::string& cwd = "") {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
+    if (!cwd.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+    }
     std::vector<char*> argv{const_cast<char*>(program)};
     for (const std::string& a : args) {
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -84,10 +90,10 @@ struct RunResult {
     double cpuSeconds = 0;  // user + system time of the child
 };
 
-RunResult RunProgram(const std::vector<std::string>& args) {
+RunResult RunProgram(const std::vector<std::string>& args, const char* program = KORVEL_CLI) {
     const int out = OutputFile();
     const int err = OutputFile();
-    const pid_t pid = Spawn(KORVEL_CLI, args, out, err);
+    const pid_t pid = Spawn(program, args, out, err);
     int status = -1;  // not exited
     rusage usage{};
     if (pid > 0) {
@@ -109,16 +115,20 @@ RunResult RunProgram(const std::vector<std::string>& args) {
             seconds(usage.ru_utime) + seconds(usage.ru_stime)};
 }
 
-// korvel-ecusim in the background on the demo files, logging its EEPROM writes.
+// korvel-ecusim in the background on the demo files, logging its EEPROM
+// writes; or, given a folder, started there with its default files.
 class EcuSim {
 public:
-    explicit EcuSim(std::vector<std::string> args) {
-        args.insert(args.end(), {"--data", DemoData, "--monitor", MonitorCfg, "--log"});
+    explicit EcuSim(std::vector<std::string> args, const std::string& folder = "") {
+        if (folder.empty()) {
+            args.insert(args.end(), {"--data", DemoData, "--monitor", MonitorCfg});
+        }
+        args.push_back("--log");
         int out[2];
         if (pipe2(out, O_CLOEXEC) != 0) {
             return;
         }
-        pid_ = Spawn(KORVEL_ECUSIM, args, out[1], err_);
+        pid_ = Spawn(KORVEL_ECUSIM, args, out[1], err_, folder);
         close(out[1]);
         out_ = out[0];
         pollfd p{out_, POLLIN, 0};  // the first line is the terminal's path
@@ -305,6 +315,58 @@ TEST(CliEndToEnd, FailuresAreReportedWithTheirExitCode) {
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
         EXPECT_EQ(r.out, "") << message;
     }
+}
+
+// --version and --help print and exit 0 without starting a program (the
+// desktop one needs no display for them).
+TEST(CliEndToEnd, EveryProgramAnswersVersionAndHelp) {
+    const std::tuple<const char*, std::string, std::string> programs[] = {
+        {KORVEL_CLI, "korvel-cli", "Usage: korvel-cli "},
+        {KORVEL_ECUSIM, "korvel-ecusim", "Usage: korvel-ecusim "},
+        {KORVEL_DESKTOP, "korvel", "Usage: korvel "},
+    };
+    for (const auto& [program, name, usage] : programs) {
+        const RunResult version = RunProgram({"--version"}, program);
+        EXPECT_EQ(version.exitCode, 0) << name;
+        EXPECT_EQ(version.out, name + " " KORVEL_VERSION "\n");
+        EXPECT_EQ(version.err, "") << name;
+        const RunResult help = RunProgram({"--help"}, program);
+        EXPECT_EQ(help.exitCode, 0) << name;
+        EXPECT_TRUE(help.out.starts_with(usage)) << help.out;
+        EXPECT_NE(help.out.find("--version"), std::string::npos) << name;
+    }
+}
+
+// Started in a folder without data/, the simulator serves the user's own
+// demo files from $XDG_DATA_HOME/korvel.
+TEST(CliEndToEnd, SimulatorWithoutDataHereServesTheUsersDemoFiles) {
+    const TempFile folder("folder");
+    ASSERT_EQ(mkdir(folder.path.c_str(), 0700), 0);
+    const std::string korvel = folder.path + "/korvel";
+    ASSERT_EQ(mkdir(korvel.c_str(), 0700), 0);
+    std::string demo = ReadFile(DemoData);
+    demo = "123" + demo.substr(demo.find('\r'));  // the byte at 0E00
+    std::ofstream(korvel + "/demo.dat", std::ios::binary) << demo;
+    std::ofstream(korvel + "/Mon.cfg", std::ios::binary) << ReadFile(MonitorCfg);
+
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    const std::string previous = saved != nullptr ? saved : "";
+    setenv("XDG_DATA_HOME", folder.path.c_str(), 1);
+    EcuSim sim({"--baud", "0"}, folder.path);
+    if (saved != nullptr) {
+        setenv("XDG_DATA_HOME", previous.c_str(), 1);
+    } else {
+        unsetenv("XDG_DATA_HOME");
+    }
+
+    const RunResult r = sim.Cli({"peek", "E00"});
+    EXPECT_EQ(r.out, "123\n") << r.err;
+    const std::string log = sim.Stop();
+    EXPECT_EQ(log.find("cannot read"), std::string::npos) << log;
+    unlink((korvel + "/demo.dat").c_str());
+    unlink((korvel + "/Mon.cfg").c_str());
+    rmdir(korvel.c_str());
+    rmdir(folder.path.c_str());
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 #include "tests/support/qt/AppHarness.h"
 
 namespace korvel {
@@ -52,6 +54,51 @@ TEST(Startup, CommandLineNamesTheMonitorFileAndThePortOrEndsTheProgram) {
             EXPECT_EQ(h.prompter.messages[0].text, c.shown);
             EXPECT_EQ(h.prompter.messages[0].icon, Prompter::Icon::Stop);
         }
+    }
+}
+
+// Only the default name with no Mon.cfg in the current folder looks further:
+// the user's own copy ($XDG_DATA_HOME/korvel, the harness's folder here), and
+// pane 0 names the file read.
+TEST(Startup, DefaultMonitorFileMissingHereIsTheUsersAndPaneZeroSaysSo) {
+    const PortInfo ftdi{"ttyUSB0", "/dev/ttyUSB0", "FT232R USB UART", "FTDI", true};
+    const struct {
+        QStringList arguments;
+        bool here;  // the current folder holds a Mon.cfg (variable MAP) beside the user's (TPS)
+        std::vector<PortInfo> ports;
+        QString name0;  // the first variable read, "" when the dialog opens
+        QString shown;  // pane 0 after start-up, %1 standing for the user's file
+    } cases[] = {
+        {{}, false, {}, "TPS  ", "Monitor file: %1"},
+        {{"Mon", "2"}, false, {}, "TPS  ", "Monitor file: %1"},
+        {{},
+         false,
+         {ftdi},
+         "TPS  ",
+         "Monitor file: %1; Using ttyUSB0: FT232R USB UART (FTDI), the only USB serial adapter"},
+        {{}, true, {}, "MAP  ", "LOADING MON DATA FILE"},
+        {{"engine"}, false, {}, "", "LOADING MON DATA FILE"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString() + (c.here ? " here" : ""));
+        AppHarness h;
+        const QString previous = QDir::currentPath();
+        ASSERT_TRUE(QDir(h.dir.path()).mkpath("here") && QDir(h.dir.path()).mkpath("korvel"));
+        const QString user = h.WriteFile("korvel/Mon.cfg", "TPS,5,1\n");
+        if (c.here) {
+            h.WriteFile("here/Mon.cfg", "MAP,26,1\n");
+        }
+        h.ports = c.ports;
+        QDir::setCurrent(h.dir.filePath("here"));
+        const bool started = h.app->Start(c.arguments);
+        QDir::setCurrent(previous);
+        ASSERT_TRUE(started);
+        EXPECT_EQ(h.prompter.fileDialogs.size(), c.name0.isEmpty() ? 1u : 0u);
+        EXPECT_EQ(h.Flags().Test(MonitorLoaded), !c.name0.isEmpty());
+        if (!c.name0.isEmpty()) {
+            EXPECT_EQ(QString::fromStdString(std::string(h.State().monitor.name(0))), c.name0);
+        }
+        EXPECT_EQ(h.Pane(), QString(c.shown).replace("%1", user));
     }
 }
 

@@ -47,6 +47,9 @@ public:
     // it (an unplug); the last is the one in use.
     std::vector<std::unique_ptr<QBuffer>> devices;
     PortOpener openWith;  // when set, opens the ports instead (a real serial port)
+    // The user's data folder ($XDG_DATA_HOME/korvel) lies in the temporary
+    // folder, so start-up never finds a Mon.cfg of the developer's own.
+    const bool userDataHere = qputenv("XDG_DATA_HOME", dir.path().toUtf8());
     std::unique_ptr<Application> app = std::make_unique<Application>(
         AppContext{clock, prompter,
                    [this](const std::string& name, Reporter& reporter) {
