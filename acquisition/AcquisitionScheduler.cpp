@@ -58,7 +58,14 @@ AcquisitionScheduler::Step AcquisitionScheduler::ExchangeStep(int request, int64
     }
     const int64_t now = link_.clock.MonotonicMs();
     if (!statusFlags.Test(ReplyPending)) {
-        requestTime = now;
+        // A refused send is retried, but its time counts from the first
+        // try: a port that refuses every byte has no ECU on line.
+        if (!sendRefused_) {
+            requestTime = now;
+        } else if (now > requestTime + OffLineTimeoutMs) {
+            sendRefused_ = false;  // the next try counts afresh
+            return {Outcome::TimedOut};
+        }
         if (link_.transport.SendByte(request) == NoByte) {
             stalled_ = sendRefused_ = true;
             refusedAtMs_ = now;
@@ -210,6 +217,9 @@ void AcquisitionScheduler::OnIdle() {
 
 // Whatever was in progress is dropped now, so the next wait is not for its reply.
 void AcquisitionScheduler::RestartFromProbe() {
+    if (statusFlags.Test(EcuOnLine)) {
+        link_.reporter.SetPaneText(EcuStatePane, "ECU Off Line");  // until the probe finds it
+    }
     statusFlags.ClearBits(EcuOnLine | ExchangeBits | StepDone | ProbeEchoed);
     sendRefused_ = false;
     probing_ = true;

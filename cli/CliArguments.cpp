@@ -1,5 +1,6 @@
 #include "cli/CliArguments.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 
@@ -19,8 +20,8 @@ Commands:
                            the ECU (nothing is written); one line per byte:
                            address, first value, second value, name
   peek ADDR                print the byte at a hexadecimal address 0..FFFF
-  poke ADDR VALUE          write the low 8 bits of a decimal VALUE into the EEPROM
-                           (addresses E00..FFF only)
+  poke ADDR VALUE          write a decimal VALUE 0..255 into the EEPROM
+                           (addresses E00..FFF only), read back
   monitor FILE.cfg [--cycles N] [--raw] [--log FILE]
                            read the monitor file's variables over and over and
                            print one CSV line per cycle (engineering units, or
@@ -146,14 +147,14 @@ std::optional<uint8_t> ParseDecimalByte(const std::string& text) {
     if (text.empty()) {
         return std::nullopt;
     }
-    unsigned low = 0;  // the number modulo 256, so any length is fine
+    unsigned value = 0;  // capped just past 255, so any length is fine
     for (char c : text) {
         if (c < '0' || c > '9') {
             return std::nullopt;
         }
-        low = (low * 10 + static_cast<unsigned>(c - '0')) % 256;
+        value = std::min(value * 10 + static_cast<unsigned>(c - '0'), 256u);
     }
-    return static_cast<uint8_t>(low);
+    return value <= 255 ? std::optional(static_cast<uint8_t>(value)) : std::nullopt;
 }
 
 }  // namespace korvel

@@ -32,8 +32,8 @@ std::optional<CliArguments> ParseCliArguments(int argc, char** argv, std::string
 // hexadecimal or the number exceeds 0xFFFF.
 std::optional<uint32_t> ParseEcuAddress(const std::string& text);
 
-// The low 8 bits of an unsigned decimal number of any length; nullopt when
-// the text is not such a number.
+// A whole decimal number 0..255 (leading zeros allowed); nullopt for any
+// other text, a larger number included: it is never cut to its low 8 bits.
 std::optional<uint8_t> ParseDecimalByte(const std::string& text);
 
 }  // namespace korvel

@@ -66,7 +66,6 @@ bool Application::Start(const QStringList& arguments) {
 
     window_->SetPaneText(MessagePane, "LOADING MON DATA FILE");
     window_->LoadMonitorFile();
-    state.scheduler.statusFlags.Clear(DataLoaded);
     window_->RefreshCommands();
     const std::string& notice = state.portKeeper.Notice();
     if (!chosen.empty() || !notice.empty()) {

@@ -27,8 +27,8 @@ void MainWindow::OnLog() {
         return;
     }
     // Proposed: a time-stamped name in the data file's folder.
-    const QString folder =
-        dataFilePath_.isEmpty() ? QDir::currentPath() : QFileInfo(dataFilePath_).absolutePath();
+    const QString data = DataFilePath();
+    const QString folder = data.isEmpty() ? QDir::currentPath() : QFileInfo(data).absolutePath();
     const QString proposed =
         QDir(folder).filePath(QString::fromStdString(DefaultLogName(state_.link.clock.WallMs())));
     const auto chosen =
@@ -68,7 +68,7 @@ void MainWindow::StopLog() {
 void MainWindow::ShowLogState() {
     const bool running = state_.dataLog.Running();
     Action(CmdLog)->setText(running ? "Stop Log" : "Start Log...");
-    if (running) {
+    if (running && !failureHeld_) {
         // Not repainted at once: a pass comes many times a second.
         messagePane_->setText(QString::fromStdString(state_.dataLog.StatusText()));
     }

@@ -12,10 +12,12 @@ namespace {
 const QRect CurveFrame{200, 200, 300, 250};
 }  // namespace
 
-CurveEditorWindow::CurveEditorWindow(CalibrationImage& image, ImageHistory& history,
-                                     Prompter& prompter, QWidget* owner, const QString& title,
+CurveEditorWindow::CurveEditorWindow(CalibrationSession& session, Prompter& prompter,
+                                     QWidget* owner, const QString& title,
                                      std::vector<CurveSpec> curves)
-    : EditorWindow(image, history, owner), model_(image, std::move(curves)), prompter_(prompter) {
+    : EditorWindow(session, owner),
+      model_(session.ModelImage(), std::move(curves)),
+      prompter_(prompter) {
     connect(valueEdit_, &QLineEdit::returnPressed, this, &CurveEditorWindow::ApplyChange);
     connect(CreateEditorButton(this, "Change", "5002", ChangeButtonRect), &QPushButton::clicked,
             this, &CurveEditorWindow::ApplyChange);
@@ -35,10 +37,9 @@ void CurveEditorWindow::ApplyChange() {
 
 void CurveEditorWindow::AddRow() {
     InsertResult result = InsertResult::NotApplicable;
-    if (Edit("Add Row", [&] { return (result = model_.AddRow()) == InsertResult::Inserted; })) {
-        // Bytes behind the point moved: every window drops its selection.
-        emit ImageStructureChanged();
-    } else if (result == InsertResult::TableFull) {
+    // Bytes behind the point move: every window drops its selection.
+    const auto insert = [&] { return (result = model_.AddRow()) == InsertResult::Inserted; };
+    if (!Edit("Add Row", insert, SessionChange::Structure) && result == InsertResult::TableFull) {
         prompter_.Message(this, "Row cannot be added", "Table Full", Prompter::Icon::Stop);
     }
 }
@@ -58,13 +59,10 @@ void CurveEditorWindow::mousePressEvent(QMouseEvent* event) {
     update();
 }
 
-RpmCurvesWindow::RpmCurvesWindow(CalibrationImage& image, ImageHistory& history, Prompter& prompter,
-                                 QWidget* owner)
-    : CurveEditorWindow(image, history, prompter, owner, "Driver RPM Data", RpmCurveSpecs()) {}
+RpmCurvesWindow::RpmCurvesWindow(CalibrationSession& session, Prompter& prompter, QWidget* owner)
+    : CurveEditorWindow(session, prompter, owner, "Driver RPM Data", RpmCurveSpecs()) {}
 
-FuelCurvesWindow::FuelCurvesWindow(CalibrationImage& image, ImageHistory& history,
-                                   Prompter& prompter, QWidget* owner)
-    : CurveEditorWindow(image, history, prompter, owner, "Fuel Correction Data", FuelCurveSpecs()) {
-}
+FuelCurvesWindow::FuelCurvesWindow(CalibrationSession& session, Prompter& prompter, QWidget* owner)
+    : CurveEditorWindow(session, prompter, owner, "Fuel Correction Data", FuelCurveSpecs()) {}
 
 }  // namespace korvel

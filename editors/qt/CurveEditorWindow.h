@@ -12,8 +12,8 @@ namespace korvel {
 class CurveEditorWindow : public EditorWindow {
     Q_OBJECT
 public:
-    CurveEditorWindow(CalibrationImage& image, ImageHistory& history, Prompter& prompter,
-                      QWidget* owner, const QString& title, std::vector<CurveSpec> curves);
+    CurveEditorWindow(CalibrationSession& session, Prompter& prompter, QWidget* owner,
+                      const QString& title, std::vector<CurveSpec> curves);
 
     void DropSelection() override;
 
@@ -41,15 +41,13 @@ private:
 class RpmCurvesWindow : public CurveEditorWindow {
     Q_OBJECT
 public:
-    RpmCurvesWindow(CalibrationImage& image, ImageHistory& history, Prompter& prompter,
-                    QWidget* owner);
+    RpmCurvesWindow(CalibrationSession& session, Prompter& prompter, QWidget* owner);
 };
 
 class FuelCurvesWindow : public CurveEditorWindow {
     Q_OBJECT
 public:
-    FuelCurvesWindow(CalibrationImage& image, ImageHistory& history, Prompter& prompter,
-                     QWidget* owner);
+    FuelCurvesWindow(CalibrationSession& session, Prompter& prompter, QWidget* owner);
 };
 
 }  // namespace korvel

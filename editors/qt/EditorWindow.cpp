@@ -10,22 +10,37 @@
 
 namespace korvel {
 
-EditorWindow::EditorWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner)
-    : QWidget(owner), valueEdit_(CreateValueEdit(this)), image_(image), history_(history) {
+EditorWindow::EditorWindow(CalibrationSession& session, QWidget* owner)
+    : QWidget(owner), valueEdit_(CreateValueEdit(this)), session_(session) {
     // The grid itself takes the focus, by click or Tab, for the keys.
     setFocusPolicy(Qt::StrongFocus);
+    subscription_ = session_.Observe([this](const SessionEvent& e) { OnSessionChange(e); });
 }
 
-bool EditorWindow::Edit(const char* name, const std::function<bool()>& change) {
-    const CalibrationImage before = image_;
-    if (!change()) {
-        return false;
+bool EditorWindow::Edit(const char* name, const std::function<bool()>& change, SessionChange kind) {
+    const bool acted = session_.Edit(
+        name, [&change](CalibrationImage&) { return change(); }, kind);
+    if (acted) {
+        update();
     }
-    update();
-    if (history_.Record(name, before, image_)) {
-        emit ImageEdited();
+    return acted;
+}
+
+void EditorWindow::OnSessionChange(const SessionEvent& event) {
+    switch (event.change) {
+        case SessionChange::Structure:
+        case SessionChange::NewImage:
+        case SessionChange::Undo:
+        case SessionChange::Redo:
+            DropSelection();
+            break;
+        case SessionChange::Edit:
+            update();
+            break;
+        case SessionChange::Saved:
+        case SessionChange::Ecu:
+            break;
     }
-    return true;
 }
 
 void EditorWindow::closeEvent(QCloseEvent* event) {
@@ -114,19 +129,19 @@ bool EditorWindow::focusNextPrevChild(bool) {
     return true;
 }
 
-EditorWindow* CreateEditorWindow(EditorKind kind, CalibrationImage& image, ImageHistory& history,
-                                 Prompter& prompter, QWidget* owner) {
+EditorWindow* CreateEditorWindow(EditorKind kind, CalibrationSession& session, Prompter& prompter,
+                                 QWidget* owner) {
     switch (kind) {
         case EditorKind::Rpm:
-            return new RpmCurvesWindow(image, history, prompter, owner);
+            return new RpmCurvesWindow(session, prompter, owner);
         case EditorKind::Fuel:
-            return new FuelCurvesWindow(image, history, prompter, owner);
+            return new FuelCurvesWindow(session, prompter, owner);
         case EditorKind::Ve:
-            return new VeTableWindow(image, history, owner);
+            return new VeTableWindow(session, owner);
         case EditorKind::VeLp:
-            return new VeLpTableWindow(image, history, owner);
+            return new VeLpTableWindow(session, owner);
         case EditorKind::Spark:
-            return new SparkTableWindow(image, history, owner);
+            return new SparkTableWindow(session, owner);
     }
     return nullptr;
 }

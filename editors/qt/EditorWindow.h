@@ -5,10 +5,9 @@
 #include <QWidget>
 #include <functional>
 
-#include "calib/CalibrationImage.h"
-#include "calib/ImageHistory.h"
 #include "editors/EditorGrid.h"
 #include "editors/qt/EditorControls.h"
+#include "session/CalibrationSession.h"
 #include "ui/Prompter.h"
 
 namespace korvel {
@@ -23,7 +22,7 @@ enum class EditorKind { Rpm, Fuel, Ve, VeLp, Spark };
 class EditorWindow : public QWidget {
     Q_OBJECT
 public:
-    EditorWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner);
+    EditorWindow(CalibrationSession& session, QWidget* owner);
 
     // "Change": stores the edit box value into the selected byte.
     virtual void ApplyChange() = 0;
@@ -37,16 +36,14 @@ public slots:
 signals:
     // Emitted when the window closes (it then deletes itself).
     void Closed();
-    // Emitted after a point was inserted and image bytes moved.
-    void ImageStructureChanged();
-    // Emitted after the window changed the image: one step of the history.
-    void ImageEdited();
 
 protected:
-    // Runs `change` (a model operation that reports whether it acted) and
-    // repaints when it acted; a change of the image is recorded as one step
-    // named `name`.
-    bool Edit(const char* name, const std::function<bool()>& change);
+    // Runs `change` (a model operation that reports whether it acted) through
+    // the session and repaints when it acted; a change of the image is one
+    // step named `name`. A `kind` of Structure (bytes moved) voids every
+    // window's selection.
+    bool Edit(const char* name, const std::function<bool()>& change,
+              SessionChange kind = SessionChange::Edit);
 
     // The model's key operations.
     virtual bool Move(Direction direction) = 0;
@@ -62,13 +59,17 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
-    CalibrationImage& image_;
-    ImageHistory& history_;
+    // Every change of the image repaints; one that replaced the image, moved
+    // its bytes or undid a step drops the selection.
+    void OnSessionChange(const SessionEvent& event);
+
+    CalibrationSession& session_;
+    CalibrationSession::Subscription subscription_;
 };
 
 // Creates the editor window of a kind, with its title, size and controls,
 // owned by `owner`; the caller shows it.
-EditorWindow* CreateEditorWindow(EditorKind kind, CalibrationImage& image, ImageHistory& history,
-                                 Prompter& prompter, QWidget* owner);
+EditorWindow* CreateEditorWindow(EditorKind kind, CalibrationSession& session, Prompter& prompter,
+                                 QWidget* owner);
 
 }  // namespace korvel

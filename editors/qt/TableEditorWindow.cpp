@@ -11,9 +11,9 @@ namespace {
 const QRect TableFrame{0, 0, 650, 350};
 }  // namespace
 
-TableEditorWindow::TableEditorWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner,
+TableEditorWindow::TableEditorWindow(CalibrationSession& session, QWidget* owner,
                                      const QString& title, TableLayout layout)
-    : EditorWindow(image, history, owner), model_(image, layout) {
+    : EditorWindow(session, owner), model_(session.ModelImage(), layout) {
     connect(valueEdit_, &QLineEdit::returnPressed, this, &TableEditorWindow::ApplyChange);
     connect(CreateEditorButton(this, "Change", "5002", ChangeButtonRect), &QPushButton::clicked,
             this, &TableEditorWindow::ApplyChange);
@@ -44,13 +44,13 @@ void TableEditorWindow::mousePressEvent(QMouseEvent* event) {
     update();
 }
 
-VeTableWindow::VeTableWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner)
-    : TableEditorWindow(image, history, owner, "VE Table", VeTableLayout()) {}
+VeTableWindow::VeTableWindow(CalibrationSession& session, QWidget* owner)
+    : TableEditorWindow(session, owner, "VE Table", VeTableLayout()) {}
 
-VeLpTableWindow::VeLpTableWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner)
-    : TableEditorWindow(image, history, owner, "VE Table (LP)", VeLpTableLayout()) {}
+VeLpTableWindow::VeLpTableWindow(CalibrationSession& session, QWidget* owner)
+    : TableEditorWindow(session, owner, "VE Table (LP)", VeLpTableLayout()) {}
 
-SparkTableWindow::SparkTableWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner)
-    : TableEditorWindow(image, history, owner, "Spark Table", SparkTableLayout()) {}
+SparkTableWindow::SparkTableWindow(CalibrationSession& session, QWidget* owner)
+    : TableEditorWindow(session, owner, "Spark Table", SparkTableLayout()) {}
 
 }  // namespace korvel

@@ -10,8 +10,8 @@ namespace korvel {
 class TableEditorWindow : public EditorWindow {
     Q_OBJECT
 public:
-    TableEditorWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner,
-                      const QString& title, TableLayout layout);
+    TableEditorWindow(CalibrationSession& session, QWidget* owner, const QString& title,
+                      TableLayout layout);
 
     void DropSelection() override;
 
@@ -36,19 +36,19 @@ private:
 class VeTableWindow : public TableEditorWindow {
     Q_OBJECT
 public:
-    VeTableWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner);
+    VeTableWindow(CalibrationSession& session, QWidget* owner);
 };
 
 class VeLpTableWindow : public TableEditorWindow {
     Q_OBJECT
 public:
-    VeLpTableWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner);
+    VeLpTableWindow(CalibrationSession& session, QWidget* owner);
 };
 
 class SparkTableWindow : public TableEditorWindow {
     Q_OBJECT
 public:
-    SparkTableWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner);
+    SparkTableWindow(CalibrationSession& session, QWidget* owner);
 };
 
 }  // namespace korvel

@@ -147,7 +147,7 @@ TEST(Scheduler, BackToTheProbeFromReadingBindsEverySlotAgain) {
              f.SetVariables(newList);
              f.scheduler.RestartFromProbe();  // what loading a monitor file does
          },
-         "ECU On Line", newList},
+         "ECU Off Line", newList},
         {"failed upload",
          [](Rig& f) {
              f.twist = [](uint8_t b, Bytes r) { return b == SEND_INC ? Bytes{} : r; };
@@ -187,15 +187,35 @@ TEST(Scheduler, OneVariableUpdatesAfterEveryReadWithItsPlaceInTheSweep) {
     EXPECT_EQ(f.monitor.sampleTimes[0], 7250);
 }
 
-TEST(Scheduler, RefusedSendIsRetriedWithTheSameByte) {
+// A refused send is retried with the same byte after a short pause. Its time
+// counts from the first try, so a port that refuses every byte, the probe's
+// included, goes off line after the usual time-out.
+TEST(Scheduler, RefusedSendIsRetriedWithTheSameByteUntilItsTimeOut) {
     Rig f;
     ASSERT_TRUE(f.DriveUntil([&] { return f.scheduler.PollIndex() == 2 && f.Flag(SlotsLoaded); }));
+    const int64_t firstTry = f.clock.MonotonicMs();
     f.port.refuseSends = 1;
     EXPECT_TRUE(f.Idle().empty());
     EXPECT_FALSE(f.scheduler.NextWait().sendNow);  // a short pause, not a spin
     f.clock.Advance(1000);
     EXPECT_EQ(f.Idle(), Bytes{0x82});
-    EXPECT_EQ(f.scheduler.FirstReadTime(), f.clock.MonotonicMs());  // noted again
+    EXPECT_EQ(f.scheduler.FirstReadTime(), firstTry);
+
+    for (const bool onLine : {true, false}) {
+        SCOPED_TRACE(onLine);
+        Rig g;
+        ASSERT_TRUE(!onLine || g.DriveToReading());
+        g.reporter.events.clear();
+        g.port.refuseSends = 1'000'000;
+        const int64_t start = g.clock.MonotonicMs();
+        ASSERT_TRUE(g.DriveUntil([&] { return g.reporter.Pane(EcuStatePane) == "ECU Off Line"; }));
+        EXPECT_FALSE(g.Flag(EcuOnLine));
+        EXPECT_LE(g.clock.MonotonicMs() - start, OffLineTimeoutMs + 2 * SendRetryPauseMs);
+        // Then once a time-out, not at every retry.
+        g.reporter.events.clear();
+        g.DriveUntil([&] { return g.clock.MonotonicMs() > start + 2 * OffLineTimeoutMs + 500; });
+        EXPECT_EQ(g.reporter.PaneTexts(EcuStatePane), Texts{"ECU Off Line"});
+    }
 }
 
 TEST(Scheduler, EmptyListStaysWithTheProbe) {
@@ -254,11 +274,13 @@ TEST(TransferCommands, OutcomesSetPanesAndFlags) {
         {Download, true, -1, -1, Outcome::Succeeded, "Programming Complete|", Both, {}},
         {Changes, true, -1, -1, Outcome::Succeeded, "Programming Complete|", Both, {}},
         // The image is unchanged, so it may still be saved or downloaded again.
-        {Download, true, 100, -1, Outcome::Failed, "Programming FAILED|", DataLoaded, {}},
-        {Download, true, -1, -1, Outcome::Failed, "Programming FAILED|", DataLoaded,
-         {"Verify failed at E00: wrote 9, ECU holds 5A"}, true},
-        {Download, true, -1, 3, Outcome::Failed, "Programming FAILED|", DataLoaded,
-         {"Download cancelled: 3 bytes programmed"}},
+        // How far a failed write got is the session's to say.
+        {Download, true, 100, -1, Outcome::Failed, "Programming FAILED|ECU Off Line", DataLoaded,
+         {}},
+        {Download, true, -1, -1, Outcome::Failed, "Programming FAILED|ECU Off Line", DataLoaded,
+         {}, true},
+        {Download, true, -1, 3, Outcome::Failed, "Programming FAILED|ECU Off Line", DataLoaded,
+         {}},
         // clang-format on
     };
     for (size_t i = 0; i < std::size(cases); ++i) {

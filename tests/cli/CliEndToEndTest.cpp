@@ -192,7 +192,10 @@ TEST(CliEndToEnd, TransfersPeekAndPokeSkipStrayBytes) {
     EXPECT_EQ(r.out, "1 bytes written\nProgramming Complete\n") << r.err;
     EXPECT_EQ(sim.Cli({"peek", "E00"}).out, changed + "\n");
 
-    r = sim.Cli({"poke", "0xE05", "300"});  // the low 8 bits are written
+    r = sim.Cli({"poke", "0xE05", "300"});  // never cut to its low 8 bits
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("VALUE must be a whole number from 0 to 255"), std::string::npos);
+    r = sim.Cli({"poke", "0xE05", "44"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(sim.Cli({"peek", "e05"}).out, "44\n");
     const std::string log = sim.Stop();
@@ -204,7 +207,7 @@ TEST(CliEndToEnd, TransfersPeekAndPokeSkipStrayBytes) {
 // The read-back catches an ECU that echoes programming without storing it.
 TEST(CliEndToEnd, UnstoredWriteFailsItsReadBack) {
     EcuSim sim({"--baud", "0", "--unstored-writes"});
-    const RunResult r = sim.Cli({"poke", "E05", "300"});
+    const RunResult r = sim.Cli({"poke", "E05", "44"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "Verify failed at E05: wrote 2C, ECU holds E\n");
 }

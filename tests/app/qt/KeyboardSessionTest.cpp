@@ -39,11 +39,11 @@ TEST(KeyboardSession, StepThreeVeCellsUndoOneSaveAndQuit) {
     model.Step(1);
     model.Move(Direction::Right);
     model.Step(1);
-    EXPECT_EQ(h.State().history.UndoCount(), 3u);
+    EXPECT_EQ(h.Session().History().UndoCount(), 3u);
 
     ASSERT_EQ(QApplication::focusWidget(), ve);
     QTest::keyClick(ve, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(h.State().history.RedoName(), "Step");
+    EXPECT_EQ(h.Session().History().RedoName(), "Step");
 
     const QString path = h.dir.filePath("session.dat");
     h.Trigger(CmdSave, {path});

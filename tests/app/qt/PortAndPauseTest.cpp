@@ -72,7 +72,7 @@ TEST(PortKeeper, UnpluggedPortIsReopenedSilentlyAndFilePortSwitchesPorts) {
     h.WriteFile("engine.cfg", "MAP,26,1\n");
     ASSERT_TRUE(h.app->Start({h.dir.filePath("engine"), "COM3"}));
     ASSERT_TRUE(h.RunUntilMonitoring());
-    h.State().image[7] = 0x55;
+    h.Image()[7] = 0x55;
     h.Flags().Set(DataLoaded);
     PortKeeper& keeper = h.State().portKeeper;
 
@@ -82,7 +82,7 @@ TEST(PortKeeper, UnpluggedPortIsReopenedSilentlyAndFilePortSwitchesPorts) {
     EXPECT_FALSE(keeper.TryReopen());
     h.portOpens = true;
     EXPECT_TRUE(keeper.TryReopen());
-    EXPECT_EQ(h.Pane(), "COM3 is back");
+    EXPECT_EQ(h.Pane(), "COM3 is open again");
     EXPECT_FALSE(h.Flags().Test(EcuOnLine));  // the probe first
     ASSERT_TRUE(h.RunUntilMonitoring());
 
@@ -96,7 +96,7 @@ TEST(PortKeeper, UnpluggedPortIsReopenedSilentlyAndFilePortSwitchesPorts) {
     EXPECT_EQ(h.openedPorts, (std::vector<std::string>{"COM3", "COM3", "COM3", "/dev/ttyUSB0"}));
     EXPECT_EQ(h.Pane(), "Using /dev/ttyUSB0");
     EXPECT_TRUE(h.prompter.messages.empty());  // reopening is silent
-    EXPECT_TRUE(h.State().image[7] == 0x55u && h.Flags().Test(DataLoaded));
+    EXPECT_TRUE(h.Image()[7] == 0x55u && h.Flags().Test(DataLoaded));
     EXPECT_TRUE(h.RunUntilMonitoring());
 }
 
