@@ -18,10 +18,6 @@ namespace {
 
 const char* const EcuStateStartText = "Checking ECU Status";
 
-size_t SlotOf(EditorKind kind) {
-    return static_cast<size_t>(kind);
-}
-
 }  // namespace
 
 MainWindow::MainWindow(ProgramState& state) : state_(state) {
@@ -32,6 +28,7 @@ MainWindow::MainWindow(ProgramState& state) : state_(state) {
     bracket_ = new TransferBracket(state_.driver, state_.link, state_.prompter, statusBar());
     bracket_->Guard(this);
     calibration_ = new CalibrationCommands(state_, *bracket_, this);
+    editors_ = new EditorWindows(state_.session, state_.prompter, this);
     connect(calibration_, &CalibrationCommands::WriteFailed, this, [this] { failureHeld_ = true; });
     BuildMenus();
     auto* modalPause = new ModalPause(state_.driver, this);
@@ -261,15 +258,15 @@ void MainWindow::Route(int command) {
             close();
             return;
         case CmdVe:
-            return OpenEditor(EditorKind::Ve);
+            return editors_->Open(EditorKind::Ve);
         case CmdVeLp:
-            return OpenEditor(EditorKind::VeLp);
+            return editors_->Open(EditorKind::VeLp);
         case CmdSpark:
-            return OpenEditor(EditorKind::Spark);
+            return editors_->Open(EditorKind::Spark);
         case CmdFuel:
-            return OpenEditor(EditorKind::Fuel);
+            return editors_->Open(EditorKind::Fuel);
         case CmdRpm:
-            return OpenEditor(EditorKind::Rpm);
+            return editors_->Open(EditorKind::Rpm);
         default:
             return RunDialogCommand(command);
     }
@@ -348,40 +345,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (CompareWindow* compare = Comparison()) {
         compare->close();
     }
-    for (EditorSlot& slot : editors_) {
-        if (slot.window) {
-            slot.window->close();
-        }
-    }
+    editors_->CloseAll();
     StopLog();  // the log ends with a whole last line
     QMainWindow::closeEvent(event);
-}
-
-// ---- Editors --------------------------------------------------------------
-
-EditorWindow* MainWindow::Editor(EditorKind kind) const {
-    const EditorSlot& slot = editors_[SlotOf(kind)];
-    return slot.open ? slot.window.data() : nullptr;
-}
-
-void MainWindow::OpenEditor(EditorKind kind) {
-    EditorSlot& slot = editors_[SlotOf(kind)];
-    if (slot.open && slot.window) {
-        return;  // one window per kind; the open one is left as it is
-    }
-    EditorWindow* window = CreateEditorWindow(kind, state_.session, state_.prompter, this);
-    if (window == nullptr) {
-        return;
-    }
-    slot.window = window;
-    slot.open = true;
-    connect(window, &EditorWindow::Closed, this,
-            [this, kind] { editors_[SlotOf(kind)].open = false; });
-    if (kind == EditorKind::Fuel) {
-        window->move(200, 200);
-        window->resize(650, 250);
-    }
-    window->show();
 }
 
 }  // namespace korvel

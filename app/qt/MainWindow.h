@@ -15,6 +15,7 @@
 
 #include "app/qt/CalibrationCommands.h"
 #include "app/qt/Commands.h"
+#include "app/qt/EditorWindows.h"
 #include "app/qt/ProgramState.h"
 #include "app/qt/TransferBracket.h"
 #include "dialogs/qt/CompareWindow.h"
@@ -48,7 +49,7 @@ public:
 
     MonitorPanel* Panel() const { return panel_; }
     // The open editor window of a kind, or null.
-    EditorWindow* Editor(EditorKind kind) const;
+    EditorWindow* Editor(EditorKind kind) const { return editors_->Window(kind); }
     QString DataFilePath() const;
     // Status-bar pane 2: the achieved rate, "N.N samples/s" ("" off line).
     QString RateText() const;
@@ -66,11 +67,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    struct EditorSlot {
-        QPointer<EditorWindow> window;
-        bool open = false;  // cleared when the window reports it closed
-    };
-
     void BuildMenus();
     void BuildStatusBar();
     void AddCommand(QMenu* menu, const char* text, int command);
@@ -93,8 +89,6 @@ private:
     void ShowLogState();
     void RestartLogForNewList();
 
-    void OpenEditor(EditorKind kind);
-
     ProgramState& state_;
     MonitorPanel* panel_ = nullptr;
     QLabel* messagePane_ = nullptr;
@@ -102,6 +96,7 @@ private:
     QLabel* ratePane_ = nullptr;
     TransferBracket* bracket_ = nullptr;
     CalibrationCommands* calibration_ = nullptr;
+    EditorWindows* editors_ = nullptr;
     int64_t rateShownMs_ = 0;  // the pass time of the rate on show
     QTimer logFlushTimer_;     // a log reaches the file each second, also without passes
     std::map<int, QAction*> actions_;
@@ -110,7 +105,6 @@ private:
     QAction* redoAction_ = nullptr;
     bool expert_ = false;
     bool failureHeld_ = false;  // pane 0 keeps a failed write's text until the next command
-    std::array<EditorSlot, 5> editors_;
     bool dataLoadedShown_ = false;
     CalibrationSession::Subscription subscription_;
 };

@@ -246,6 +246,39 @@ TEST(CliEndToEnd, DiffAndDownloadOfTheChangesOnly) {
         << log;
 }
 
+// A download that the ECU stops answering says how far it got, by the bytes
+// read back, and exits 1. The simulator counts every byte it received: the
+// probe's two, then 5 to read an address and 7 to program it (Download), or
+// the block's 516 and then 11 a byte (the changes only).
+TEST(CliEndToEnd, InterruptedDownloadSaysHowFarItGot) {
+    std::vector<std::string> lines = Split(ReadFile(DemoData), '\n');
+    lines[87] = "151\r";
+    lines[184] = "0\r";
+    const TempFile edited("interrupted.dat");
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\n";
+    }
+    edited.Write(text);
+    const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
+        {{"download", edited.path},
+         2 + 87 * 5 + 12 + 96 * 5 + 5 + 4,
+         "1 bytes programmed before the failure at EB8; the byte at EB8 may also have been "
+         "programmed"},
+        {{"download", "--changes", edited.path},
+         2 + 516 + 11 + 6,
+         "1 of 2 bytes programmed before the failure at EB8"},
+    };
+    for (const auto& [args, answered, count] : cases) {
+        EcuSim sim({"--baud", "0", "--silent-after", std::to_string(answered)});
+        const RunResult r = sim.Cli(args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("Programming FAILED\n" + count + "\n"), std::string::npos) << r.err;
+        EXPECT_NE(sim.Stop().find("EEPROM write 0E57 = 151\n"), std::string::npos);
+    }
+}
+
 TEST(CliEndToEnd, UploadFromAnEcuFallingSilentWritesNothing) {
     EcuSim sim({"--baud", "0", "--silent-after", "300"});  // half way through the block
     const TempFile kept("kept.dat");
