@@ -52,7 +52,13 @@ std::string Failure(const std::string& folder, int error) {
 // saving at once never take the same one; the safe save then fills it.
 std::optional<std::string> ReserveName(const std::string& folder, const std::string& base) {
     for (int n = 1; n < 10000; ++n) {
-        const std::string name = base + (n == 1 ? "" : "-" + std::to_string(n)) + ".dat";
+        // Appended piece by piece: GCC 12 at -O3 misreads "-" + std::string.
+        std::string name = base;
+        if (n > 1) {
+            name += '-';
+            name += std::to_string(n);
+        }
+        name += ".dat";
         const int fd =
             ::open((folder + "/" + name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
