@@ -28,11 +28,20 @@ Commands:
                            raw values with --raw); stops after N cycles or on
                            Ctrl-C and prints the achieved rate on stderr;
                            --log also writes the desktop program's data log
+  restore-points           list the restore points, newest first, one line
+                           each: time, reason, port, data file, the point
 
 Options:
   --port NAME   serial port: 1 or 2 for COM1/COM2 (/dev/ttyS0, /dev/ttyS1),
                 COMn, or a device path such as /dev/ttyUSB0 (default COM1)
+  --no-restore-point
+                go on when no restore point can be saved (upload, download,
+                diff, poke); without it such a command refuses
   --help        show this text
+
+Restore points: every read of the whole block and every write keeps the
+ECU's 512 bytes as a data file in $KORVEL_RESTORE_DIR, else
+$XDG_DATA_HOME/korvel/restore-points, else ~/.local/share/korvel/restore-points.
 
 Exit status: 0 success, 1 failure (the ECU's or the file's messages are on
 stderr, Ctrl-C stops a transfer between two bytes), 2 usage error. diff, as
@@ -49,10 +58,20 @@ struct CommandShape {
 };
 
 constexpr CommandShape Shapes[] = {
-    {"upload", CliCommandKind::Upload, 1, 1}, {"download", CliCommandKind::Download, 1, 1},
-    {"diff", CliCommandKind::Diff, 1, 2},     {"peek", CliCommandKind::Peek, 1, 1},
-    {"poke", CliCommandKind::Poke, 2, 2},     {"monitor", CliCommandKind::Monitor, 1, 1},
+    {"upload", CliCommandKind::Upload, 1, 1},
+    {"download", CliCommandKind::Download, 1, 1},
+    {"diff", CliCommandKind::Diff, 1, 2},
+    {"peek", CliCommandKind::Peek, 1, 1},
+    {"poke", CliCommandKind::Poke, 2, 2},
+    {"monitor", CliCommandKind::Monitor, 1, 1},
+    {"restore-points", CliCommandKind::RestorePoints, 0, 0},
 };
+
+// The commands that read or write the ECU's block, and so save restore points.
+bool SavesRestorePoints(CliCommandKind kind) {
+    return kind == CliCommandKind::Upload || kind == CliCommandKind::Download ||
+           kind == CliCommandKind::Diff || kind == CliCommandKind::Poke;
+}
 
 bool ParseCycles(std::string_view text, long& cycles) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), cycles);
@@ -79,6 +98,8 @@ bool TakeOptions(int argc, char** argv, CliArguments& args, std::vector<std::str
             args.raw = true;
         } else if (arg == "--changes") {
             args.changes = true;
+        } else if (arg == "--no-restore-point") {
+            args.noRestorePoint = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             error = "bad option " + std::string(arg);
             return false;
@@ -119,6 +140,10 @@ std::optional<CliArguments> ParseCliArguments(int argc, char** argv, std::string
         }
         if (shape.kind != CliCommandKind::Download && args.changes) {
             error = "--changes belongs to download";
+            return std::nullopt;
+        }
+        if (!SavesRestorePoints(shape.kind) && args.noRestorePoint) {
+            error = "--no-restore-point belongs to upload, download, diff and poke";
             return std::nullopt;
         }
         args.command = shape.kind;

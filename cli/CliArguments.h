@@ -2,7 +2,7 @@
 // The command line of korvel-cli:
 //   korvel-cli [--port NAME] upload FILE.dat | download [--changes] FILE.dat |
 //              diff A.dat [B.dat] | peek ADDR | poke ADDR VALUE |
-//              monitor FILE.cfg [--cycles N] [--raw] [--log FILE]
+//              monitor FILE.cfg [--cycles N] [--raw] [--log FILE] | restore-points
 
 #include <cstdint>
 #include <optional>
@@ -11,7 +11,7 @@
 
 namespace korvel {
 
-enum class CliCommandKind { Help, Upload, Download, Diff, Peek, Poke, Monitor };
+enum class CliCommandKind { Help, Upload, Download, Diff, Peek, Poke, Monitor, RestorePoints };
 
 struct CliArguments {
     CliCommandKind command = CliCommandKind::Help;
@@ -21,6 +21,7 @@ struct CliArguments {
     bool raw = false;                // monitor: raw values instead of units
     std::string logPath;             // monitor: also write the data log here
     bool changes = false;            // download: read the block, program only the changes
+    bool noRestorePoint = false;     // go on when no restore point can be saved
 };
 
 extern const char* const CliUsage;

@@ -14,11 +14,15 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
+
+#include "calib/RestorePoints.h"
+#include "tests/support/ScratchFolder.h"
 
 extern char** environ;
 
@@ -341,6 +345,50 @@ TEST(CliEndToEnd, FailuresAreReportedWithTheirExitCode) {
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
         EXPECT_EQ(r.out, "") << message;
     }
+}
+
+using CliRestorePoints = ScratchFolder;
+
+// An environment variable set for the programs a test starts, put back after.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const std::string& value) : name_(name) {
+        if (const char* kept = getenv(name)) {
+            before_ = kept;
+        }
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedVariable() { before_ ? setenv(name_, before_->c_str(), 1) : unsetenv(name_); }
+
+private:
+    const char* name_;
+    std::optional<std::string> before_;
+};
+
+// restore-points lists the points of $KORVEL_RESTORE_DIR newest first, in
+// aligned columns, the point's own file last.
+TEST_F(CliRestorePoints, ListsThePointsNewestFirst) {
+    const ScopedVariable restoreDir("KORVEL_RESTORE_DIR", folder);
+    RunResult r = RunProgram({"restore-points"});
+    EXPECT_EQ(std::tie(r.exitCode, r.out, r.err),
+              std::make_tuple(0, std::string(), "No restore points in " + folder + "\n"));
+
+    int64_t wallMs = 1'700'000'000'000;
+    RestorePoints points(folder, [&wallMs] { return wallMs; });
+    const CalibrationImage image;
+    ASSERT_TRUE(points.Save(image, {RestoreReason::Upload, "/dev/ttyUSB0", "/cal/a.dat", {}}).Ok());
+    wallMs += 61'000;
+    ASSERT_TRUE(points.Save(image, {RestoreReason::BeforePoke, "COM1", "", {}}).Ok());
+    ASSERT_TRUE(points.Save(image, {RestoreReason::AfterPoke, "COM1", "", 1}).Ok());
+    r = RunProgram({"restore-points"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "2023-11-15 00:14:21  after-poke   COM1          -           " + folder +
+                         "/20231115-001421-after-poke.dat\n"
+                         "2023-11-15 00:14:21  before-poke  COM1          -           " +
+                         folder +
+                         "/20231115-001421-before-poke.dat\n"
+                         "2023-11-15 00:13:20  upload       /dev/ttyUSB0  /cal/a.dat  " +
+                         folder + "/20231115-001320-upload.dat\n");
 }
 
 }  // namespace
