@@ -317,14 +317,14 @@ void MainWindow::AfterModalDialog() {
 
 void MainWindow::OnUndo() {
     if (state_.history.Undo(state_.image)) {
-        DropAllSelections();  // the editors show the image as it was, with no selection
+        RefreshEditors();  // the editors show the image as it was, selections kept
         AfterImageChange();
     }
 }
 
 void MainWindow::OnRedo() {
     if (state_.history.Redo(state_.image)) {
-        DropAllSelections();
+        RefreshEditors();
         AfterImageChange();
     }
 }
@@ -428,6 +428,14 @@ void MainWindow::OpenEditor(EditorKind kind) {
         window->resize(650, 250);
     }
     window->show();
+}
+
+void MainWindow::RefreshEditors() {
+    for (EditorSlot& slot : editors_) {
+        if (slot.open && slot.window) {
+            slot.window->ImageChanged();
+        }
+    }
 }
 
 void MainWindow::DropAllSelections() {

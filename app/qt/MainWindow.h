@@ -119,6 +119,8 @@ private:
     // Every open editor forgets its selection and repaints: after a point
     // insertion, and when a new image replaces the old one.
     void DropAllSelections();
+    // Every open editor repaints the image and keeps its selection: after undo and redo.
+    void RefreshEditors();
 
     ProgramState& state_;
     MonitorPanel* panel_ = nullptr;

@@ -63,7 +63,7 @@ TEST_F(Windows, TypedValueIsStoredOnEnter) {
     EXPECT_EQ((Bytes{image[rpm + 1], image[rpm + 3]}), (Bytes{40, 75}));
     EXPECT_EQ(history.UndoName(), "Change");
 
-    VeLpTableWindow table(image, history, nullptr);
+    VeLpTableWindow table(image, history, prompter, nullptr);
     edit = ClickText(table, 12, table.BottomLine());
     edit->setText("42");
     QTest::keyClick(&table, Qt::Key_Enter);
@@ -75,7 +75,7 @@ TEST_F(Windows, TypedValueIsStoredOnEnter) {
 // in the box Down moves too and Esc drops the selection.
 TEST_F(Windows, KeysMoveStepAndEnter) {
     const int spark = PointerTarget(image, SparkTableSlot);
-    SparkTableWindow table(image, history, nullptr);
+    SparkTableWindow table(image, history, prompter, nullptr);
     QLineEdit* edit = ClickText(table, 12, table.BottomLine());
     table.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&table));
@@ -115,7 +115,7 @@ TEST_F(Windows, KeysMoveStepAndEnter) {
 TEST_F(Windows, AddRowInsertsOrReportsTableFull) {
     const int start = PointerTarget(image, PositionRpmCurveSlot);
     RpmCurvesWindow rpm(image, history, prompter, nullptr);
-    SparkTableWindow spark(image, history, nullptr);
+    SparkTableWindow spark(image, history, prompter, nullptr);
     QObject::connect(&rpm, &EditorWindow::ImageStructureChanged, &spark,
                      &EditorWindow::DropSelection);
     QLineEdit* sparkEdit = ClickText(spark, 12, spark.BottomLine());
