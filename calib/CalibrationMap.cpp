@@ -24,12 +24,26 @@ std::vector<CurveMap> Curves() {
     const UnitsFormat rpm{" %4.0f ", RpmScale}, byte{" %3.0f ", ByteScale};
     const UnitsFormat coolant{" %4.0f ", TcooScale};
     return {
-        {"RPM curve (position)", nullptr, PositionRpmCurveSlot, 2, "Position", "RPM",
-         {" %3.0f ", ByteScale}, rpm, SparkTableSlot},
+        {"RPM curve (position)",
+         nullptr,
+         PositionRpmCurveSlot,
+         2,
+         "Position",
+         "RPM",
+         {" %3.0f ", ByteScale},
+         rpm,
+         SparkTableSlot},
         {"RPM curve (temperature)", nullptr, TempRpmCurveSlot, 2, "Temp", "RPM", coolant, rpm,
          SparkTableSlot},
-        {"Air Cor curve", nullptr, AirCorCurveSlot, 2, "Air Temp", "Air Cor",
-         {" %4.0f ", TairScale}, byte, SparkTableSlot},
+        {"Air Cor curve",
+         nullptr,
+         AirCorCurveSlot,
+         2,
+         "Air Temp",
+         "Air Cor",
+         {" %4.0f ", TairScale},
+         byte,
+         SparkTableSlot},
         {"B Curve", "B Curve (LP)", BCurveSlot, 3, "Temp", "B Curve", coolant, byte,
          SparkTableSlot},
         {"A Curve", nullptr, ACurveSlot, 2, "Temp", "A Curve", coolant, byte, SparkTableSlot},
@@ -38,21 +52,24 @@ std::vector<CurveMap> Curves() {
 
 std::vector<ConstantMap> Constants() {
     std::vector<ConstantMap> constants;
-    static const char* const ae[] = {"Gasoline AE Decay",       "Gasoline AE Factor",
-                                     "Gasoline AE THS Negative", "Gasoline AE THS Positive",
-                                     "Gasoline AE Max",         "LP AE Decay",
-                                     "LP AE Factor",            "LP AE THS Negative",
-                                     "LP AE THS Positive",      "LP AE Max"};
+    static const char* const ae[] = {"Gasoline AE Decay",
+                                     "Gasoline AE Factor",
+                                     "Gasoline AE THS Negative",
+                                     "Gasoline AE THS Positive",
+                                     "Gasoline AE Max",
+                                     "LP AE Decay",
+                                     "LP AE Factor",
+                                     "LP AE THS Negative",
+                                     "LP AE THS Positive",
+                                     "LP AE Max"};
     for (int k = 0; k < 10; ++k) {
         constants.push_back({"AE / MIS", ae[k], k < 5 ? 46 + k : 95 + k - 5, ConstantForm::Byte});
     }
     // Each gain kind is an array of six bytes in set order.
-    static const char* const gains[] = {"LMLR KP",      "LMHR KP",      "HMLR KP",
-                                        "HMHR KP",      "LMLR Cold KP", "LMHR Cold KP",
-                                        "LMLR KD",      "LMHR KD",      "HMLR KD",
-                                        "HMHR KD",      "LMLR Cold KD", "LMHR Cold KD",
-                                        "LMLR KI",      "LMHR KI",      "HMLR KI",
-                                        "HMHR KI",      "LMLR Cold KI", "LMHR Cold KI"};
+    static const char* const gains[] = {
+        "LMLR KP", "LMHR KP", "HMLR KP", "HMHR KP", "LMLR Cold KP", "LMHR Cold KP",
+        "LMLR KD", "LMHR KD", "HMLR KD", "HMHR KD", "LMLR Cold KD", "LMHR Cold KD",
+        "LMLR KI", "LMHR KI", "HMLR KI", "HMHR KI", "LMLR Cold KI", "LMHR Cold KI"};
     for (int k = 0; k < 18; ++k) {
         constants.push_back({"Governor", gains[k], 62 + k, ConstantForm::Byte});
     }

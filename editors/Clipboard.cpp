@@ -130,7 +130,8 @@ PasteReading ParseBlock(std::string_view text) {
     PastedBlock block;
     block.lines = static_cast<int>(fields.size() - std::min(fields.size(), skip));
     for (size_t l = skip; l < fields.size(); ++l) {
-        block.columns = std::max(block.columns, static_cast<int>(fields[l].size() - std::min(fields[l].size(), skip)));
+        block.columns = std::max(
+            block.columns, static_cast<int>(fields[l].size() - std::min(fields[l].size(), skip)));
     }
     block.values.resize(static_cast<size_t>(block.columns * block.lines));
     bool any = false;

@@ -116,9 +116,9 @@ InsertResult CurveModel::AddRow() {
         return InsertResult::NotApplicable;
     }
     const CurveSpec& spec = curves_[static_cast<size_t>(cell->column / 2)];
-    const InsertResult result = InsertCurvePoint(image_, spec.curve->pointerSlot,
-                                                 EntrySize(spec.kind), grid.At(*cell),
-                                                 spec.curve->linkedSlot);
+    const InsertResult result =
+        InsertCurvePoint(image_, spec.curve->pointerSlot, EntrySize(spec.kind), grid.At(*cell),
+                         spec.curve->linkedSlot);
     if (result == InsertResult::Inserted) {
         DropSelection();
     }

@@ -56,7 +56,9 @@ std::vector<GridCell> GridModel::Cells(int bottom) const {
             const bool isX = column.group < 0;
             cells.push_back({column.textColumn, bottom - l,
                              FormatUnits(column.units.format, image_[index], column.units.scale),
-                             selected ? CellRole::Selected : isX ? CellRole::X : CellRole::Y,
+                             selected ? CellRole::Selected
+                             : isX    ? CellRole::X
+                                      : CellRole::Y,
                              index, isX});
         }
     }
@@ -235,9 +237,9 @@ bool GridModel::KeepValidSelection() {
         return false;
     }
     const auto inside = [&](GridPos p) {
-        return GridPos{std::clamp(p.column, cells.firstColumn,
-                                  cells.firstColumn + cells.shape.columns - 1),
-                       std::clamp(p.line, 0, cells.shape.lines - 1)};
+        return GridPos{
+            std::clamp(p.column, cells.firstColumn, cells.firstColumn + cells.shape.columns - 1),
+            std::clamp(p.line, 0, cells.shape.lines - 1)};
     };
     anchor_ = inside(*anchor_);
     cursor_ = inside(*cursor_);
@@ -392,8 +394,8 @@ bool GridModel::Paste(std::string_view text, std::string& problem) {
     }
     ApplyChanges(image_, changes);
     anchor_ = GridPos{cells.firstColumn + rect.left, rect.top};
-    cursor_ = GridPos{cells.firstColumn + rect.left + block.columns - 1,
-                      rect.top - block.lines + 1};
+    cursor_ =
+        GridPos{cells.firstColumn + rect.left + block.columns - 1, rect.top - block.lines + 1};
     return true;
 }
 
@@ -420,8 +422,9 @@ std::string GridModel::Copy() const {
         std::vector<std::string>& line = block.cells.emplace_back();
         for (int c = rect.left; c <= rect.right; ++c) {
             const int index = cells.shape.At(c, l);
-            line.push_back(index < 0 ? std::string()
-                                     : TrimmedUnits(cells.format, image_[index], cells.shape.scale));
+            line.push_back(index < 0
+                               ? std::string()
+                               : TrimmedUnits(cells.format, image_[index], cells.shape.scale));
         }
     }
     return FormatBlock(block);

@@ -47,7 +47,9 @@ void ForEachCell(const ShapeGrid& grid, CellRect rect,
 // nullopt for fewer than two cells or ends with one key.
 struct Line {
     double key0, value0, key1, value1;
-    double At(double key) const { return value0 + (value1 - value0) * (key - key0) / (key1 - key0); }
+    double At(double key) const {
+        return value0 + (value1 - value0) * (key - key0) / (key1 - key0);
+    }
 };
 
 std::optional<Line> LineThrough(const CalibrationImage& image, const std::vector<KeyedCell>& run,
@@ -61,15 +63,17 @@ std::optional<Line> LineThrough(const CalibrationImage& image, const std::vector
 
 std::vector<KeyedCell> LineRun(const ShapeGrid& grid, CellRect rect, int line) {
     std::vector<KeyedCell> run;
-    ForEachCell(grid, {rect.left, rect.right, line, line},
-                [&](int c, int, int index) { run.push_back({grid.columnKeys[c], index}); });
+    ForEachCell(grid, {rect.left, rect.right, line, line}, [&](int c, int, int index) {
+        run.push_back({grid.columnKeys[c], index});
+    });
     return run;
 }
 
 std::vector<KeyedCell> ColumnRun(const ShapeGrid& grid, CellRect rect, int column) {
     std::vector<KeyedCell> run;
-    ForEachCell(grid, {column, column, rect.bottom, rect.top},
-                [&](int, int l, int index) { run.push_back({grid.lineKeys[l], index}); });
+    ForEachCell(grid, {column, column, rect.bottom, rect.top}, [&](int, int l, int index) {
+        run.push_back({grid.lineKeys[l], index});
+    });
     return run;
 }
 

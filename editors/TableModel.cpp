@@ -36,8 +36,8 @@ TableModel::TableModel(CalibrationImage& image, TableLayout layout)
 // always the bottom line and 255 the top one; between them every key
 // 1..254 that some row has, ascending.
 TableModel::Keys TableModel::WalkKeys() const {
-    Keys keys{WalkRowList(image_, layout_.table->pointerSlot, EntrySize(layout_.entryKind)), {},
-              {}};
+    Keys keys{
+        WalkRowList(image_, layout_.table->pointerSlot, EntrySize(layout_.entryKind)), {}, {}};
     std::array<bool, 256> present{};
     present[0] = true;
     present[EndKey] = true;

@@ -31,9 +31,8 @@ class EditorWindow : public QWidget {
 public:
     // The window `title` at `frame` over `model`, with the edit box and the
     // "Change" button.
-    EditorWindow(CalibrationImage& image, ImageHistory& history, Prompter& prompter,
-                 QWidget* owner, const QString& title, QRect frame,
-                 std::unique_ptr<GridModel> model);
+    EditorWindow(CalibrationImage& image, ImageHistory& history, Prompter& prompter, QWidget* owner,
+                 const QString& title, QRect frame, std::unique_ptr<GridModel> model);
     ~EditorWindow() override;
 
     // "Change": stores the edit box value into the selection.

@@ -17,8 +17,8 @@ VeTableWindow::VeTableWindow(CalibrationImage& image, ImageHistory& history, Pro
                              QWidget* owner)
     : TableEditorWindow(image, history, prompter, owner, VeTableLayout()) {}
 
-VeLpTableWindow::VeLpTableWindow(CalibrationImage& image, ImageHistory& history,
-                                 Prompter& prompter, QWidget* owner)
+VeLpTableWindow::VeLpTableWindow(CalibrationImage& image, ImageHistory& history, Prompter& prompter,
+                                 QWidget* owner)
     : TableEditorWindow(image, history, prompter, owner, VeLpTableLayout()) {}
 
 SparkTableWindow::SparkTableWindow(CalibrationImage& image, ImageHistory& history,
