@@ -72,7 +72,7 @@ std::optional<TextRect> GridModel::SelectionBox(int bottom) const {
         return std::nullopt;
     }
     return TextRect{grid.columns[static_cast<size_t>(r->left)].textColumn,
-                    grid.columns[static_cast<size_t>(r->right)].textColumn + ColumnStep(),
+                    grid.columns[static_cast<size_t>(r->right)].textColumn + CellChars,
                     bottom - r->top, bottom - r->bottom + 1};
 }
 

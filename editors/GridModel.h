@@ -63,6 +63,10 @@ struct TextRect {
 
 class GridModel {
 public:
+    // A cell's text, blanks around its digits included, fits in this many
+    // text columns.
+    static constexpr int CellChars = 5;
+
     explicit GridModel(CalibrationImage& image) : image_(image) {}
     virtual ~GridModel() = default;
     GridModel(const GridModel&) = delete;

@@ -105,7 +105,10 @@ GridCommand CommandKey(const QKeyEvent* event) {
 }
 
 void ValueEdit::keyPressEvent(QKeyEvent* event) {
-    if (RegionKey(event) || CommandKey(event) != GridCommand::None) {
+    const bool shiftArrow = (event->modifiers() & Qt::ShiftModifier) &&
+                            (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right ||
+                             event->key() == Qt::Key_Up || event->key() == Qt::Key_Down);
+    if (shiftArrow || RegionKey(event) || CommandKey(event) != GridCommand::None) {
         event->ignore();  // on to the window
         return;
     }

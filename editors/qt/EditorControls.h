@@ -41,8 +41,9 @@ std::optional<RegionOperation> RegionKey(const QKeyEvent* event);
 GridCommand CommandKey(const QKeyEvent* event);
 
 // The editors' edit box. Enter applies the entry (returnPressed) and goes no
-// further; Up, Down, PageUp, PageDown, Esc and the grid's own keys go on to
-// the window; Ctrl+Z and Ctrl+Y undo and redo image changes, not typing.
+// further; Up, Down, PageUp, PageDown, Esc, Shift+arrows and the grid's own
+// keys go on to the window; Ctrl+Z and Ctrl+Y undo and redo image changes,
+// not typing.
 class ValueEdit : public QLineEdit {
     Q_OBJECT
 public:

@@ -49,7 +49,7 @@ TEST_F(Grids, TableRegionsCoverAnyRectangle) {
     const TextRect box = *table.SelectionBox(Bottom);
     EXPECT_EQ(
         (Bytes{uint32_t(box.left), uint32_t(box.right), uint32_t(box.top), uint32_t(box.bottom)}),
-        (Bytes{12, 30, Bottom - 3, Bottom + 1}));
+        (Bytes{12, 29, Bottom - 3, Bottom + 1}));
     table.ClickAt(19, Bottom - 1, Bottom, true);  // the blank cell of row 40, MAP 40
     EXPECT_EQ(RegionOf(table), "0..1,0..1");
     EXPECT_EQ(table.SelectedIndex(), -1);
