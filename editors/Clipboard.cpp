@@ -129,9 +129,13 @@ PasteReading ParseBlock(std::string_view text) {
     const size_t skip = labelled ? 1 : 0;
     PastedBlock block;
     block.lines = static_cast<int>(fields.size() - std::min(fields.size(), skip));
+    // Columns that are blank to the end of every line are not part of it.
     for (size_t l = skip; l < fields.size(); ++l) {
-        block.columns = std::max(
-            block.columns, static_cast<int>(fields[l].size() - std::min(fields[l].size(), skip)));
+        for (size_t f = skip; f < fields[l].size(); ++f) {
+            if (!fields[l][f].empty()) {
+                block.columns = std::max(block.columns, static_cast<int>(f - skip + 1));
+            }
+        }
     }
     block.values.resize(static_cast<size_t>(block.columns * block.lines));
     bool any = false;

@@ -47,7 +47,7 @@ constexpr int MaxPastedFields = 257;
 // else by commas when it has any, else by runs of spaces; numbers use '.'
 // for decimals. A first field that is empty or not a number marks the label
 // row and column, which are skipped. Lines shorter than the longest are
-// blank at their end; blank lines at the end are dropped. Anything else that
+// blank at their end; blank lines and columns at the end are dropped. Anything else that
 // is not a number, or a block without a value, is a problem.
 PasteReading ParseBlock(std::string_view text);
 

@@ -25,7 +25,8 @@ TEST(Clipboard, PastedBlocksWithAndWithoutLabels) {
         {"\t20\t40\r\n30.8\t70\t71\r\n", 2, 1, {70, 71}},  // an empty corner, CR LF
         {"1.5\t2\n3\t4\n\n\n", 2, 2, {1.5, 2, 3, 4}},      // blank lines at the end
         {"1, 2 ,3\n4,,6", 3, 2, {1, 2, 3, 4, _, 6}},
-        {"  7   8\n9\n", 2, 2, {7, 8, 9, _}},  // spaces; a short line ends blank
+        {"  7   8\n9\n", 2, 2, {7, 8, 9, _}},               // spaces; a short line ends blank
+        {"1\t\t2\t\n3\t\t\t\n", 3, 2, {1, _, 2, 3, _, _}},  // a blank column at the end
         {"+5\t-2e1\t.5", 3, 1, {5, -20, 0.5}},
         {"Temp\tRPM\n212\t1400\n158\t1200\n", 1, 2, {1400, 1200}},
     };
