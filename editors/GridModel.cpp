@@ -328,6 +328,9 @@ bool GridModel::ApplyChange(std::string_view text) {
 bool GridModel::Step(int counts) {
     const CellGrid grid = Grid();
     if (IsRegion()) {
+        if (GroupOf(grid) < 0) {
+            return false;
+        }
         const GroupCells cells = Group(grid, GroupOf(grid));
         return ApplyChanges(image_, StepRegion(image_, cells.shape, ShapeRect(cells), counts));
     }
