@@ -1,7 +1,7 @@
 #include "monitor/ValueText.h"
 
 #include "calib/Text.h"
-#include "monitor/UnitScale.h"
+#include "calib/UnitScale.h"
 
 namespace korvel {
 
