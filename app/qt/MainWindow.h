@@ -21,6 +21,8 @@
 
 namespace korvel {
 
+class DataLogControl;
+
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -44,8 +46,8 @@ public:
     // The open editor window of a kind, or null.
     EditorWindow* Editor(EditorKind kind) const;
     QString DataFilePath() const { return dataFilePath_; }
-    // Status-bar pane 2: the achieved rate, "N.N samples/s" ("" off line).
-    QString RateText() const;
+    // File > Start Log... and the status bar's rate pane.
+    DataLogControl& LogControl() const { return *dataLog_; }
 
     // The open "Compare with ECU" window, or null.
     CompareWindow* Comparison() const { return compare_.data(); }
@@ -103,16 +105,7 @@ private:
     void BeginTransfer(int steps = ImageSize);
     void TransferProgress();
     void EndTransfer();
-    bool ReadMonitorFileWithDialog();
-
-    // The data log and the rate pane.
-    void OnLog();
-    void StopLog();
-    void OnPass(const Sample& sample);
-    void AfterStep();
-    void LogFailed();
-    void ShowLogState();
-    void RestartLogForNewList();
+    bool ReadMonitorFileWithDialog(MonitorFile& into);
 
     // Editors.
     void OpenEditor(EditorKind kind);
@@ -125,9 +118,7 @@ private:
     QLabel* messagePane_ = nullptr;
     QLabel* ecuStatePane_ = nullptr;
     QProgressBar* progress_ = nullptr;
-    QLabel* ratePane_ = nullptr;
-    int64_t rateShownMs_ = 0;  // the pass time of the rate on show
-    QTimer logFlushTimer_;     // a log reaches the file each second, also without passes
+    DataLogControl* dataLog_ = nullptr;
     QPushButton* cancel_ = nullptr;
     QPointer<CompareWindow> compare_;
     std::map<int, QAction*> actions_;
