@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstring>
 #include <utility>
 
@@ -37,6 +38,10 @@ DiskLogFile::~DiskLogFile() {
 }
 
 std::string DiskLogFile::Open(const std::string& path, bool mustBeNew) {
+    // A file size limit (ulimit -f) then fails a write, which the log reports
+    // and cuts back to a whole line, instead of killing the program mid-line.
+    static const bool ignored = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+    (void)ignored;
     Close();
     const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mustBeNew ? O_EXCL : O_TRUNC);
     fd_ = ::open(path.c_str(), flags, 0666);
