@@ -41,9 +41,12 @@ public:
     template <class Call>
     void ForEach(const Call& call) {
         ++walking_;
-        // By index: an observer added meanwhile is called too, from the next event on.
+        // By index, each entry copied: an observer added meanwhile (which may
+        // move the list) is called from the next event on, and one that
+        // leaves during its own call finishes it.
         for (size_t i = 0, n = entries_.size(); i < n; ++i) {
-            call(entries_[i]);
+            const Entry entry = entries_[i];
+            call(entry);
         }
         --walking_;
         Sweep();
