@@ -8,7 +8,7 @@
 #include <QScreen>
 #include <QStatusBar>
 
-#include "app/qt/ModalPause.h"
+#include "app/qt/DataLogControl.h"
 #include "dialogs/qt/Dialogs.h"
 #include "dialogs/qt/PortDialog.h"
 
@@ -31,17 +31,17 @@ MainWindow::MainWindow(ProgramState& state) : state_(state) {
     editors_ = new EditorWindows(state_.session, state_.prompter, this);
     connect(calibration_, &CalibrationCommands::WriteFailed, this, [this] { failureHeld_ = true; });
     BuildMenus();
-    auto* modalPause = new ModalPause(state_.driver, this);
-    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
-        modalPause->WatchMenu(menu);
-    }
 
     state_.reporter.Attach(
         this, [this](int pane, const QString& text) { SetPaneText(pane, text); },
         [this](const QString& text) { ShowNotice(text); });
-    state_.onUpdateMonitor = [this](const Sample& sample) { panel_->UpdateMonitor(sample); };
-    state_.onPass = [this](const Sample& sample) { OnPass(sample); };
-    state_.driver.afterStep = [this] { AfterStep(); };
+    panel_->Follow(state_.scheduler);
+    dataLog_ = new DataLogControl(*this, state_, Action(CmdLog));
+    state_.driver.afterStep = [this] {
+        if (state_.scheduler.statusFlags.Test(DataLoaded) != dataLoadedShown_) {
+            RefreshCommands();
+        }
+    };
     subscription_ = state_.session.Observe([this](const SessionEvent&) {
         UpdateTitle();
         UpdateEditMenu();
@@ -55,9 +55,6 @@ MainWindow::MainWindow(ProgramState& state) : state_(state) {
 }
 
 MainWindow::~MainWindow() {
-    state_.dataLog.Stop();
-    state_.onUpdateMonitor = nullptr;
-    state_.onPass = nullptr;
     state_.driver.afterStep = nullptr;
     state_.reporter.Attach(nullptr, nullptr, nullptr);
 }
@@ -196,12 +193,6 @@ void MainWindow::BuildStatusBar() {
         ecuStatePane_->fontMetrics().horizontalAdvance(EcuStateStartText) + margins);
     statusBar()->addWidget(messagePane_, 1);
     statusBar()->addPermanentWidget(ecuStatePane_);
-    ratePane_ = new QLabel(this);
-    // A fixed size: a new rate every pass then repaints only this pane, where
-    // a size hint that may change would lay out the whole status bar again.
-    ratePane_->setFixedSize(ratePane_->fontMetrics().horizontalAdvance("999.9 samples/s") + margins,
-                            ratePane_->sizeHint().height());
-    statusBar()->addPermanentWidget(ratePane_);
 }
 
 void MainWindow::SetPaneText(int pane, const QString& text) {
@@ -251,7 +242,7 @@ void MainWindow::Route(int command) {
         case CmdMonitor:
             return LoadMonitorFile();
         case CmdLog:
-            return OnLog();
+            return dataLog_->StartOrStop();
         case CmdPort:
             return ChoosePort();
         case CmdQuit:
@@ -278,15 +269,9 @@ void MainWindow::RunDialogCommand(int command) {
         case CmdPlotVariable:
             PlotVariableDialog(s.monitor, s.plot, s.prompter, this).exec();
             break;
-        case CmdTimeScale: {
-            const int32_t before = s.plot.timeScale;
+        case CmdTimeScale:
             TimeScaleDialog(s.plot, s.prompter, this).exec();  // stores only 1 s and more
-            s.scheduler.SetTimeScale(s.plot.timeScale);
-            if (s.plot.timeScale != before) {
-                panel_->ClearTraces();  // the lines were drawn to the old scale
-            }
             break;
-        }
         case CmdRpmPresets:
             calibration_->EditWithDialog("RPM Presets", [&](CalibrationImage& image) {
                 RpmPresetsDialog(image, s.prompter, this).exec();
@@ -346,7 +331,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         compare->close();
     }
     editors_->CloseAll();
-    StopLog();  // the log ends with a whole last line
+    dataLog_->Stop();  // the log ends with a whole last line
     QMainWindow::closeEvent(event);
 }
 

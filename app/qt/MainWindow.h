@@ -24,6 +24,8 @@
 
 namespace korvel {
 
+class DataLogControl;
+
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -51,8 +53,8 @@ public:
     // The open editor window of a kind, or null.
     EditorWindow* Editor(EditorKind kind) const { return editors_->Window(kind); }
     QString DataFilePath() const;
-    // Status-bar pane 2: the achieved rate, "N.N samples/s" ("" off line).
-    QString RateText() const;
+    // File > Start Log... and the status bar's rate pane.
+    DataLogControl& LogControl() const { return *dataLog_; }
 
     // The open "Compare with ECU" window, or null.
     CompareWindow* Comparison() const { return calibration_->Comparison(); }
@@ -78,27 +80,16 @@ private:
     void RunDialogCommand(int command);
     void AfterModalDialog();
     void ChoosePort();
-    bool ReadMonitorFileWithDialog();
-
-    // The data log and the rate pane.
-    void OnLog();
-    void StopLog();
-    void OnPass(const Sample& sample);
-    void AfterStep();
-    void LogFailed();
-    void ShowLogState();
-    void RestartLogForNewList();
+    bool ReadMonitorFileWithDialog(MonitorFile& into);
 
     ProgramState& state_;
     MonitorPanel* panel_ = nullptr;
     QLabel* messagePane_ = nullptr;
     QLabel* ecuStatePane_ = nullptr;
-    QLabel* ratePane_ = nullptr;
     TransferBracket* bracket_ = nullptr;
     CalibrationCommands* calibration_ = nullptr;
     EditorWindows* editors_ = nullptr;
-    int64_t rateShownMs_ = 0;  // the pass time of the rate on show
-    QTimer logFlushTimer_;     // a log reaches the file each second, also without passes
+    DataLogControl* dataLog_ = nullptr;
     std::map<int, QAction*> actions_;
     QAction* expertAction_ = nullptr;
     QAction* undoAction_ = nullptr;

@@ -1,6 +1,7 @@
 // File > Monitor: the monitor file, read with the file dialog's help.
 #include <QFile>
 
+#include "app/qt/DataLogControl.h"
 #include "app/qt/MainWindow.h"
 
 namespace korvel {
@@ -17,12 +18,12 @@ std::string FileSystemName(const QString& path) {
 
 // ---- Monitor file ---------------------------------------------------------
 
-// Tries the current name, then the file dialog until a file is read or the
-// user cancels. Returns false when cancelled.
-bool MainWindow::ReadMonitorFileWithDialog() {
+// Tries the current name, then the file dialog until a file is read into
+// `into` or the user cancels. Returns false when cancelled.
+bool MainWindow::ReadMonitorFileWithDialog(MonitorFile& into) {
     Prompter& prompter = state_.prompter;
     QString name = QString::fromStdString(state_.monitorFileName + ".cfg");
-    if (ReadMonitorFile(FileSystemName(name), state_.monitor)) {
+    if (ReadMonitorFile(FileSystemName(name), into)) {
         return true;
     }
     for (;;) {
@@ -32,7 +33,7 @@ bool MainWindow::ReadMonitorFileWithDialog() {
             return false;
         }
         name = *chosen;
-        if (ReadMonitorFile(FileSystemName(name), state_.monitor)) {
+        if (ReadMonitorFile(FileSystemName(name), into)) {
             return true;
         }
         prompter.Message(this, "Error Opening File", QString(), Prompter::Icon::Stop);
@@ -41,15 +42,20 @@ bool MainWindow::ReadMonitorFileWithDialog() {
 
 void MainWindow::LoadMonitorFile() {
     ProgramState& s = state_;
-    AcquisitionDriver::Pauser pause(s.driver);
-    // The variable list changes under the scheduler: let no exchange straddle it.
-    s.scheduler.FinishOutstanding();
-    if (ReadMonitorFileWithDialog()) {
-        s.scheduler.statusFlags.Set(MonitorLoaded);
-    } else {
+    MonitorFile next = s.monitor;  // acquisition goes on with the old list meanwhile
+    const bool read = ReadMonitorFileWithDialog(next);
+    if (!read) {
         s.prompter.Message(this,
                            "Monitor file was not opened \nNo variables can be displayed or plotted",
                            QString(), Prompter::Icon::Exclamation);
+    }
+    AcquisitionDriver::Pauser pause(s.driver);
+    // The variable list changes under the scheduler: let no exchange straddle it.
+    s.scheduler.FinishOutstanding();
+    if (read) {
+        s.monitor = next;
+        s.scheduler.statusFlags.Set(MonitorLoaded);
+    } else {
         s.scheduler.statusFlags.Clear(MonitorLoaded);
     }
     panel_->SetMonitorLoaded(s.scheduler.statusFlags.Test(MonitorLoaded));
@@ -57,7 +63,7 @@ void MainWindow::LoadMonitorFile() {
     panel_->ClearTraces();
     s.monitorFileName.clear();
     s.scheduler.RestartFromProbe();  // the new list is bound from slot 0
-    RestartLogForNewList();
+    dataLog_->RestartForNewList(s.scheduler.statusFlags.Test(MonitorLoaded));
 }
 
 }  // namespace korvel

@@ -11,10 +11,8 @@
 #include "app/qt/PortHolder.h"
 #include "app/qt/PortKeeper.h"
 #include "link/Clock.h"
-#include "monitor/DataLog.h"
 #include "monitor/MonitorFile.h"
 #include "monitor/PlotState.h"
-#include "monitor/RateMeter.h"
 #include "session/CalibrationSession.h"
 #include "ui/Prompter.h"
 
@@ -37,13 +35,6 @@ struct ProgramState {
     PortKeeper portKeeper;
     std::string monitorFileName;  // base name; emptied after every monitor file load
     std::string comPortName;
-    // The main window's observers of each pass, in this order: the panel,
-    // then the data log and the rate.
-    std::function<void(const Sample&)> onUpdateMonitor;
-    std::function<void(const Sample&)> onPass;
-    StdioLogFile logFile;
-    DataLog dataLog{logFile};
-    RateMeter rate;
 };
 
 }  // namespace korvel

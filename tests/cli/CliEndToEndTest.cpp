@@ -88,10 +88,24 @@ struct RunResult {
     double cpuSeconds = 0;  // user + system time of the child
 };
 
-RunResult RunProgram(const std::vector<std::string>& args) {
+// `fileSizeLimit` > 0: every file the program writes stops at that size, as
+// on a full disk (a write beyond it fails, SIGXFSZ ignored).
+RunResult RunProgram(const std::vector<std::string>& args, rlim_t fileSizeLimit = 0) {
     const int out = OutputFile();
     const int err = OutputFile();
-    const pid_t pid = Spawn(KORVEL_CLI, args, out, err);
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    void (*handler)(int) = SIG_DFL;
+    if (fileSizeLimit > 0) {
+        handler = signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{fileSizeLimit, before.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    const pid_t pid = Spawn(KORVEL_CLI, args, out, err);  // the child has the limit now
+    if (fileSizeLimit > 0) {
+        setrlimit(RLIMIT_FSIZE, &before);
+        signal(SIGXFSZ, handler);
+    }
     int status = -1;  // not exited
     rusage usage{};
     if (pid > 0) {
@@ -132,9 +146,9 @@ public:
     }
     ~EcuSim() { Stop(); }
 
-    RunResult Cli(std::vector<std::string> args) const {
+    RunResult Cli(std::vector<std::string> args, rlim_t fileSizeLimit = 0) const {
         args.insert(args.begin(), {"--port", port_});
-        return RunProgram(args);
+        return RunProgram(args, fileSizeLimit);
     }
     // Waits, within a safety limit, until the simulator has read from the line
     // since it printed its path (a byte from the program under test); then
@@ -311,6 +325,21 @@ TEST(CliEndToEnd, MonitorReadsOneAndTwoByteVariablesOnAPacedLine) {
     EXPECT_TRUE(rateLine.ends_with(" samples/s") && rate > 0 && rate <= 48.1) << raw.err;
 
     EXPECT_EQ(Split(ReadFile(log.path), '\n').size(), 4u);  // two header lines, two samples
+}
+
+// A log that fails mid-run (the disk full) stops the run at once with exit 1,
+// and the file ends with a whole line.
+TEST(CliEndToEnd, MonitorStopsWhenItsLogFails) {
+    EcuSim sim({"--baud", "0"});
+    const TempFile log("full.csv");
+    const RunResult r = sim.Cli({"monitor", MonitorCfg, "--log", log.path}, 6000);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("The data log " + log.path + " could not be written: File too large\n"),
+              std::string::npos)
+        << r.err;
+    const std::string written = ReadFile(log.path);
+    ASSERT_GT(written.size(), 3000u);
+    EXPECT_EQ(written.back(), '\n');
 }
 
 TEST(CliEndToEnd, LineUnpluggedMidExchangeIsReportedOnceAndCostsNoCpu) {

@@ -272,9 +272,9 @@ TEST(PlotVariableDialog, AddsAndDeletesChannelsAndShowsTheRangeInItsUnit) {
     EXPECT_EQ(plot.plotMaximum[0], 1253.0f);
 
     const std::tuple<int, const char*, const char*, const char*> lines[] = {
-        {1, "0", "255", "0..255 = 3.1..30.8 kPa"},
-        {2, "57", "255", "57..255 = 104.0..-40.1 F"},
-        {3, "", "250", "0..250 = 0..1000 us"}};
+        {1, "0", "255", "0..255 = 3.1..30.8 inHg"},
+        {2, "57", "255", "57..255 = 104.0..-40.1 °F"},
+        {3, "", "250", "0..250 = 0..1000 µs"}};
     for (const auto& [row, low, high, text] : lines) {
         range(row, low, high);
         EXPECT_EQ(units->text(), text);
@@ -349,6 +349,42 @@ TEST(PortDialog, MarksThePortInUseAndTakesATypedName) {
         EXPECT_EQ(dialog.result(), typed == byId ? QDialog::Accepted : QDialog::Rejected);
     }
     EXPECT_EQ(dialog.ChosenName(), byId);
+}
+
+// The port in use, a pseudo-terminal the system does not list, is listed,
+// marked and kept in the name field when the list takes the focus; OK on it
+// changes nothing. A row the user picks sets the name.
+TEST(PortDialog, KeepsAPseudoTerminalsName) {
+    const std::vector<PortInfo> system{{"ttyS0", "/dev/ttyS0", "", "", false},
+                                       {"ttyUSB0", "/dev/ttyUSB0", "", "", true}};
+    PortDialog dialog(system, "/dev/pts/7", nullptr);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto* list = Field<QListWidget>(dialog, "ports");
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(0)->text(), "/dev/pts/7  (in use)");
+    EXPECT_TRUE(list->item(0)->font().bold());
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Home);  // the first row is the one in use
+    EXPECT_EQ(dialog.ChosenName(), "/dev/pts/7");
+    QTest::keyClick(list, Qt::Key_Return);  // Enter: OK on the name in use
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+
+    PortDialog again(system, "/dev/pts/7", nullptr);
+    again.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&again));
+    auto* rows = Field<QListWidget>(again, "ports");
+    const QRect usb = rows->visualItemRect(rows->item(2));
+    QTest::mouseClick(again.windowHandle(), Qt::LeftButton, {},
+                      rows->viewport()->mapTo(&again, usb.center()));
+    EXPECT_EQ(again.ChosenName(), "/dev/ttyUSB0");
+    QTest::keyClick(rows, Qt::Key_Up);
+    QTest::keyClick(rows, Qt::Key_Up);
+    EXPECT_EQ(again.ChosenName(), "/dev/pts/7");
+    // "COM1" is /dev/ttyS0: the same port, marked.
+    PortDialog com1(system, "COM1", nullptr);
+    EXPECT_EQ(Field<QListWidget>(com1, "ports")->count(), 2);
+    EXPECT_TRUE(Field<QListWidget>(com1, "ports")->item(0)->font().bold());
 }
 
 }  // namespace
