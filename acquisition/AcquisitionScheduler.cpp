@@ -1,8 +1,7 @@
 #include "acquisition/AcquisitionScheduler.h"
 
 #include <algorithm>
-
-#include "monitor/PlotState.h"
+#include <utility>
 
 namespace korvel {
 
@@ -14,19 +13,114 @@ constexpr uint32_t ExchangeBits = ReplyPending | DataEchoed | AddressEchoed | Se
 
 }  // namespace
 
+// ---- Observers ------------------------------------------------------------
+
+// Observers may leave while the list is being walked (a window closing from
+// a pass): a cancelled entry is only emptied then, and swept after the walk.
+class ObserverList {
+public:
+    struct Entry {
+        uint64_t id = 0;
+        AcquisitionScheduler::PassObserver onPass;
+        AcquisitionScheduler::LineObserver onLine;
+    };
+
+    uint64_t Add(Entry entry) {
+        entry.id = ++lastId_;
+        entries_.push_back(std::move(entry));
+        return lastId_;
+    }
+    void Remove(uint64_t id) {
+        for (Entry& e : entries_) {
+            if (e.id == id) {
+                e = Entry{};
+            }
+        }
+        Sweep();
+    }
+    template <class Call>
+    void ForEach(const Call& call) {
+        ++walking_;
+        // By index, each entry copied: an observer added meanwhile (which may
+        // move the list) is called from the next event on, and one that
+        // leaves during its own call finishes it.
+        for (size_t i = 0, n = entries_.size(); i < n; ++i) {
+            const Entry entry = entries_[i];
+            call(entry);
+        }
+        --walking_;
+        Sweep();
+    }
+
+private:
+    void Sweep() {
+        if (walking_ == 0) {
+            std::erase_if(entries_, [](const Entry& e) { return e.id == 0; });
+        }
+    }
+
+    std::vector<Entry> entries_;
+    uint64_t lastId_ = 0;
+    int walking_ = 0;
+};
+
+Subscription::Subscription(Subscription&& other) noexcept
+    : list_(std::move(other.list_)), id_(std::exchange(other.id_, 0)) {}
+
+Subscription& Subscription::operator=(Subscription&& other) noexcept {
+    if (this != &other) {
+        Cancel();
+        list_ = std::move(other.list_);
+        id_ = std::exchange(other.id_, 0);
+    }
+    return *this;
+}
+
+void Subscription::Cancel() {
+    if (const std::shared_ptr<ObserverList> list = list_.lock(); list && id_ != 0) {
+        list->Remove(id_);
+    }
+    list_.reset();
+    id_ = 0;
+}
+
 AcquisitionScheduler::AcquisitionScheduler(EcuLink& link, MonitorFile& monitor)
-    : link_(link), monitor_(monitor), startMs_(link.clock.MonotonicMs()) {}
+    : link_(link),
+      monitor_(monitor),
+      observers_(std::make_shared<ObserverList>()),
+      startMs_(link.clock.MonotonicMs()) {}
+
+Subscription AcquisitionScheduler::Subscribe(PassObserver onPass, LineObserver onLine) {
+    return {observers_, observers_->Add({0, std::move(onPass), std::move(onLine)})};
+}
 
 void AcquisitionScheduler::AddPassObserver(PassObserver observer) {
-    passObservers_.push_back(std::move(observer));
+    observers_->Add({0, std::move(observer), {}});
+}
+
+void AcquisitionScheduler::NoteGap() {
+    if (gapMs_ == NoGap) {
+        gapMs_ = AcquisitionMs();
+    }
+}
+
+// Every way off line passes here: the views learn it at once, and the next
+// pass's lines start afresh.
+void AcquisitionScheduler::LeaveOnLine() {
+    NoteGap();
+    if (!statusFlags.Test(EcuOnLine)) {
+        return;
+    }
+    statusFlags.ClearBits(EcuOnLine);
+    observers_->ForEach([](const ObserverList::Entry& e) {
+        if (e.onLine) {
+            e.onLine(LineEvent::OffLine);
+        }
+    });
 }
 
 int64_t AcquisitionScheduler::AcquisitionMs() const {
     return link_.clock.MonotonicMs() - startMs_;
-}
-
-void AcquisitionScheduler::SetTimeScale(int seconds) {
-    timeScale_ = std::clamp(seconds, 1, MaxTimeScaleSeconds);
 }
 
 int AcquisitionScheduler::VariableCount() const {
@@ -41,14 +135,6 @@ bool AcquisitionScheduler::UnitInProgress() const {
     return statusFlags.Test(ExchangeBits);
 }
 
-int32_t AcquisitionScheduler::SampleTime() const {
-    // The sample's place in the current sweep: sweeps start at whole
-    // multiples of timeScale seconds of the wall clock.
-    const int64_t sweep = int64_t{timeScale_} * 1000;
-    const int64_t wall = link_.clock.WallMs();
-    return static_cast<int32_t>(((wall % sweep) + sweep) % sweep);
-}
-
 // ---- The common step rule -------------------------------------------------
 
 AcquisitionScheduler::Step AcquisitionScheduler::ExchangeStep(int request, int64_t& requestTime,
@@ -58,13 +144,21 @@ AcquisitionScheduler::Step AcquisitionScheduler::ExchangeStep(int request, int64
     }
     const int64_t now = link_.clock.MonotonicMs();
     if (!statusFlags.Test(ReplyPending)) {
-        requestTime = now;
+        // A refused send is retried, but its time counts from the first
+        // try: a port that refuses every byte has no ECU on line.
+        if (!sendRefused_) {
+            requestTime = now;
+        } else if (now > requestTime + OffLineTimeoutMs) {
+            sendRefused_ = false;  // the next try counts afresh
+            return {Outcome::TimedOut};
+        }
         if (link_.transport.SendByte(request) == NoByte) {
             stalled_ = sendRefused_ = true;
             refusedAtMs_ = now;
             return {};
         }
         sendRefused_ = false;
+        ++requestsSent_;
         statusFlags.SetBits(ReplyPending);
         return {};
     }
@@ -81,8 +175,9 @@ AcquisitionScheduler::Step AcquisitionScheduler::ExchangeStep(int request, int64
 
 // Every exchange, the probe included, starts again from its first byte.
 void AcquisitionScheduler::DeclareOffLine() {
-    statusFlags.ClearBits(EcuOnLine | ExchangeBits | ProbeEchoed);
+    statusFlags.ClearBits(ExchangeBits | ProbeEchoed);
     link_.reporter.SetPaneText(EcuStatePane, "ECU Off Line");
+    LeaveOnLine();
 }
 
 // ---- The exchanges --------------------------------------------------------
@@ -150,7 +245,6 @@ void AcquisitionScheduler::ReadFirstByte(int n) {
     } else if (step.outcome == Outcome::Reply) {
         const auto i = static_cast<size_t>(n);
         monitor_.liveValues[i] = static_cast<uint32_t>(step.byte);
-        monitor_.sampleTimes[i] = SampleTime();
         readMs_[i] = AcquisitionMs();
         statusFlags.ClearBits(ReplyPending);
         statusFlags.SetBits(StepDone);
@@ -210,9 +304,13 @@ void AcquisitionScheduler::OnIdle() {
 
 // Whatever was in progress is dropped now, so the next wait is not for its reply.
 void AcquisitionScheduler::RestartFromProbe() {
-    statusFlags.ClearBits(EcuOnLine | ExchangeBits | StepDone | ProbeEchoed);
+    if (statusFlags.Test(EcuOnLine)) {
+        link_.reporter.SetPaneText(EcuStatePane, "ECU Off Line");  // until the probe finds it
+    }
+    statusFlags.ClearBits(ExchangeBits | StepDone | ProbeEchoed);
     sendRefused_ = false;
     probing_ = true;
+    LeaveOnLine();
 }
 
 void AcquisitionScheduler::RunOnLine() {
@@ -268,9 +366,12 @@ void AcquisitionScheduler::CompletePass() {
     sample.readMs = readMs_;
     sample.passMs = AcquisitionMs();
     sample.wallMs = link_.clock.WallMs();
-    for (const PassObserver& observer : passObservers_) {
-        observer(sample);
-    }
+    sample.gapMs = std::exchange(gapMs_, NoGap);
+    observers_->ForEach([&sample](const ObserverList::Entry& e) {
+        if (e.onPass) {
+            e.onPass(sample);
+        }
+    });
 }
 
 // ---- Waiting --------------------------------------------------------------
@@ -328,33 +429,58 @@ void AcquisitionScheduler::DropProbe() {
     sendRefused_ = false;
 }
 
-void AcquisitionScheduler::SettleAfterPause() {
-    if (!statusFlags.Test(ReplyPending) || link_.transport.WaitReadable(0)) {
-        return;  // nothing outstanding, or its reply came: the next step handles it
+// The line is busy while a reply is awaited or the ECU is inside a command:
+// a slot half bound, a two-byte read half done, the probe's 0x02 echoed.
+bool AcquisitionScheduler::LineBusy() const {
+    if (statusFlags.Test(ReplyPending)) {
+        return true;
     }
-    if (UseProbe()) {
-        DropProbe();
-    } else if (link_.clock.MonotonicMs() - AwaitedRequestTime() > ReplyGraceMs) {
-        RestartFromProbe();  // the probe finds the line again before any slot is bound
+    return UseProbe() ? statusFlags.Test(ProbeEchoed) : UnitInProgress();
+}
+
+// A reply that did not come in time: forget it and whatever has arrived, and
+// do the unit again from its first byte.
+void AcquisitionScheduler::DropUnit() {
+    statusFlags.ClearBits(ExchangeBits | ProbeEchoed);
+    sendRefused_ = false;
+    while (link_.transport.ReadByte() != NoByte) {
     }
+    NoteGap();
 }
 
 void AcquisitionScheduler::FinishOutstanding() {
-    if (UseProbe()) {
-        DropProbe();  // an ECU off line may never answer: nothing worth waiting for
-        return;
-    }
     const int64_t giveUp = link_.clock.MonotonicMs() + FinishLimitMs;
-    for (;;) {
-        if (!UnitInProgress()) {
-            return;
-        }
-        if (link_.clock.MonotonicMs() > giveUp) {
+    uint64_t awaited = 0;  // the request whose reply is awaited
+    int64_t replyDeadline = 0;
+    while (LineBusy()) {
+        const int64_t now = link_.clock.MonotonicMs();
+        if (statusFlags.Test(ReplyPending) && link_.transport.HasFailed()) {
+            // On line the next step declares the ECU off line at once; a
+            // probe's reply will not come.
+            if (UseProbe()) {
+                DropUnit();
+                return;
+            }
+        } else if (statusFlags.Test(ReplyPending)) {
+            if (awaited != requestsSent_) {
+                awaited = requestsSent_;
+                replyDeadline = now + QuietLineMs;
+            }
+            if (!link_.transport.WaitReadable(std::max<int64_t>(replyDeadline - now, 0))) {
+                if (link_.clock.MonotonicMs() >= replyDeadline) {
+                    DropUnit();
+                    return;
+                }
+                continue;
+            }
+        } else if (now > giveUp) {
             DeclareOffLine();
             return;
         }
         OnIdle();
-        SleepUntilNextStep(FinishLimitMs);
+        if (!statusFlags.Test(ReplyPending)) {
+            SleepUntilNextStep(FinishLimitMs);  // a refused send's pause
+        }
     }
 }
 

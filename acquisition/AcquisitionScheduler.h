@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "acquisition/StatusFlags.h"
@@ -18,14 +19,48 @@
 
 namespace korvel {
 
+// What happened on the line, besides a pass.
+enum class LineEvent {
+    OffLine,  // the ECU was on line and is not any more (a time-out, a restart)
+};
+
+class ObserverList;
+
+// An observer's place in the list: it leaves when the token is destroyed or
+// cancelled. A token may outlive the scheduler; it then does nothing.
+class Subscription {
+public:
+    Subscription() = default;
+    Subscription(Subscription&& other) noexcept;
+    Subscription& operator=(Subscription&& other) noexcept;
+    ~Subscription() { Cancel(); }
+    void Cancel();
+
+private:
+    friend class AcquisitionScheduler;
+    Subscription(std::weak_ptr<ObserverList> list, uint64_t id) : list_(std::move(list)), id_(id) {}
+    std::weak_ptr<ObserverList> list_;
+    uint64_t id_ = 0;
+};
+
 class AcquisitionScheduler {
 public:
     AcquisitionScheduler(EcuLink& link, MonitorFile& monitor);
 
     // Observers of every complete pass, called in the order they were added
     // with the pass's values as read; none can change what the next one sees.
+    // An observer may cancel any subscription, its own included, meanwhile.
     using PassObserver = std::function<void(const Sample&)>;
+    using LineObserver = std::function<void(LineEvent)>;
+    [[nodiscard]] Subscription Subscribe(PassObserver onPass, LineObserver onLine = {});
+    // An observer for the scheduler's whole life.
     void AddPassObserver(PassObserver observer);
+
+    // Something took the line from acquisition, or acquisition stopped (a
+    // transfer, the Peek/Poke dialog): the next pass tells its observers
+    // that no line may join a read before now to one after. Going off line
+    // and restarting from the probe note a gap themselves.
+    void NoteGap();
 
     // Monotonic milliseconds since acquisition started (the scheduler's
     // creation): the time base of every Sample.
@@ -37,10 +72,6 @@ public:
 
     // The index of the slot being bound or of the variable being read.
     uint8_t PollIndex() const { return pollIndex_; }
-
-    // The plot sweep length in seconds (>= 1); sample times are the wall
-    // clock's milliseconds modulo timeScale * 1000.
-    void SetTimeScale(int seconds);
 
     // One idle step of the scheduler: off line, one probe step; on line, the
     // slot-loading or reading loop, which returns early (state kept in the
@@ -73,23 +104,16 @@ public:
     bool RunUntil(int64_t untilMs, const std::function<bool()>& done);
     static constexpr int64_t RunSliceMs = 200;
 
-    // Finishes the outstanding exchange, waiting (on the transport, never
-    // spinning) for its reply or its time-out and handling it as the step
-    // would. On line it completes the slot or variable in progress (both
-    // bytes of a two-byte variable, counting it and updating the monitor
-    // after the last one); off line it drops the probe in progress, whose
-    // reply may never come (a late echo is skipped by the next probe).
-    // A line still busy after FinishLimitMs is declared off line. Upload,
-    // Download, Peek and Poke call it first, so they start on a quiet line.
+    // Makes the line quiet for a command that uses it (Upload, Download,
+    // Compare, Peek, Poke): the slot, variable or probe in progress is
+    // completed, its ECU left between two commands, each reply awaited (on
+    // the transport, never spinning) for up to QuietLineMs. A reply that has
+    // not come by then is dropped, with whatever input has arrived, and the
+    // unit starts again from its first byte at the next step. A send refused
+    // for longer than FinishLimitMs declares the ECU off line.
     void FinishOutstanding();
+    static constexpr int64_t QuietLineMs = 100;
     static constexpr int64_t FinishLimitMs = 4 * OffLineTimeoutMs;
-
-    // After a pause in which no step ran (a modal loop): a reply that has
-    // arrived is left for the next step; a probe whose reply has not is
-    // dropped; a slot or variable whose reply is overdue by ReplyGraceMs is
-    // dropped by starting again from the probe. Nothing waits out a time-out.
-    void SettleAfterPause();
-    static constexpr int64_t ReplyGraceMs = 100;
 
     EcuLink& Link() const { return link_; }
 
@@ -123,15 +147,18 @@ private:
     void ReadingPass();
     int VariableCount() const;
     int64_t AwaitedRequestTime() const;
-    int32_t SampleTime() const;
     void CompletePass();
+    void LeaveOnLine();
+    bool LineBusy() const;
+    void DropUnit();
 
     EcuLink& link_;
     MonitorFile& monitor_;
-    std::vector<PassObserver> passObservers_;
+    std::shared_ptr<ObserverList> observers_;
     int64_t startMs_ = 0;
     std::array<int64_t, MaxMonitorVariables> readMs_{};
-    int timeScale_ = 20;
+    int64_t gapMs_ = NoGap;  // the first gap since the last pass
+    uint64_t requestsSent_ = 0;
     uint8_t pollIndex_ = 0;
     // Request times (monotonic ms), one per exchange.
     int64_t probeTime_ = 0;

@@ -1,10 +1,6 @@
 #include "acquisition/TransferCommands.h"
 
-#include <algorithm>
-
 namespace korvel {
-
-namespace {
 
 // An off-line ECU is never waited for: the command does nothing at once.
 // On line, the polling exchange in progress is finished first, and it may
@@ -17,13 +13,17 @@ bool ReadyForTransfer(AcquisitionScheduler& scheduler) {
     return scheduler.statusFlags.Test(EcuOnLine);
 }
 
+namespace {
+
 // Every programming command ends the same way. A failed one leaves the ECU
 // in an unknown state, so the link goes back to the probe; DataLoaded stays,
 // as the image is unchanged and Save must stay possible (a second Download
-// is safe: it compares every byte). A read-back that differs and a cancel
-// say what happened.
+// is safe: it compares every byte).
 TransferOutcome FinishProgramming(AcquisitionScheduler& scheduler, const LinkResult& result,
-                                  int programmed) {
+                                  ProgramTrace* trace) {
+    if (trace != nullptr) {
+        trace->ended = result;
+    }
     Reporter& reporter = scheduler.Link().reporter;
     if (result.ok()) {
         reporter.SetPaneText(MessagePane, "Programming Complete");
@@ -32,19 +32,10 @@ TransferOutcome FinishProgramming(AcquisitionScheduler& scheduler, const LinkRes
     }
     reporter.SetPaneText(MessagePane, "Programming FAILED");
     scheduler.RestartFromProbe();
-    if (const std::string verify = VerifyFailureText(result); !verify.empty()) {
-        reporter.ShowMessage(verify);
-    } else if (result.step == LinkStep::Cancelled) {
-        reporter.ShowMessage(CancelledDownloadText(programmed));
-    }
     return TransferOutcome::Failed;
 }
 
 }  // namespace
-
-std::string CancelledDownloadText(int programmed) {
-    return "Download cancelled: " + std::to_string(programmed) + " bytes programmed";
-}
 
 TransferOutcome OnUpload(AcquisitionScheduler& scheduler, CalibrationImage& image,
                          const UploadProgress& progress) {
@@ -77,20 +68,14 @@ TransferOutcome OnUpload(AcquisitionScheduler& scheduler, CalibrationImage& imag
 }
 
 TransferOutcome OnDownload(AcquisitionScheduler& scheduler, const CalibrationImage& image,
-                           const DownloadProgress& progress) {
+                           const DownloadProgress& progress, ProgramTrace* trace) {
     if (!ReadyForTransfer(scheduler)) {
         return TransferOutcome::NotRun;
     }
-    int programmed = 0;  // a cancel comes between addresses: every counted byte is done
     const LinkResult result =
         DownloadRange(scheduler.Link(), image.values.data(), CalibrationFirstAddress,
-                      CalibrationLastAddress, [&](uint32_t ecuByte, uint32_t imageValue) {
-                          programmed += ecuByte != imageValue ? 1 : 0;
-                          if (progress) {
-                              progress(ecuByte, imageValue);
-                          }
-                      });
-    return FinishProgramming(scheduler, result, programmed);
+                      CalibrationLastAddress, progress, trace);
+    return FinishProgramming(scheduler, result, trace);
 }
 
 TransferOutcome OnReadForCompare(AcquisitionScheduler& scheduler, CalibrationImage& ecu,
@@ -119,35 +104,34 @@ TransferOutcome OnReadForCompare(AcquisitionScheduler& scheduler, CalibrationIma
 }
 
 TransferOutcome OnDownloadChanges(AcquisitionScheduler& scheduler, const CalibrationImage& image,
-                                  const StepProgress& progress, int* programmed) {
+                                  const StepProgress& progress, ProgramTrace* trace,
+                                  int* toProgram) {
     if (!ReadyForTransfer(scheduler)) {
         return TransferOutcome::NotRun;
     }
-    int written = 0;
-    const LinkResult result = DownloadChanges(scheduler.Link(), image, progress, &written);
-    if (programmed != nullptr) {
-        *programmed = written;
-    }
-    return FinishProgramming(scheduler, result, written);
+    const LinkResult result =
+        DownloadChanges(scheduler.Link(), image, progress, nullptr, trace, toProgram);
+    return FinishProgramming(scheduler, result, trace);
 }
 
 TransferOutcome OnProgramChanges(AcquisitionScheduler& scheduler, const CalibrationImage& image,
                                  const CalibrationImage& ecu, const std::vector<int>& indices,
-                                 const StepProgress& progress) {
+                                 const StepProgress& progress, ProgramTrace* trace) {
     if (!ReadyForTransfer(scheduler)) {
         return TransferOutcome::NotRun;
     }
     int started = 0;
     const int total = static_cast<int>(indices.size());
-    const LinkResult result =
-        ProgramIndices(scheduler.Link(), image, ecu, indices, [&](uint32_t, uint32_t) {
+    const LinkResult result = ProgramIndices(
+        scheduler.Link(), image, ecu, indices,
+        [&](uint32_t, uint32_t) {
             if (progress) {
                 progress(started, total);
             }
             ++started;
-        });
-    const bool whole = result.ok() || result.step == LinkStep::Cancelled;
-    return FinishProgramming(scheduler, result, whole ? started : std::max(0, started - 1));
+        },
+        trace);
+    return FinishProgramming(scheduler, result, trace);
 }
 
 }  // namespace korvel

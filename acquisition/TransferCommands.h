@@ -25,12 +25,17 @@ enum class TransferOutcome {
 TransferOutcome OnUpload(AcquisitionScheduler& scheduler, CalibrationImage& image,
                          const UploadProgress& progress = {});
 
+// A transfer runs only on line, on a quiet line: false when the ECU is off
+// line, or the polling exchange in progress found it gone.
+bool ReadyForTransfer(AcquisitionScheduler& scheduler);
+
 // Programs the bytes of `image` that differ from the ECU's, each read back.
 // A failure, a read-back that differs or a cancel: "Programming FAILED" and
 // EcuOnLine cleared, but DataLoaded stays set: the image is still the user's.
-// The last two also show a message.
+// The messages that say how far it got are the caller's; `trace`, when given,
+// learns what the transfer found out about the ECU.
 TransferOutcome OnDownload(AcquisitionScheduler& scheduler, const CalibrationImage& image,
-                           const DownloadProgress& progress = {});
+                           const DownloadProgress& progress = {}, ProgramTrace* trace = nullptr);
 
 // Compare: reads the ECU's block into `ecu` (a scratch copy) with the
 // Upload's sequence; nothing is written and the image is not touched. A
@@ -41,19 +46,17 @@ TransferOutcome OnReadForCompare(AcquisitionScheduler& scheduler, CalibrationIma
 
 // Download of the changes only (the block read with SEND_INC, then each
 // differing byte programmed and read back). Outcome, texts and flags as
-// OnDownload's. `programmed`, when given, receives the count of bytes
-// programmed.
+// OnDownload's. `toProgram`, when given, receives the count of bytes that
+// differed (once the block is read).
 TransferOutcome OnDownloadChanges(AcquisitionScheduler& scheduler, const CalibrationImage& image,
-                                  const StepProgress& progress = {}, int* programmed = nullptr);
+                                  const StepProgress& progress = {}, ProgramTrace* trace = nullptr,
+                                  int* toProgram = nullptr);
 
 // Programs exactly the listed indices of `image` (the compare window's
 // "Program N changes"), `ecu` giving what the ECU held; as OnDownload
 // otherwise.
 TransferOutcome OnProgramChanges(AcquisitionScheduler& scheduler, const CalibrationImage& image,
                                  const CalibrationImage& ecu, const std::vector<int>& indices,
-                                 const StepProgress& progress = {});
-
-// "Download cancelled: 3 bytes programmed".
-std::string CancelledDownloadText(int programmed);
+                                 const StepProgress& progress = {}, ProgramTrace* trace = nullptr);
 
 }  // namespace korvel

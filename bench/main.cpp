@@ -237,7 +237,7 @@ private:
     EcuLink link_{transport_, clock_, reporter_};
     MonitorFile monitor_;
     long cycles_ = 0;
-    StdioLogFile logFile_;
+    DiskLogFile logFile_;
     CsvLogWriter log_{logFile_};
     AcquisitionScheduler scheduler_;
     CalibrationImage image_;
@@ -250,7 +250,7 @@ double LogMicrosPerPass(const std::string& monitorPath, const std::string& logPa
     const std::string cfg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     MonitorFile monitor;
     ParseMonitorFile(cfg, monitor);
-    StdioLogFile file;
+    DiskLogFile file;
     CsvLogWriter log(file);
     log.Start(logPath, monitor, 0);
     Sample sample;

@@ -157,11 +157,16 @@ std::string FolderOf(const std::string& path) {
 }
 
 // Writes, syncs and closes the temporary file; false on any failure.
-bool FillTemporary(int fd, const std::string& path, const CalibrationImage& image,
+bool FillTemporary(int fd, const std::string& path, std::string_view bytes,
                    const DataFileWriter& writer) {
-    const bool written = writer(fd, FormatDataFile(image));
+    const bool written = writer(fd, bytes);
     const bool kept = written && ::fchmod(fd, TargetMode(path)) == 0 && ::fsync(fd) == 0;
-    return ::close(fd) == 0 && kept;
+    const int error = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!kept) {
+        errno = error;  // why the write failed, not the close
+    }
+    return closed && kept;
 }
 
 // The file that `path` names once every symbolic link on the way is
@@ -185,14 +190,19 @@ std::string FollowLinks(std::string path) {
 }
 
 // The plain write the file format was made for: truncate and fill the file.
-SaveResult WriteInPlace(const std::string& path, const CalibrationImage& image,
+SaveResult WriteInPlace(const std::string& path, std::string_view bytes,
                         const DataFileWriter& writer) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0) {
         return SaveResult::OpenFailed;
     }
-    const bool written = writer(fd, FormatDataFile(image)) && ::fsync(fd) == 0;
-    return ::close(fd) == 0 && written ? SaveResult::Saved : SaveResult::WriteFailed;
+    const bool written = writer(fd, bytes) && ::fsync(fd) == 0;
+    const int error = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!written) {
+        errno = error;
+    }
+    return closed && written ? SaveResult::Saved : SaveResult::WriteFailed;
 }
 
 }  // namespace
@@ -275,7 +285,17 @@ SaveResult WriteDataFile(const std::string& path, const CalibrationImage& image)
 
 SaveResult WriteDataFile(const std::string& path, const CalibrationImage& image,
                          const DataFileWriter& writer) {
+    return WriteFileSafely(path, FormatDataFile(image), writer);
+}
+
+SaveResult WriteFileSafely(const std::string& path, std::string_view bytes) {
+    return WriteFileSafely(path, bytes, WriteAll);
+}
+
+SaveResult WriteFileSafely(const std::string& path, std::string_view bytes,
+                           const DataFileWriter& writer) {
     if (path.empty() || path.back() == '/') {
+        errno = EISDIR;
         return SaveResult::OpenFailed;
     }
     const std::string target = FollowLinks(path);
@@ -285,6 +305,7 @@ SaveResult WriteDataFile(const std::string& path, const CalibrationImage& image,
     // made read-only (even for a user whom the system would let write it).
     if (exists && (!S_ISREG(info.st_mode) || (info.st_mode & 0222) == 0 ||
                    ::access(target.c_str(), W_OK) != 0)) {
+        errno = S_ISREG(info.st_mode) ? EACCES : EISDIR;
         return SaveResult::OpenFailed;
     }
     const std::string folder = FolderOf(target);
@@ -292,11 +313,13 @@ SaveResult WriteDataFile(const std::string& path, const CalibrationImage& image,
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
         // A folder that takes no new file: the existing file is written in place.
-        return exists ? WriteInPlace(target, image, writer) : SaveResult::OpenFailed;
+        return exists ? WriteInPlace(target, bytes, writer) : SaveResult::OpenFailed;
     }
-    if (!FillTemporary(fd, target, image, writer) ||
+    if (!FillTemporary(fd, target, bytes, writer) ||
         ::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
         ::unlink(temporary.c_str());
+        errno = error;
         return SaveResult::WriteFailed;
     }
     // Make the rename itself durable; the data is already safe if this fails.

@@ -64,7 +64,7 @@ enum class SaveResult {
 // followed: its target is replaced and the link kept. The target keeps its
 // permission bits. A target that is read-only, or not a regular file, is
 // refused (OpenFailed). In a folder that takes no new file, an existing
-// writable file is written in place.
+// writable file is written in place. On failure errno says why.
 SaveResult WriteDataFile(const std::string& path, const CalibrationImage& image);
 
 // Writes all of `bytes` to the open file descriptor; false on any failure.
@@ -74,5 +74,10 @@ using DataFileWriter = std::function<bool(int fd, std::string_view bytes)>;
 // (tests pass one that fails part way).
 SaveResult WriteDataFile(const std::string& path, const CalibrationImage& image,
                          const DataFileWriter& writer);
+
+// The same safe save for any bytes (files that carry more than an image).
+SaveResult WriteFileSafely(const std::string& path, std::string_view bytes);
+SaveResult WriteFileSafely(const std::string& path, std::string_view bytes,
+                           const DataFileWriter& writer);
 
 }  // namespace korvel

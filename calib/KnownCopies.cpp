@@ -12,19 +12,11 @@ void KnownCopies::FileHolds(const CalibrationImage& image, std::string path, boo
 void KnownCopies::Uploaded(const CalibrationImage& image) {
     path_.clear();  // a later Save must not go unasked to the file of another calibration
     saved_ = image;
-    ecu_ = image;
-}
-
-void KnownCopies::EcuHolds(const CalibrationImage& image) {
-    ecu_ = image;
+    ecu_.LearnAll(image);
 }
 
 bool KnownCopies::HasUnsavedChanges(const CalibrationImage& image) const {
     return !saved_ || saved_->values != image.values;
-}
-
-bool KnownCopies::DiffersFromEcu(const CalibrationImage& image) const {
-    return ecu_ && ecu_->values != image.values;
 }
 
 std::string KnownCopies::FileName() const {

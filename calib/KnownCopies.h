@@ -8,6 +8,7 @@
 #include <string>
 
 #include "calib/CalibrationImage.h"
+#include "calib/EcuBytes.h"
 
 namespace korvel {
 
@@ -20,14 +21,17 @@ public:
     // A successful Upload: the image is the ECU's own, belongs to no file,
     // and nothing in it is lost on Quit.
     void Uploaded(const CalibrationImage& image);
-    // A successful Download.
-    void EcuHolds(const CalibrationImage& image);
+    // The ECU was read whole, or programmed whole.
+    void EcuHolds(const CalibrationImage& image) { ecu_.LearnAll(image); }
+    // What the ECU holds, byte by byte; the transfers keep it up to date.
+    EcuBytes& Ecu() { return ecu_; }
+    const EcuBytes& Ecu() const { return ecu_; }
 
     // The image holds changes that no data file holds (nor the ECU, right
     // after an Upload).
     bool HasUnsavedChanges(const CalibrationImage& image) const;
-    // The ECU's copy is known and differs from the image.
-    bool DiffersFromEcu(const CalibrationImage& image) const;
+    // A byte the ECU is known to hold differs from the image.
+    bool DiffersFromEcu(const CalibrationImage& image) const { return ecu_.DiffersFrom(image); }
 
     // The data file's path and its last component; empty when no file is known.
     const std::string& FilePath() const { return path_; }
@@ -36,7 +40,7 @@ public:
 private:
     std::string path_;
     std::optional<CalibrationImage> saved_ = CalibrationImage{};  // nullopt: nothing saved it
-    std::optional<CalibrationImage> ecu_;
+    EcuBytes ecu_;
 };
 
 }  // namespace korvel

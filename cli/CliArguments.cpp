@@ -1,5 +1,6 @@
 #include "cli/CliArguments.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 
@@ -19,20 +20,29 @@ Commands:
                            the ECU (nothing is written); one line per byte:
                            address, first value, second value, name
   peek ADDR                print the byte at a hexadecimal address 0..FFFF
-  poke ADDR VALUE          write the low 8 bits of a decimal VALUE into the EEPROM
-                           (addresses E00..FFF only)
+  poke ADDR VALUE          write a decimal VALUE 0..255 into the EEPROM
+                           (addresses E00..FFF only), read back
   monitor FILE.cfg [--cycles N] [--raw] [--log FILE]
                            read the monitor file's variables over and over and
                            print one CSV line per cycle (engineering units, or
                            raw values with --raw); stops after N cycles or on
                            Ctrl-C and prints the achieved rate on stderr;
                            --log also writes the desktop program's data log
+  restore-points           list the restore points, newest first, one line
+                           each: time, reason, port, data file, the point
 
 Options:
   --port NAME   serial port: 1 or 2 for COM1/COM2 (/dev/ttyS0, /dev/ttyS1),
                 COMn, or a device path such as /dev/ttyUSB0 (default COM1)
+  --no-restore-point
+                go on when no restore point can be saved (upload, download,
+                diff, poke); without it such a command refuses
   --help        show this text
   --version     show the version
+
+Restore points: every read of the whole block and every write keeps the
+ECU's 512 bytes as a data file in $KORVEL_RESTORE_DIR, else
+$XDG_DATA_HOME/korvel/restore-points, else ~/.local/share/korvel/restore-points.
 
 Exit status: 0 success, 1 failure (the ECU's or the file's messages are on
 stderr, Ctrl-C stops a transfer between two bytes), 2 usage error. diff, as
@@ -49,10 +59,20 @@ struct CommandShape {
 };
 
 constexpr CommandShape Shapes[] = {
-    {"upload", CliCommandKind::Upload, 1, 1}, {"download", CliCommandKind::Download, 1, 1},
-    {"diff", CliCommandKind::Diff, 1, 2},     {"peek", CliCommandKind::Peek, 1, 1},
-    {"poke", CliCommandKind::Poke, 2, 2},     {"monitor", CliCommandKind::Monitor, 1, 1},
+    {"upload", CliCommandKind::Upload, 1, 1},
+    {"download", CliCommandKind::Download, 1, 1},
+    {"diff", CliCommandKind::Diff, 1, 2},
+    {"peek", CliCommandKind::Peek, 1, 1},
+    {"poke", CliCommandKind::Poke, 2, 2},
+    {"monitor", CliCommandKind::Monitor, 1, 1},
+    {"restore-points", CliCommandKind::RestorePoints, 0, 0},
 };
+
+// The commands that read or write the ECU's block, and so save restore points.
+bool SavesRestorePoints(CliCommandKind kind) {
+    return kind == CliCommandKind::Upload || kind == CliCommandKind::Download ||
+           kind == CliCommandKind::Diff || kind == CliCommandKind::Poke;
+}
 
 bool ParseCycles(std::string_view text, long& cycles) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), cycles);
@@ -79,6 +99,8 @@ bool TakeOptions(int argc, char** argv, CliArguments& args, std::vector<std::str
             args.raw = true;
         } else if (arg == "--changes") {
             args.changes = true;
+        } else if (arg == "--no-restore-point") {
+            args.noRestorePoint = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             error = "bad option " + std::string(arg);
             return false;
@@ -122,6 +144,10 @@ std::optional<CliArguments> ParseCliArguments(int argc, char** argv, std::string
             error = "--changes belongs to download";
             return std::nullopt;
         }
+        if (!SavesRestorePoints(shape.kind) && args.noRestorePoint) {
+            error = "--no-restore-point belongs to upload, download, diff and poke";
+            return std::nullopt;
+        }
         args.command = shape.kind;
         args.words.assign(words.begin() + 1, words.end());
         return args;
@@ -148,14 +174,14 @@ std::optional<uint8_t> ParseDecimalByte(const std::string& text) {
     if (text.empty()) {
         return std::nullopt;
     }
-    unsigned low = 0;  // the number modulo 256, so any length is fine
+    unsigned value = 0;  // capped just past 255, so any length is fine
     for (char c : text) {
         if (c < '0' || c > '9') {
             return std::nullopt;
         }
-        low = (low * 10 + static_cast<unsigned>(c - '0')) % 256;
+        value = std::min(value * 10 + static_cast<unsigned>(c - '0'), 256u);
     }
-    return static_cast<uint8_t>(low);
+    return value <= 255 ? std::optional(static_cast<uint8_t>(value)) : std::nullopt;
 }
 
 }  // namespace korvel

@@ -2,7 +2,7 @@
 // The command line of korvel-cli:
 //   korvel-cli [--port NAME] upload FILE.dat | download [--changes] FILE.dat |
 //              diff A.dat [B.dat] | peek ADDR | poke ADDR VALUE |
-//              monitor FILE.cfg [--cycles N] [--raw] [--log FILE]
+//              monitor FILE.cfg [--cycles N] [--raw] [--log FILE] | restore-points
 
 #include <cstdint>
 #include <optional>
@@ -11,7 +11,7 @@
 
 namespace korvel {
 
-enum class CliCommandKind { Help, Version, Upload, Download, Diff, Peek, Poke, Monitor };
+enum class CliCommandKind { Help, Version, Upload, Download, Diff, Peek, Poke, Monitor, RestorePoints };
 
 struct CliArguments {
     CliCommandKind command = CliCommandKind::Help;
@@ -21,6 +21,7 @@ struct CliArguments {
     bool raw = false;                // monitor: raw values instead of units
     std::string logPath;             // monitor: also write the data log here
     bool changes = false;            // download: read the block, program only the changes
+    bool noRestorePoint = false;     // go on when no restore point can be saved
 };
 
 extern const char* const CliUsage;
@@ -32,8 +33,8 @@ std::optional<CliArguments> ParseCliArguments(int argc, char** argv, std::string
 // hexadecimal or the number exceeds 0xFFFF.
 std::optional<uint32_t> ParseEcuAddress(const std::string& text);
 
-// The low 8 bits of an unsigned decimal number of any length; nullopt when
-// the text is not such a number.
+// A whole decimal number 0..255 (leading zeros allowed); nullopt for any
+// other text, a larger number included: it is never cut to its low 8 bits.
 std::optional<uint8_t> ParseDecimalByte(const std::string& text);
 
 }  // namespace korvel

@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
-#include "acquisition/TransferCommands.h"
 #include "calib/DataFile.h"
 #include "cli/EcuConnection.h"
 #include "editors/ByteNames.h"
 #include "link/PeekPoke.h"
+#include "session/CalibrationSession.h"
 
 namespace korvel {
 
@@ -31,22 +31,21 @@ bool OpenAndReach(EcuConnection& ecu, const CliArguments& args) {
     return false;
 }
 
-// Prints what the user is told about a failed Peek or Poke; a programming
-// sequence that was not echoed has no text of its own.
+// Prints what the user is told about a failed Peek or Poke.
 void PrintPeekPokeFailure(const LinkResult& result) {
     const std::optional<PeekPokeFailure> failure = PeekPokeFailureFor(result);
-    PrintError(failure ? failure->text : "Programming FAILED");
+    PrintError(failure ? failure->text : "Communications Error");
 }
 
 const char* SaveError(SaveResult result) {
     return result == SaveResult::OpenFailed ? "Error Opening File" : "Error Writing File";
 }
 
-// Reads a data file that must be whole: missing values would be compared or
-// programmed as whatever the image held, so a short file, a line without a
-// number or a value outside 0..255 is refused. Prints why, with `refusal`
-// appended, and returns false.
-bool ReadCompleteDataFile(const std::string& path, CalibrationImage& image, bool toProgram) {
+// Reads a data file that must be whole to be compared: missing values would
+// be compared as whatever the image held, so a short file, a line without a
+// number or a value outside 0..255 is refused, by the rule a download uses.
+// Prints why and returns false.
+bool ReadCompleteDataFile(const std::string& path, CalibrationImage& image) {
     const DataFileReadResult read = ReadDataFile(path, image);
     if (!read.opened) {
         PrintError("Error Opening File");
@@ -57,9 +56,9 @@ bool ReadCompleteDataFile(const std::string& path, CalibrationImage& image, bool
     if (refusal.empty()) {
         return true;
     }
-    // The same rules hold for a comparison, which programs nothing anyway.
+    // A comparison programs nothing anyway.
     constexpr std::string_view suffix = ": nothing programmed";
-    if (!toProgram && refusal.ends_with(suffix)) {
+    if (refusal.ends_with(suffix)) {
         refusal.resize(refusal.size() - suffix.size());
     }
     PrintError(refusal);
@@ -85,16 +84,14 @@ int RunUpload(const CliArguments& args) {
         return ExitFailure;
     }
     CancelOnInterrupt(ecu);
-    CalibrationImage image;
-    const TransferOutcome outcome = OnUpload(ecu.scheduler, image, [&](int index, uint32_t) {
-        ecu.reporter.Progress(index + 1, ImageSize);
-    });
+    CalibrationSession session(ecu.scheduler);
+    const TransferOutcome outcome = session.Upload(BarProgress(ecu));
     ecu.reporter.EndProgress();
     if (outcome != TransferOutcome::Succeeded) {
         PrintError("Data NOT Loaded");  // and no file is written
         return ExitFailure;
     }
-    const SaveResult saved = WriteDataFile(args.words[0], image);
+    const SaveResult saved = session.Save(args.words[0]);
     if (saved != SaveResult::Saved) {
         PrintError(SaveError(saved));
         return ExitFailure;
@@ -103,33 +100,33 @@ int RunUpload(const CliArguments& args) {
     return ExitSuccess;
 }
 
+// The data file is refused before the port is opened, by the rule every
+// write to the ECU shares.
 int RunDownload(const CliArguments& args) {
-    CalibrationImage image;
-    if (!ReadCompleteDataFile(args.words[0], image, true)) {
+    EcuConnection ecu;
+    CalibrationSession session(ecu.scheduler);
+    const WriteRequest request =
+        WriteRequest::Of(args.changes ? WriteKind::DownloadChanges : WriteKind::Download);
+    if (!session.Open(args.words[0]).opened) {
+        PrintError("Error Opening File");
         return ExitFailure;
     }
-    EcuConnection ecu;
+    if (const std::string refusal = session.WriteRefusal(request); !refusal.empty()) {
+        PrintError(refusal);
+        return ExitFailure;
+    }
     if (!OpenAndReach(ecu, args)) {
         return ExitFailure;
     }
     CancelOnInterrupt(ecu);
-    int written = 0;
-    TransferOutcome outcome;
-    if (args.changes) {
-        outcome = OnDownloadChanges(ecu.scheduler, image, BarProgress(ecu), &written);
-    } else {
-        int checked = 0;
-        outcome = OnDownload(ecu.scheduler, image, [&](uint32_t ecuByte, uint32_t imageValue) {
-            written += ecuByte != imageValue ? 1 : 0;
-            ecu.reporter.Progress(++checked, ImageSize);
-        });
-    }
+    const WriteResult result = session.Write(request, BarProgress(ecu));
     ecu.reporter.EndProgress();
-    if (outcome != TransferOutcome::Succeeded) {
+    if (!result.ok()) {
         PrintError("Programming FAILED");
+        PrintError(WriteFailureText(result, request.kind));
         return ExitFailure;
     }
-    std::printf("%d bytes written\nProgramming Complete\n", written);
+    std::printf("%d bytes written\nProgramming Complete\n", result.verified);
     return ExitSuccess;
 }
 
@@ -137,11 +134,11 @@ int RunDownload(const CliArguments& args) {
 int RunDiff(const CliArguments& args) {
     CalibrationImage first;
     CalibrationImage second;
-    if (!ReadCompleteDataFile(args.words[0], first, false)) {
+    if (!ReadCompleteDataFile(args.words[0], first)) {
         return ExitTrouble;
     }
     if (args.words.size() == 2) {
-        if (!ReadCompleteDataFile(args.words[1], second, false)) {
+        if (!ReadCompleteDataFile(args.words[1], second)) {
             return ExitTrouble;
         }
     } else {
@@ -150,7 +147,8 @@ int RunDiff(const CliArguments& args) {
             return ExitTrouble;
         }
         CancelOnInterrupt(ecu);
-        const TransferOutcome read = OnReadForCompare(ecu.scheduler, second, BarProgress(ecu));
+        CalibrationSession session(ecu.scheduler);
+        const TransferOutcome read = session.ReadEcu(second, BarProgress(ecu));
         ecu.reporter.EndProgress();
         if (read != TransferOutcome::Succeeded) {
             return ExitTrouble;
@@ -173,8 +171,9 @@ int RunPeek(const CliArguments& args) {
     if (!ecu.Open(args.port)) {
         return ExitFailure;
     }
+    CalibrationSession session(ecu.scheduler);
     uint8_t value = 0;
-    if (const LinkResult peeked = PeekByte(ecu.link, *address, value); !peeked.ok()) {
+    if (const LinkResult peeked = session.Peek(*address, value); !peeked.ok()) {
         PrintPeekPokeFailure(peeked);
         return ExitFailure;
     }
@@ -186,7 +185,7 @@ int RunPoke(const CliArguments& args) {
     // A mistyped value must never be written as 0.
     const std::optional<uint8_t> value = ParseDecimalByte(args.words[1]);
     if (!value) {
-        PrintError("korvel-cli: VALUE must be an unsigned decimal number\n");
+        PrintError("korvel-cli: VALUE must be a whole number from 0 to 255\n");
         std::fputs(CliUsage, stderr);
         return ExitUsage;
     }
@@ -199,9 +198,11 @@ int RunPoke(const CliArguments& args) {
     if (!ecu.Open(args.port)) {
         return ExitFailure;
     }
-    // A poke that was not programmed is never reported as done.
-    if (const LinkResult poked = PokeByte(ecu.link, *address, *value); !poked.ok()) {
-        PrintPeekPokeFailure(poked);
+    // A poke that was not programmed and read back is never reported as done.
+    CalibrationSession session(ecu.scheduler);
+    const WriteResult poked = session.Write(WriteRequest::Poke(*address, *value));
+    if (!poked.ok()) {
+        PrintPeekPokeFailure(poked.link);
         return ExitFailure;
     }
     return ExitSuccess;

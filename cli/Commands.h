@@ -17,5 +17,6 @@ int RunDiff(const CliArguments& args);  // 0 same, 1 different, 2 trouble
 int RunPeek(const CliArguments& args);
 int RunPoke(const CliArguments& args);
 int RunMonitor(const CliArguments& args);
+int RunRestorePoints(const CliArguments& args);
 
 }  // namespace korvel

@@ -14,14 +14,6 @@ namespace korvel {
 
 namespace {
 
-std::string_view Trimmed(std::string_view name) {
-    const size_t first = name.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return name.substr(first, name.find_last_not_of(' ') - first + 1);
-}
-
 class CsvMonitor {
 public:
     explicit CsvMonitor(const CliArguments& args) : args_(args) {
@@ -52,10 +44,11 @@ public:
         // last line and status 0 instead of dying mid-line.
         InstallInterruptHandler();
         startMs_ = lastCycleMs_ = ecu_.clock.MonotonicMs();
-        while (!Interrupted() && (args_.cycles == 0 || cycles_ < args_.cycles)) {
+        while (!Interrupted() && !logFailed_ && (args_.cycles == 0 || cycles_ < args_.cycles)) {
             const long before = cycles_;
-            if (!ecu_.scheduler.RunUntil(lastCycleMs_ + EcuAnswerLimitMs + 1,
-                                         [&] { return Interrupted() || cycles_ != before; })) {
+            if (!ecu_.scheduler.RunUntil(lastCycleMs_ + EcuAnswerLimitMs + 1, [&] {
+                    return Interrupted() || logFailed_ || cycles_ != before;
+                })) {
                 ecu_.reporter.ShowMessage("The ECU did not answer within 10 seconds");
                 return Finish(ExitFailure);
             }
@@ -63,7 +56,7 @@ public:
                 ReportLogFailure();
             }
         }
-        return Finish(ExitSuccess);
+        return Finish(logFailed_ ? ExitFailure : ExitSuccess);
     }
 
 private:
@@ -71,25 +64,31 @@ private:
         std::string line = "time_ms";
         for (int i = 0; i < ecu_.monitor.variableCount; ++i) {
             line += ',';
-            line += Trimmed(ecu_.monitor.name(i));
+            line += ShownName(ecu_.monitor.name(i));
         }
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     }
 
-    // Closes the log and reports the achieved rate.
+    // Closes the log and reports the achieved rate; a log whose last lines
+    // could not be written fails the run.
     int Finish(int status) {
         if (log_.Running() && !log_.Stop()) {
             ReportLogFailure();
+        }
+        if (logFailed_) {
+            status = ExitFailure;
         }
         std::fprintf(stderr, "%.1f samples/s\n", rate_.PerSecond(ecu_.scheduler.AcquisitionMs()));
         return status;
     }
 
-    // A failed write stops the log; monitoring goes on.
+    // A failed write stops the log, and the run with it: a log with a hole
+    // must not pass for a whole one.
     void ReportLogFailure() {
         std::fprintf(stderr, "The data log %s could not be written: %s\n", args_.logPath.c_str(),
                      log_.Error().c_str());
+        logFailed_ = true;
     }
 
     void LogCycle(const Sample& sample) {
@@ -116,12 +115,13 @@ private:
 
     const CliArguments& args_;
     EcuConnection ecu_;
-    StdioLogFile logFile_;
+    DiskLogFile logFile_;
     CsvLogWriter log_{logFile_};
     RateMeter rate_;
     int64_t startMs_ = 0;
     int64_t lastCycleMs_ = 0;
     long cycles_ = 0;
+    bool logFailed_ = false;
 };
 
 }  // namespace

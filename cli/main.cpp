@@ -1,5 +1,6 @@
-// korvel-cli: upload, download, diff, peek, poke and monitor from a terminal or a
-// script, with the desktop program's link, transfers and acquisition.
+// korvel-cli: upload, download, diff, peek, poke, monitor and the list of
+// restore points from a terminal or a script, with the desktop program's
+// link, transfers and acquisition.
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -37,6 +38,8 @@ int main(int argc, char** argv) {
             return RunPoke(*args);
         case CliCommandKind::Monitor:
             return RunMonitor(*args);
+        case CliCommandKind::RestorePoints:
+            return RunRestorePoints(*args);
         case CliCommandKind::Help:
         case CliCommandKind::Version:
             break;

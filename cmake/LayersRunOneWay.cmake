@@ -1,19 +1,20 @@
 # Dependencies run one way, bottom to top:
-#   calib, monitor, link  <  acquisition, editors  <  ui, dialogs, the qt/ views
-#   <  app  <  cli, sim, bench
+#   calib, monitor, link  <  acquisition, editors  <  session
+#   <  ui, dialogs, the qt/ views  <  app  <  cli, sim, bench
 # Fail the configure step when a source includes a header from a higher layer.
 set(_layer_calib 0)
 set(_layer_monitor 0)
 set(_layer_link 0)
 set(_layer_acquisition 1)
 set(_layer_editors 1)
-set(_layer_ui 2)
-set(_layer_dialogs 2)
-set(_layer_qt 2)  # monitor/qt, editors/qt, link/qt, dialogs/qt
-set(_layer_app 3)
-set(_layer_cli 4)
-set(_layer_sim 4)
-set(_layer_bench 4)
+set(_layer_session 2)
+set(_layer_ui 3)
+set(_layer_dialogs 3)
+set(_layer_qt 3)  # monitor/qt, editors/qt, link/qt, dialogs/qt
+set(_layer_app 4)
+set(_layer_cli 5)
+set(_layer_sim 5)
+set(_layer_bench 5)
 
 # The layer of a path relative to the source root ("monitor/qt/X.h" is a view).
 function(_korvel_layer path out)
@@ -28,7 +29,7 @@ function(_korvel_layer path out)
   set(${out} "${_layer}" PARENT_SCOPE)
 endfunction()
 
-foreach(dir calib monitor link acquisition editors ui dialogs app cli sim bench)
+foreach(dir calib monitor link acquisition editors session ui dialogs app cli sim bench)
   file(GLOB_RECURSE _files CONFIGURE_DEPENDS
     ${CMAKE_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/*.h)
   foreach(f ${_files})

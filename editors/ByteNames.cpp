@@ -10,8 +10,6 @@ namespace korvel {
 
 namespace {
 
-constexpr int FirstConstant = 46;  // the pointer table ends before the AE constants
-
 // How the editors and dialogs show a byte: printf of RawToUnits, or a
 // plain number times `factor`.
 struct Shown {
@@ -30,13 +28,12 @@ public:
     ImageByteNames Run() {
         NameConstants();
         NamePointerTable();
-        NameRowList(VeTableSlot, EntryKind::Gasoline, "VE Table", "VE Table (LP)");
-        NameRowList(SparkTableSlot, EntryKind::Single, "Spark Table", nullptr);
-        NameCurve({PositionRpmCurveSlot, 2, "RPM curve (position)", nullptr, ByteScale, RpmScale});
-        NameCurve({TempRpmCurveSlot, 2, "RPM curve (temperature)", nullptr, TcooScale, RpmScale});
-        NameCurve({AirCorCurveSlot, 2, "Air Cor curve", nullptr, TairScale, ByteScale});
-        NameCurve({BCurveSlot, 3, "B Curve", "B Curve (LP)", TcooScale, ByteScale});
-        NameCurve({ACurveSlot, 2, "A Curve", nullptr, TcooScale, ByteScale});
+        for (const TableMap& table : Layout().tables) {
+            NameRowList(table);
+        }
+        for (const CurveMap& curve : Layout().curves) {
+            NameCurve(curve);
+        }
         NameOpaqueRegions();
         NameRest();
         return names_;
@@ -48,9 +45,9 @@ private:
             names_[static_cast<size_t>(index)] = std::move(name);
         }
     }
-    void Show(int index, const char* format, UnitScale scale) {
+    void Show(int index, UnitsFormat units) {
         if (CalibrationImage::InRange(index) && !shown_[static_cast<size_t>(index)].format) {
-            shown_[static_cast<size_t>(index)] = {format, scale, 1};
+            shown_[static_cast<size_t>(index)] = {units.format, units.scale, 1};
         }
     }
     void Set16(int high, const std::string& name) {
@@ -69,33 +66,22 @@ private:
     }
 
     void NameConstants() {
-        static const char* const ae[] = {"AE Decay", "AE Factor", "AE THS Negative",
-                                         "AE THS Positive", "AE Max"};
-        for (int k = 0; k < 5; ++k) {
-            Set(46 + k, std::string("AE / MIS, Gasoline ") + ae[k]);
-            Set(95 + k, std::string("AE / MIS, LP ") + ae[k]);
-        }
-        static const char* const sets[] = {"LMLR", "LMHR",      "HMLR",
-                                           "HMHR", "LMLR Cold", "LMHR Cold"};
-        for (int s = 0; s < 6; ++s) {
-            Set(62 + s, std::string("Governor, ") + sets[s] + " KP");
-            Set(68 + s, std::string("Governor, ") + sets[s] + " KD");
-            Set(74 + s, std::string("Governor, ") + sets[s] + " KI");
-        }
-        Set16(80, "RPM Presets, PWM Hi Limit");
-        Set16(82, "RPM Presets, PWM Low Limit");
-        Set16(102, "RPM Presets, PWM Low Limit LP");
-        Set(87, "RPM Presets, RPM A");
-        Set(88, "RPM Presets, RPM B");
-        Set(89, "RPM Presets, RPM C");
-        for (int i = 87; i <= 89; ++i) {
-            shown_[static_cast<size_t>(i)].factor = 20;  // engine speed in steps of 20
+        for (const ConstantMap& c : Layout().constants) {
+            const std::string name = std::string(c.group) + ", " + c.name;
+            if (c.form == ConstantForm::Word16) {
+                Set16(c.slot, name);
+            } else {
+                Set(c.slot, name);
+            }
+            if (c.form == ConstantForm::RpmPreset) {
+                shown_[static_cast<size_t>(c.slot)].factor = 20;  // engine speed in steps of 20
+            }
         }
     }
 
     // Pointer slots from 3 up to the first whose high byte is 0.
     void NamePointerTable() {
-        for (int k = VeTableSlot; k + 1 < FirstConstant; k += 2) {
+        for (int k = VeTableSlot; k + 1 < FirstConstantIndex; k += 2) {
             if (image_[k] == 0) {
                 Set(k, "pointer table, end");
                 return;
@@ -107,70 +93,57 @@ private:
         damaged_ = true;  // no end mark before the constants
     }
 
-    static std::string Trimmed(const char* format, uint32_t raw, UnitScale scale) {
-        std::string text = FormatUnits(format, raw, scale);
-        text.erase(0, text.find_first_not_of(' '));
-        text.erase(text.find_last_not_of(' ') + 1);
-        return text;
+    static std::string Trimmed(UnitsFormat units, uint32_t raw) {
+        return TrimmedUnits(units.format, raw, units.scale);
     }
 
-    // Row keys and MAP keys as the table editors show them: the raw engine
-    // speed key and the MAP key through MapScale with one decimal.
-    void NameRowList(int slot, EntryKind kind, const char* title, const char* lpTitle) {
-        if (Target(slot) < 0) {
+    // Row keys and MAP keys as the table editors show them.
+    void NameRowList(const TableMap& table) {
+        if (Target(table.pointerSlot) < 0) {
             return;
         }
-        const RowListWalk walk = WalkRowList(image_, slot, EntrySize(kind));
+        const RowListWalk walk = WalkRowList(image_, table.pointerSlot, table.entrySize);
         damaged_ = damaged_ || walk.broken;
+        const std::string title = table.name;
         for (const TableRow& row : walk.rows) {
-            const std::string rpm = "RPM " + Trimmed("%4.0f", image_[row.start], ByteScale);
-            Set(row.start, std::string(title) + ", " + rpm + " (row key)");
-            Set(row.start + 1, std::string(title) + ", " + rpm + " (row link)");
-            Set(row.start + 2, std::string(title) + ", " + rpm + " (row link)");
+            const std::string rpm = "RPM " + Trimmed(table.rowKey, image_[row.start]);
+            Set(row.start, title + ", " + rpm + " (row key)");
+            Set(row.start + 1, title + ", " + rpm + " (row link)");
+            Set(row.start + 2, title + ", " + rpm + " (row link)");
             for (int e : row.entries) {
-                const std::string cell =
-                    ", MAP " + Trimmed("%4.1f", image_[e], MapScale) + ", " + rpm;
+                const std::string cell = ", MAP " + Trimmed(table.mapKey, image_[e]) + ", " + rpm;
                 Set(e, title + cell + " (MAP key)");
                 Set(e + 1, title + cell);
-                Show(e, "%4.1f", MapScale);
-                Show(e + 1, " %3.0f", ByteScale);
-                if (lpTitle != nullptr) {
-                    Set(e + 2, lpTitle + cell);
-                    Show(e + 2, " %3.0f", ByteScale);
+                Show(e, table.mapKey);
+                Show(e + 1, table.value);
+                if (table.lpName != nullptr) {
+                    Set(e + 2, table.lpName + cell);
+                    Show(e + 2, table.value);
                 }
             }
         }
     }
 
-    struct Curve {
-        int slot;
-        int pointSize;
-        const char* title;
-        const char* lpTitle;
-        UnitScale xScale;
-        UnitScale yScale;
-    };
-
-    void NameCurve(const Curve& c) {
-        if (Target(c.slot) < 0) {
+    void NameCurve(const CurveMap& c) {
+        if (Target(c.pointerSlot) < 0) {
             return;
         }
-        const CurveWalk walk = WalkCurve(image_, c.slot, c.pointSize);
+        const CurveWalk walk = WalkCurve(image_, c.pointerSlot, c.pointSize);
         damaged_ = damaged_ || walk.broken;
         for (size_t p = 0; p < walk.points.size(); ++p) {
             const int x = walk.points[p];
             const std::string point = ", point " + std::to_string(p + 1);
-            Set(x, c.title + point + " x");
-            Set(x + 1, c.title + point + " y");
-            Show(x, "%4.0f", c.xScale);
-            Show(x + 1, "%4.0f", c.yScale);
-            if (c.lpTitle != nullptr) {
-                Set(x + 2, c.lpTitle + point + " y");
-                Show(x + 2, "%4.0f", c.yScale);
+            Set(x, c.name + point + " x");
+            Set(x + 1, c.name + point + " y");
+            Show(x, c.x);
+            Show(x + 1, c.y);
+            if (c.lpName != nullptr) {
+                Set(x + 2, c.lpName + point + " y");
+                Show(x + 2, c.y);
             }
         }
         if (!walk.broken && !walk.points.empty()) {
-            Set(walk.points.back() + c.pointSize, std::string(c.title) + ", end");
+            Set(walk.points.back() + c.pointSize, std::string(c.name) + ", end");
         }
     }
 
@@ -264,9 +237,7 @@ std::string ShowImageValue(const CalibrationImage& image, int index, uint32_t va
     if (shown.format == nullptr) {
         return std::to_string(static_cast<uint64_t>(value) * shown.factor);
     }
-    std::string text = FormatUnits(shown.format, value, shown.scale);
-    text.erase(0, text.find_first_not_of(' '));
-    return text;
+    return TrimmedUnits(shown.format, value, shown.scale);
 }
 
 std::vector<ByteDifference> CompareImages(const CalibrationImage& first,

@@ -8,109 +8,71 @@ namespace korvel {
 
 namespace {
 
-constexpr int LinkedRowListSlot = SparkTableSlot;
-
-bool IsEndX(uint32_t x) {
-    return x == 0 || x == 0xFF;
-}
-
-CurveSpec Spec(const char* xFormat, const char* yFormat, UnitScale xScale, UnitScale yScale,
-               int slot, EntryKind kind, int xColumn, std::vector<CurveLabel> labels) {
-    return {xFormat, yFormat, xScale, yScale, slot, LinkedRowListSlot, kind, xColumn, labels};
+CurveSpec Spec(int slot, EntryKind kind, int xColumn, std::vector<CurveLabel> labels) {
+    return {Layout().Curve(slot), kind, xColumn, std::move(labels)};
 }
 
 }  // namespace
 
 std::vector<CurveSpec> RpmCurveSpecs() {
-    return {Spec(" %3.0f ", " %4.0f ", ByteScale, RpmScale, PositionRpmCurveSlot, EntryKind::Single,
-                 5, {{"Position", 2}, {"RPM", 12}}),
-            Spec(" %4.0f ", " %4.0f ", TcooScale, RpmScale, TempRpmCurveSlot, EntryKind::Single, 20,
-                 {{"Temp", 21}, {"RPM", 27}})};
+    return {Spec(PositionRpmCurveSlot, EntryKind::Single, 5, {{"Position", 2}, {"RPM", 12}}),
+            Spec(TempRpmCurveSlot, EntryKind::Single, 20, {{"Temp", 21}, {"RPM", 27}})};
 }
 
 std::vector<CurveSpec> FuelCurveSpecs() {
-    return {Spec(" %4.0f ", " %3.0f ", TcooScale, ByteScale, BCurveSlot, EntryKind::Gasoline, 5,
-                 {{"Temp", 5}, {"B Curve", 12}}),
-            Spec(" %4.0f ", " %3.0f ", TcooScale, ByteScale, ACurveSlot, EntryKind::Single, 20,
-                 {{"A Curve", 27}}),
-            Spec(" %4.0f ", " %3.0f ", TairScale, ByteScale, AirCorCurveSlot, EntryKind::Single, 35,
-                 {{"Air Cor", 42}}),
-            Spec(" %4.0f ", " %3.0f ", TcooScale, ByteScale, BCurveSlot, EntryKind::Lp, 50,
-                 {{"B Curve (LP)", 57}})};
+    return {Spec(BCurveSlot, EntryKind::Gasoline, 5, {{"Temp", 5}, {"B Curve", 12}}),
+            Spec(ACurveSlot, EntryKind::Single, 20, {{"A Curve", 27}}),
+            Spec(AirCorCurveSlot, EntryKind::Single, 35, {{"Air Cor", 42}}),
+            Spec(BCurveSlot, EntryKind::Lp, 50, {{"B Curve (LP)", 57}})};
 }
 
 CurveModel::CurveModel(CalibrationImage& image, std::vector<CurveSpec> curves)
-    : image_(image), curves_(std::move(curves)) {}
-
-bool CurveModel::Matches(int column, int line) const {
-    return click_ && click_->column == column && click_->line == line;
-}
-
-std::vector<GridCell> CurveModel::Cells(int bottom) {
-    selection_.reset();
-    editablePositions_.clear();
-    editable_.clear();
-    std::vector<GridCell> cells;
-    for (int k = 0; k < static_cast<int>(curves_.size()); ++k) {
-        AddCurveCells(k, bottom, cells);
-        for (const CurveLabel& label : curves_[k].labels) {
-            cells.push_back({label.column, bottom + 1, label.text, CellRole::Label});
-        }
-    }
-    return cells;
-}
+    : GridModel(image), curves_(std::move(curves)) {}
 
 // The bounded walk keeps a broken curve (no end byte, pointer outside the
 // image) to the points whose every byte, y included, lies inside the image.
-void CurveModel::AddCurveCells(int curve, int bottom, std::vector<GridCell>& cells) {
-    const CurveSpec& spec = curves_[curve];
-    const int step = EntrySize(spec.kind);
-    const int yOffset = ValueOffset(spec.kind);
-    const int yColumn = spec.xColumn + YColumnOffset;
-    const CurveWalk walk = WalkCurve(image_, spec.pointerSlot, step);
-    const int count = static_cast<int>(walk.points.size());
-    for (int p = 0; p < count; ++p) {
-        const int x = walk.points[p];
-        const int y = x + yOffset;
-        const int line = bottom - p;
-        const bool xSelected = Matches(spec.xColumn, line);
-        const bool ySelected = Matches(yColumn, line);
-        const Selection xCell{x, step, curve, p > 0, p + 1 < count};
-        const Selection yCell{y, 0, curve, p > 0, p + 1 < count};
-        if (xSelected || ySelected) {
-            selection_ = xSelected ? xCell : yCell;
-        }
-        if (!IsEndX(image_[x])) {
-            editablePositions_.push_back({spec.xColumn, line});
-            editable_.push_back(xCell);
-        }
-        editablePositions_.push_back({yColumn, line});
-        editable_.push_back(yCell);
-        cells.push_back({spec.xColumn, line, FormatUnits(spec.xFormat, image_[x], spec.xScale),
-                         xSelected ? CellRole::Selected : CellRole::X, x, true});
-        cells.push_back({yColumn, line, FormatUnits(spec.yFormat, image_[y], spec.yScale),
-                         ySelected ? CellRole::Selected : CellRole::Y, y, false});
+CellGrid CurveModel::Grid() const {
+    CellGrid grid;
+    std::vector<CurveWalk> walks;
+    for (int k = 0; k < static_cast<int>(curves_.size()); ++k) {
+        const CurveSpec& spec = curves_[static_cast<size_t>(k)];
+        walks.push_back(WalkCurve(image_, spec.curve->pointerSlot, EntrySize(spec.kind)));
+        grid.lines = std::max(grid.lines, static_cast<int>(walks.back().points.size()));
+        grid.columns.push_back({spec.xColumn, -1, spec.curve->x});
+        grid.columns.push_back({spec.xColumn + YColumnOffset, k, spec.curve->y});
     }
+    grid.indices.assign(grid.columns.size() * static_cast<size_t>(grid.lines), -1);
+    for (size_t k = 0; k < walks.size(); ++k) {
+        const int yOffset = ValueOffset(curves_[k].kind);
+        for (size_t p = 0; p < walks[k].points.size(); ++p) {
+            const size_t line = p;
+            grid.indices[2 * k * static_cast<size_t>(grid.lines) + line] = walks[k].points[p];
+            grid.indices[(2 * k + 1) * static_cast<size_t>(grid.lines) + line] =
+                walks[k].points[p] + yOffset;
+        }
+    }
+    return grid;
 }
 
-void CurveModel::Click(int textColumn, int textLine) {
-    click_ = ClickPosition{textColumn / ColumnStep * ColumnStep, textLine};
-    selection_.reset();
-}
-
-std::optional<EditBoxFill> CurveModel::FillEditBox() const {
-    if (!selection_) {
-        return std::nullopt;
+GroupCells CurveModel::Group(const CellGrid& grid, int group) const {
+    const CurveSpec& spec = curves_[static_cast<size_t>(group)];
+    const CurveMap& curve = *spec.curve;
+    GroupCells cells;
+    cells.firstColumn = 2 * group + 1;
+    cells.format = curve.y.format;
+    cells.corner = curve.xName;
+    cells.columnNames = {spec.YName()};
+    cells.shape.columns = 1;
+    cells.shape.columnKeys = {0.0};
+    cells.shape.scale = curve.y.scale;
+    for (int l = 0; l < grid.lines && grid.At({cells.firstColumn, l}) >= 0; ++l) {
+        const uint32_t x = image_[grid.At({cells.firstColumn - 1, l})];
+        cells.shape.indices.push_back(grid.At({cells.firstColumn, l}));
+        cells.shape.lineKeys.push_back(RawToUnits(static_cast<float>(x), curve.x.scale));
+        cells.lineNames.push_back(TrimmedUnits(curve.x.format, x, curve.x.scale));
     }
-    const CurveSpec& spec = curves_[selection_->curve];
-    const uint32_t value = image_[selection_->index];
-    if (selection_->step == 0) {
-        return EditBoxFill{FormatUnits(spec.yFormat, value, spec.yScale), true};
-    }
-    if (IsEndX(value)) {
-        return EditBoxFill{"XXXX", false};
-    }
-    return EditBoxFill{FormatUnits(spec.xFormat, value, spec.xScale), true};
+    cells.shape.lines = static_cast<int>(cells.shape.indices.size());
+    return cells;
 }
 
 // An x value stays strictly between its neighbours' x bytes where there is
@@ -118,70 +80,49 @@ std::optional<EditBoxFill> CurveModel::FillEditBox() const {
 // is not a point of this curve (the end byte behind the last point, the
 // preceding region's last byte before the first) counts as N = 256 and
 // P = -1, so the stored value stays a byte and the x bytes stay ascending.
-int CurveModel::ClampedX(int64_t raw) const {
-    const Selection& sel = *selection_;
+uint32_t CurveModel::ClampedRaw(const CellGrid& grid, GridPos cell, int64_t raw) const {
+    if (grid.columns[static_cast<size_t>(cell.column)].group >= 0) {
+        return GridModel::ClampedRaw(grid, cell, raw);
+    }
+    const int next = grid.At({cell.column, cell.line + 1});
+    const int previous = grid.At({cell.column, cell.line - 1});
     int64_t v = raw;
-    const int64_t next = sel.hasNext ? int64_t{image_[sel.index + sel.step]} : 256;
-    const int64_t previous = sel.hasPrevious ? int64_t{image_[sel.index - sel.step]} : -1;
-    if (v > next - 1) {
-        v = next - 1;
+    const int64_t high = next >= 0 ? int64_t{image_[next]} : 256;
+    const int64_t low = previous >= 0 ? int64_t{image_[previous]} : -1;
+    if (v > high - 1) {
+        v = high - 1;
     }
-    if (v < previous + 1) {
-        v = previous + 1;
+    if (v < low + 1) {
+        v = low + 1;
     }
-    return static_cast<int>(std::clamp<int64_t>(v, 0, 255));
+    return static_cast<uint32_t>(std::clamp<int64_t>(v, 0, 255));
 }
 
-bool CurveModel::Store(int64_t raw) {
-    const uint32_t value = selection_->step == 0
-                               ? static_cast<uint32_t>(std::clamp<int64_t>(raw, 0, 255))
-                               : static_cast<uint32_t>(ClampedX(raw));
-    const bool changed = image_[selection_->index] != value;
-    image_[selection_->index] = value;
-    return changed;
-}
-
-// A text that holds no number stores nothing and keeps the selection.
-bool CurveModel::ApplyChange(std::string_view text) {
-    const std::optional<EditBoxFill> box = FillEditBox();
-    const std::optional<float> entered = ParseEntry(text);
-    if (!box || !box->armed || !entered) {
-        return false;
+std::vector<GridCell> CurveModel::Labels(int bottom) const {
+    std::vector<GridCell> cells;
+    for (const CurveSpec& spec : curves_) {
+        for (const CurveLabel& label : spec.labels) {
+            cells.push_back({label.column, bottom + 1, label.text, CellRole::Label});
+        }
     }
-    const CurveSpec& spec = curves_[selection_->curve];
-    Store(UnitsToRaw(*entered, selection_->step == 0 ? spec.yScale : spec.xScale));
-    DropSelection();
-    return true;
-}
-
-bool CurveModel::Move(Direction direction) {
-    return MoveSelection(editablePositions_, editable_, click_, selection_, direction);
-}
-
-bool CurveModel::Step(int counts) {
-    const std::optional<EditBoxFill> box = FillEditBox();
-    if (!box || !box->armed) {
-        return false;
-    }
-    return Store(int64_t{image_[selection_->index]} + counts);
+    return cells;
 }
 
 InsertResult CurveModel::AddRow() {
-    if (!selection_ || selection_->step == 0) {
+    const std::optional<GridPos> cell = Cursor();
+    const CellGrid grid = Grid();
+    if (!cell || IsRegion() || grid.At(*cell) < 0 ||
+        grid.columns[static_cast<size_t>(cell->column)].group >= 0) {
         return InsertResult::NotApplicable;
     }
-    const CurveSpec& spec = curves_[selection_->curve];
-    const InsertResult result = InsertCurvePoint(image_, spec.pointerSlot, selection_->step,
-                                                 selection_->index, spec.linkedSlot);
+    const CurveSpec& spec = curves_[static_cast<size_t>(cell->column / 2)];
+    const InsertResult result =
+        InsertCurvePoint(image_, spec.curve->pointerSlot, EntrySize(spec.kind), grid.At(*cell),
+                         spec.curve->linkedSlot);
     if (result == InsertResult::Inserted) {
         DropSelection();
     }
     return result;
-}
-
-void CurveModel::DropSelection() {
-    click_.reset();
-    selection_.reset();
 }
 
 }  // namespace korvel

@@ -12,16 +12,19 @@ constexpr size_t MaxEntryChars = 9;
 constexpr double EntryLimit = 1e6;
 }  // namespace
 
-int EntrySize(EntryKind kind) {
-    return kind == EntryKind::Single ? 2 : 3;
-}
-
-int ValueOffset(EntryKind kind) {
-    return kind == EntryKind::Lp ? 2 : 1;
-}
-
 std::string FormatUnits(const char* format, uint32_t raw, UnitScale scale) {
     return FormatNumber(format, RawToUnits(static_cast<float>(raw), scale));
+}
+
+std::string Trimmed(std::string text) {
+    const char* const blanks = " \t\r\n";
+    text.erase(0, text.find_first_not_of(blanks));
+    text.erase(text.find_last_not_of(blanks) + 1);
+    return text;
+}
+
+std::string TrimmedUnits(const char* format, uint32_t raw, UnitScale scale) {
+    return Trimmed(FormatUnits(format, raw, scale));
 }
 
 std::optional<float> ParseEntry(std::string_view text) {

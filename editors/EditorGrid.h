@@ -1,6 +1,6 @@
 #pragma once
-// What the curve and table editors share: entry kinds, the cells a grid
-// window draws, the edit box contents and reading a typed number.
+// What the curve and table editors share: the cells a grid window draws,
+// the edit box contents, key moves and reading a typed number.
 
 #include <cstdint>
 #include <optional>
@@ -8,18 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "monitor/UnitScale.h"
+#include "calib/CalibrationMap.h"
 
 namespace korvel {
-
-// Which value byte of a point or table entry a column shows. The numeric
-// codes are the ones the ECU tools have always used.
-enum class EntryKind { Single = 0, Gasoline = 11, Lp = 12 };
-
-// Bytes per point or entry: 2 for Single, else 3.
-int EntrySize(EntryKind kind);
-// Offset of the shown value byte from the point's or entry's first byte.
-int ValueOffset(EntryKind kind);
 
 // How a piece of grid text is coloured.
 enum class CellRole {
@@ -49,7 +40,7 @@ struct EditBoxFill {
     bool armed = false;
 };
 
-// The grid position of a click, kept until the next layout resolves it.
+// A text position of a cell, for key moves.
 struct ClickPosition {
     int column = 0;
     int line = 0;
@@ -64,24 +55,12 @@ enum class Direction { Left, Right, Up, Down };
 std::optional<size_t> NextEditable(const std::vector<ClickPosition>& editable,
                                    std::optional<ClickPosition> from, Direction direction);
 
-// Moves a model's selection to the next editable cell in `direction`;
-// `positions[i]` is where `targets[i]` is shown. False at the grid's edge.
-template <typename Target>
-bool MoveSelection(const std::vector<ClickPosition>& positions, const std::vector<Target>& targets,
-                   std::optional<ClickPosition>& click, std::optional<Target>& selection,
-                   Direction direction) {
-    const std::optional<size_t> next =
-        NextEditable(positions, selection ? click : std::nullopt, direction);
-    if (!next) {
-        return false;
-    }
-    click = positions[*next];
-    selection = targets[*next];
-    return true;
-}
-
 // printf of one engineering value: `format` applied to RawToUnits(raw, scale).
 std::string FormatUnits(const char* format, uint32_t raw, UnitScale scale);
+// The same without the blanks around it: "1400", "30.8".
+std::string TrimmedUnits(const char* format, uint32_t raw, UnitScale scale);
+// Blanks (spaces, tabs, line ends) taken off both ends.
+std::string Trimmed(std::string text);
 
 // The number in an edit box: the first 9 characters read the way atof does.
 // Nullopt when they hold no number (empty, blanks, letters, not-a-number):

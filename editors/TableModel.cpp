@@ -1,6 +1,5 @@
 #include "editors/TableModel.h"
 
-#include <algorithm>
 #include <cstdint>
 
 namespace korvel {
@@ -9,155 +8,120 @@ namespace {
 
 constexpr uint32_t EndKey = 0xFF;
 
-int GridColumn(int row) {
-    return TableModel::LeftColumn + TableModel::ColumnStep * (row + 1);
+int TextColumnOf(int row) {
+    return TableModel::LeftColumn + TableModel::TextColumnStep * (row + 1);
 }
 
 }  // namespace
 
 TableLayout VeTableLayout() {
-    return {"%4.0f",  "%4.1f",   " %3.0f",    ByteScale,
-            MapScale, ByteScale, VeTableSlot, EntryKind::Gasoline};
+    return {Layout().Table(VeTableSlot), EntryKind::Gasoline, "VE Table"};
 }
 
 TableLayout VeLpTableLayout() {
-    return {"%4.0f", "%4.1f", " %3.0f", ByteScale, MapScale, ByteScale, VeTableSlot, EntryKind::Lp};
+    return {Layout().Table(VeTableSlot), EntryKind::Lp, "VE Table (LP)"};
 }
 
 TableLayout SparkTableLayout() {
-    return {"%4.0f",  "%4.1f",   " %3.0f",       ByteScale,
-            MapScale, ByteScale, SparkTableSlot, EntryKind::Single};
+    return {Layout().Table(SparkTableSlot), EntryKind::Single, "Spark Table"};
 }
 
 TableModel::TableModel(CalibrationImage& image, TableLayout layout)
-    : image_(image), layout_(layout) {}
+    : GridModel(image), layout_(layout) {}
 
 // The bounded walk keeps a broken table (link or pointer outside the image,
 // a row without its end entry, a loop) to the rows and entries inside it:
 // every row start, entry and value byte it returns lies inside the image.
-// Slots may hold numbers above 255, so keys are still checked.
-std::vector<GridCell> TableModel::Cells(int bottom) {
-    selection_.reset();
-    editablePositions_.clear();
-    editable_.clear();
-    const RowListWalk walk = WalkRowList(image_, layout_.pointerSlot, EntrySize(layout_.entryKind));
-    std::vector<GridCell> cells;
-    const LinePositions lines = AddLabels(walk, bottom, cells);
-    AddHeaders(walk, bottom, cells);
-    AddValues(walk, lines, bottom, cells);
-    cells.push_back({2, bottom, "MAP", CellRole::Mark});
-    cells.push_back({12, bottom + 2, "RPM", CellRole::Mark});
-    return cells;
-}
-
-// MAP key 0 is always the bottom line and 255 the top one; between them
-// every key 1..254 that some row has, ascending.
-TableModel::LinePositions TableModel::AddLabels(const RowListWalk& walk, int bottom,
-                                                std::vector<GridCell>& cells) const {
+// Slots may hold numbers above 255, so keys are still checked. MAP key 0 is
+// always the bottom line and 255 the top one; between them every key
+// 1..254 that some row has, ascending.
+TableModel::Keys TableModel::WalkKeys() const {
+    Keys keys{
+        WalkRowList(image_, layout_.table->pointerSlot, EntrySize(layout_.entryKind)), {}, {}};
     std::array<bool, 256> present{};
     present[0] = true;
     present[EndKey] = true;
-    for (const TableRow& row : walk.rows) {
+    for (const TableRow& row : keys.walk.rows) {
         for (int entry : row.entries) {
             if (image_[entry] <= EndKey) {
                 present[image_[entry]] = true;
             }
         }
     }
-    LinePositions lines;
-    lines.fill(-1);
-    int line = 0;
+    keys.lineOf.fill(-1);
     for (uint32_t key = 0; key <= EndKey; ++key) {
         if (present[key]) {
-            lines[key] = line;
-            cells.push_back({LeftColumn, bottom - line,
-                             FormatUnits(layout_.rowFormat, key, layout_.rowScale),
-                             CellRole::Label});
-            ++line;
+            keys.lineOf[key] = static_cast<int>(keys.lineKeys.size());
+            keys.lineKeys.push_back(key);
         }
     }
-    return lines;
+    return keys;
+}
+
+CellGrid TableModel::Grid() const {
+    const Keys keys = WalkKeys();
+    const int offset = ValueOffset(layout_.entryKind);
+    CellGrid grid;
+    grid.lines = static_cast<int>(keys.lineKeys.size());
+    for (size_t c = 0; c < keys.walk.rows.size(); ++c) {
+        grid.columns.push_back({TextColumnOf(static_cast<int>(c)), 0, layout_.table->value});
+    }
+    grid.indices.assign(grid.columns.size() * keys.lineKeys.size(), -1);
+    for (size_t c = 0; c < keys.walk.rows.size(); ++c) {
+        for (int entry : keys.walk.rows[c].entries) {
+            if (image_[entry] <= EndKey) {
+                const auto line = static_cast<size_t>(keys.lineOf[image_[entry]]);
+                grid.indices[c * keys.lineKeys.size() + line] = entry + offset;
+            }
+        }
+    }
+    return grid;
+}
+
+GroupCells TableModel::Group(const CellGrid& grid, int) const {
+    const Keys keys = WalkKeys();
+    const TableMap& table = *layout_.table;
+    GroupCells cells;
+    cells.format = table.value.format;
+    cells.corner = "MAP/RPM";
+    cells.shape.columns = grid.Columns();
+    cells.shape.lines = grid.lines;
+    cells.shape.indices = grid.indices;
+    cells.shape.scale = table.value.scale;
+    for (const TableRow& row : keys.walk.rows) {
+        const uint32_t key = image_[row.start];
+        cells.shape.columnKeys.push_back(RawToUnits(static_cast<float>(key), table.rowKey.scale));
+        cells.columnNames.push_back(TrimmedUnits(table.rowKey.format, key, table.rowKey.scale));
+    }
+    for (uint32_t key : keys.lineKeys) {
+        cells.shape.lineKeys.push_back(RawToUnits(static_cast<float>(key), table.mapKey.scale));
+        cells.lineNames.push_back(TrimmedUnits(table.mapKey.format, key, table.mapKey.scale));
+    }
+    return cells;
 }
 
 // The header line stops at the first zero row key after the first column.
-void TableModel::AddHeaders(const RowListWalk& walk, int bottom,
-                            std::vector<GridCell>& cells) const {
-    for (int c = 0; c < static_cast<int>(walk.rows.size()); ++c) {
-        const int start = walk.rows[c].start;
-        if (c > 0 && image_[start] == 0) {
+std::vector<GridCell> TableModel::Labels(int bottom) const {
+    const Keys keys = WalkKeys();
+    const TableMap& table = *layout_.table;
+    std::vector<GridCell> cells;
+    for (size_t line = 0; line < keys.lineKeys.size(); ++line) {
+        cells.push_back({LeftColumn, bottom - static_cast<int>(line),
+                         FormatUnits(table.mapKey.format, keys.lineKeys[line], table.mapKey.scale),
+                         CellRole::Label});
+    }
+    for (int c = 0; c < static_cast<int>(keys.walk.rows.size()); ++c) {
+        const uint32_t key = image_[keys.walk.rows[static_cast<size_t>(c)].start];
+        if (c > 0 && key == 0) {
             break;
         }
-        cells.push_back({GridColumn(c), bottom + 1,
-                         FormatUnits(layout_.columnFormat, image_[start], layout_.columnScale),
+        cells.push_back({TextColumnOf(c), bottom + 1,
+                         FormatUnits(table.rowKey.format, key, table.rowKey.scale),
                          CellRole::Header});
     }
-}
-
-void TableModel::AddValues(const RowListWalk& walk, const LinePositions& lines, int bottom,
-                           std::vector<GridCell>& cells) {
-    const int offset = ValueOffset(layout_.entryKind);
-    for (int c = 0; c < static_cast<int>(walk.rows.size()); ++c) {
-        const int column = GridColumn(c);
-        for (int entry : walk.rows[c].entries) {
-            const int value = entry + offset;
-            if (image_[entry] > EndKey) {
-                continue;
-            }
-            const int line = bottom - lines[image_[entry]];
-            const bool selected = click_ && click_->column == column && click_->line == line;
-            if (selected) {
-                selection_ = value;
-            }
-            editablePositions_.push_back({column, line});
-            editable_.push_back(value);
-            cells.push_back({column, line,
-                             FormatUnits(layout_.cellFormat, image_[value], layout_.cellScale),
-                             selected ? CellRole::Selected : CellRole::Y, value, false});
-        }
-    }
-}
-
-void TableModel::Click(int textColumn, int textLine) {
-    click_ = ClickPosition{textColumn / ColumnStep * ColumnStep, textLine};
-    selection_.reset();
-}
-
-std::optional<EditBoxFill> TableModel::FillEditBox() const {
-    if (!selection_) {
-        return std::nullopt;
-    }
-    return EditBoxFill{FormatUnits(layout_.cellFormat, image_[*selection_], layout_.cellScale),
-                       true};
-}
-
-bool TableModel::ApplyChange(std::string_view text) {
-    const std::optional<float> entered = ParseEntry(text);
-    if (!selection_ || !entered) {
-        return false;
-    }
-    image_[*selection_] = static_cast<uint32_t>(UnitsToRaw(*entered, layout_.cellScale));
-    DropSelection();
-    return true;
-}
-
-bool TableModel::Move(Direction direction) {
-    return MoveSelection(editablePositions_, editable_, click_, selection_, direction);
-}
-
-bool TableModel::Step(int counts) {
-    if (!selection_) {
-        return false;
-    }
-    const auto value =
-        static_cast<uint32_t>(std::clamp<int64_t>(int64_t{image_[*selection_]} + counts, 0, 255));
-    const bool changed = image_[*selection_] != value;
-    image_[*selection_] = value;
-    return changed;
-}
-
-void TableModel::DropSelection() {
-    click_.reset();
-    selection_.reset();
+    cells.push_back({2, bottom, "MAP", CellRole::Mark});
+    cells.push_back({12, bottom + 2, "RPM", CellRole::Mark});
+    return cells;
 }
 
 }  // namespace korvel

@@ -1,85 +1,54 @@
 #pragma once
 // The grid of a table editor window: one column per row of a row-list table
-// (headed by its engine-speed key), one line per MAP key, a selected value
-// cell and the Change operation on it.
+// (headed by its engine-speed key), one line per MAP key; blank cells where
+// a row has no entry with that key.
 
 #include <array>
-#include <optional>
 #include <vector>
 
 #include "calib/CalibrationImage.h"
-#include "editors/EditorGrid.h"
+#include "calib/CalibrationMap.h"
+#include "editors/GridModel.h"
 
 namespace korvel {
 
+// A shown table: which value byte of its entries, and the window's title.
 struct TableLayout {
-    const char* columnFormat;
-    const char* rowFormat;
-    const char* cellFormat;
-    UnitScale columnScale;
-    UnitScale rowScale;
-    UnitScale cellScale;
-    int pointerSlot;
+    const TableMap* table;
     EntryKind entryKind;
+    const char* title;
 };
 
 TableLayout VeTableLayout();     // "VE Table": gasoline values of VeTable
 TableLayout VeLpTableLayout();   // "VE Table (LP)": LP values of VeTable
 TableLayout SparkTableLayout();  // "Spark Table"
 
-class TableModel {
+// Every column is one group: a region may cover any rectangle of cells.
+class TableModel : public GridModel {
 public:
     static constexpr int LeftColumn = 6;  // MAP labels; grid columns follow
-    static constexpr int ColumnStep = 6;
+    static constexpr int TextColumnStep = 6;
 
     TableModel(CalibrationImage& image, TableLayout layout);
 
-    // Headers, MAP labels, value cells and the "MAP"/"RPM" marks with MAP key
-    // 0 on text line `bottom`; a clicked position that holds a value cell
-    // becomes the selection.
-    std::vector<GridCell> Cells(int bottom);
+    CellGrid Grid() const override;
 
-    // A click at a text position: the column is rounded down to a multiple
-    // of ColumnStep; any earlier selection is dropped.
-    void Click(int textColumn, int textLine);
-
-    std::optional<EditBoxFill> FillEditBox() const;
-
-    // Stores the typed value into the selected byte and drops the selection.
-    // Returns whether a byte was stored: a text that holds no number stores
-    // nothing and keeps the selection.
-    bool ApplyChange(std::string_view text);
-
-    // Keyboard: moves the selection to the nearest value cell of the last
-    // laid-out grid in `direction` (blank cells are skipped), or, with none
-    // selected, selects the first one. False when nothing moved.
-    bool Move(Direction direction);
-    // Changes the selected value by `counts` raw counts within 0..255; the
-    // selection stays. False when nothing changed.
-    bool Step(int counts);
-
-    void DropSelection();
-
-    bool HasSelection() const { return selection_.has_value(); }
-    int SelectedIndex() const { return selection_.value_or(-1); }
+protected:
+    GroupCells Group(const CellGrid& grid, int group) const override;
+    int ColumnStep() const override { return TextColumnStep; }
+    // Headers, MAP labels and the "MAP"/"RPM" marks.
+    std::vector<GridCell> Labels(int bottom) const override;
 
 private:
-    // Line position of each MAP key; -1 for keys without a line.
-    using LinePositions = std::array<int, 256>;
+    // The walk of the rows, and the MAP keys of the lines from the bottom up.
+    struct Keys {
+        RowListWalk walk;
+        std::vector<uint32_t> lineKeys;
+        std::array<int, 256> lineOf;  // line of each MAP key; -1 for none
+    };
+    Keys WalkKeys() const;
 
-    LinePositions AddLabels(const RowListWalk& walk, int bottom,
-                            std::vector<GridCell>& cells) const;
-    void AddHeaders(const RowListWalk& walk, int bottom, std::vector<GridCell>& cells) const;
-    void AddValues(const RowListWalk& walk, const LinePositions& lines, int bottom,
-                   std::vector<GridCell>& cells);
-
-    CalibrationImage& image_;
     TableLayout layout_;
-    std::optional<ClickPosition> click_;
-    std::optional<int> selection_;
-    // The value cells of the last layout and their bytes, for key moves.
-    std::vector<ClickPosition> editablePositions_;
-    std::vector<int> editable_;
 };
 
 }  // namespace korvel

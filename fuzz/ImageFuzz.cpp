@@ -1,13 +1,15 @@
 // The pointer walks, InsertCurvePoint and the editor grids over any image:
 // the first 512 input bytes fill the slots (missing ones are free bytes), the
-// rest is a script of clicks, typed values and added rows. Nothing may read
-// or write outside the image, and a byte image stays a byte image.
+// rest is a script of clicks, typed values, region operations, pastes and
+// added rows. Nothing may read or write outside the image, and a byte image
+// stays a byte image.
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "calib/CalibrationImage.h"
 #include "editors/CurveModel.h"
+#include "editors/GridModel.h"
 #include "editors/TableModel.h"
 #include "fuzz/FuzzCheck.h"
 
@@ -43,12 +45,14 @@ void CheckWalks(const CalibrationImage& image) {
     }
 }
 
-template <typename Model>
-void Step(Model& model, uint8_t action, uint8_t a, uint8_t b) {
-    switch (action % 4) {
+// One action of the script on a grid: clicks, drags and key moves, typed
+// values, steps, region operations and pastes.
+void Step(GridModel& model, uint8_t action, uint8_t a, uint8_t b) {
+    switch (action % 9) {
         case 0:
-            model.Click(a % 64, b % 64);
+            model.ClickAt(a % 64, b % 64, 20, a & 0x80);
             model.Cells(b % 64);
+            model.SelectionBox(b % 64);
             break;
         case 1:
             model.FillEditBox();
@@ -56,6 +60,25 @@ void Step(Model& model, uint8_t action, uint8_t a, uint8_t b) {
             break;
         case 2:
             model.ApplyChange(std::to_string(a * 16 + b));
+            break;
+        case 3:
+            model.DragTo(a % 64, b % 64, 20);
+            (a & 1 ? model.Extend(Direction(b % 4)) : model.Move(Direction(b % 4)));
+            break;
+        case 4:
+            model.Shape(RegionOperation(a % 7), (b - 128) * 2.5);
+            break;
+        case 5:
+            model.Step((a % 21) - 10);
+            break;
+        case 6: {
+            std::string problem;
+            model.Paste(model.Copy() + std::to_string(a) + "\t" + std::to_string(b), problem);
+            break;
+        }
+        case 7:
+            (a & 1 ? model.SelectAll() : model.KeepValidSelection());
+            model.SelectionLine();
             break;
         default:
             model.DropSelection();

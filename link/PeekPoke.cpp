@@ -30,7 +30,7 @@ LinkResult PeekByte(EcuLink& link, uint32_t address, uint8_t& value) {
     return result.At(address);
 }
 
-LinkResult PokeByte(EcuLink& link, uint32_t address, uint32_t value) {
+LinkResult PokeByte(EcuLink& link, uint32_t address, uint8_t value) {
     LinkResult result = SendAddress(link, address);
     if (result.ok()) {
         result = ProgramByte(link, value);
@@ -49,11 +49,12 @@ std::optional<PeekPokeFailure> PeekPokeFailureFor(const LinkResult& result) {
         case LinkStep::ReadData:
         case LinkStep::LoadData:
             return NoDataFromEcu;
+        case LinkStep::Arm:
+        case LinkStep::Commit:
+            return SequenceNotEchoed;
         case LinkStep::Verify:
             return PeekPokeFailure{VerifyFailureText(result), VerifyErrorCaption};
         case LinkStep::None:
-        case LinkStep::Arm:
-        case LinkStep::Commit:
         case LinkStep::Cancelled:
             break;
     }

@@ -23,6 +23,8 @@ inline const PeekPokeFailure NotAnEepromAddress{"Only EEPROM addresses may be po
 inline const PeekPokeFailure AddressNotSent{"Could not send the address to the ECU",
                                             "Communications Error"};
 inline const PeekPokeFailure NoDataFromEcu{"Could not get data from ECU", "Communications Error"};
+inline const PeekPokeFailure SequenceNotEchoed{
+    "Poke failed: the ECU did not echo the programming sequence", "Communications Error"};
 constexpr const char* VerifyErrorCaption = "Verify Error";
 
 // Range checks, made before anything is sent. A missing address (text that
@@ -33,13 +35,14 @@ LinkResult CheckPokeAddress(std::optional<uint32_t> address);
 // Reads the byte at `address`.
 LinkResult PeekByte(EcuLink& link, uint32_t address, uint8_t& value);
 
-// Sends the address and the low 8 bits of `value`, then arms and commits the
-// programming and reads the byte back. The image in memory is not touched.
-LinkResult PokeByte(EcuLink& link, uint32_t address, uint32_t value);
+// Sends the address and `value`, then arms and commits the programming and
+// reads the byte back. The image in memory is not touched.
+LinkResult PokeByte(EcuLink& link, uint32_t address, uint8_t value);
 
-// What the user is told about a Peek or Poke: nothing when it succeeded, and
-// nothing for a programming sequence that was not echoed; a read-back that
-// differs names the address and both values.
+// What the user is told about a Peek or Poke: nothing when it succeeded; a
+// programming sequence that was not echoed is a failure like any other (a
+// poke is never silently lost); a read-back that differs names the address
+// and both values.
 std::optional<PeekPokeFailure> PeekPokeFailureFor(const LinkResult& result);
 
 }  // namespace korvel

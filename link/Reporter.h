@@ -16,6 +16,9 @@ public:
     virtual void ShowMessage(const std::string& text) = 0;
     // Status-bar text, shown at once even during a blocking transfer.
     virtual void SetPaneText(int pane, const std::string& text) = 0;
+    // News for the MessagePane that no command asked for (a port that came
+    // back); where a failure is on show, it may keep its place.
+    virtual void ShowNotice(const std::string& text) { SetPaneText(MessagePane, text); }
 };
 
 }  // namespace korvel

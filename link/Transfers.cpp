@@ -87,6 +87,35 @@ std::vector<int> DifferingIndices(const CalibrationImage& image, const Calibrati
     return indices;
 }
 
+void ProgramTrace::Read(int index, uint32_t value) const {
+    if (ecu != nullptr) {
+        ecu->Learn(index, value);
+    }
+}
+
+void ProgramTrace::Programmed(int index, std::optional<uint8_t> old, uint32_t value,
+                              const LinkResult& result) {
+    // A failure before the commit went out leaves the byte as it was.
+    const bool commitSent = result.ok() || result.step == LinkStep::Verify ||
+                            result.step == LinkStep::Commit ||
+                            (result.step == LinkStep::ReadData && result.written.has_value());
+    if (!commitSent) {
+        return;
+    }
+    changed.emplace_back(index, old);
+    if (result.ok()) {
+        ++verified;
+        Read(index, value);
+    } else if (result.step == LinkStep::Verify) {
+        Read(index, result.read.value_or(0));  // what the read-back found
+    } else {
+        uncertain = true;
+        if (ecu != nullptr) {
+            ecu->Unlearn(index);
+        }
+    }
+}
+
 namespace {
 
 // Reads the byte the ECU holds at `address`.
@@ -131,7 +160,7 @@ std::string VerifyFailureText(const LinkResult& result) {
 }
 
 LinkResult DownloadRange(EcuLink& link, const uint32_t* values, uint32_t first, uint32_t last,
-                         const DownloadProgress& progress) {
+                         const DownloadProgress& progress, ProgramTrace* trace) {
     const uint32_t count = Count(first, last);
     for (uint32_t i = 0; i < count; ++i) {
         if (CancelRequested(link)) {
@@ -140,6 +169,10 @@ LinkResult DownloadRange(EcuLink& link, const uint32_t* values, uint32_t first, 
         uint8_t ecuByte = 0;
         if (LinkResult result = ReadEcuByte(link, first + i, ecuByte); !result.ok()) {
             return result.At(first + i);
+        }
+        const int index = static_cast<int>(first + i) - static_cast<int>(ImageBaseAddress);
+        if (trace != nullptr) {
+            trace->Read(index, ecuByte);
         }
         link.reporter.SetPaneText(MessagePane, DownloadProgressText(ecuByte, values[i]));
         if (progress) {
@@ -150,7 +183,11 @@ LinkResult DownloadRange(EcuLink& link, const uint32_t* values, uint32_t first, 
         if (ecuByte == values[i]) {
             continue;
         }
-        if (LinkResult result = ProgramByte(link, values[i]); !result.ok()) {
+        LinkResult result = ProgramByte(link, values[i]);
+        if (trace != nullptr) {
+            trace->Programmed(index, ecuByte, values[i], result);
+        }
+        if (!result.ok()) {
             return result.At(first + i);
         }
     }
@@ -158,7 +195,8 @@ LinkResult DownloadRange(EcuLink& link, const uint32_t* values, uint32_t first, 
 }
 
 LinkResult ProgramIndices(EcuLink& link, const CalibrationImage& image, const CalibrationImage& ecu,
-                          const std::vector<int>& indices, const DownloadProgress& progress) {
+                          const std::vector<int>& indices, const DownloadProgress& progress,
+                          ProgramTrace* trace) {
     for (int index : indices) {
         const uint32_t address = ImageBaseAddress + static_cast<uint32_t>(index);
         if (CancelRequested(link)) {
@@ -171,6 +209,11 @@ LinkResult ProgramIndices(EcuLink& link, const CalibrationImage& image, const Ca
         LinkResult result = SendAddress(link, address);
         if (result.ok()) {
             result = ProgramByte(link, image[index]);
+            if (trace != nullptr) {
+                const auto old = trace->ecu != nullptr ? trace->ecu->At(index) : std::nullopt;
+                trace->Programmed(index, old.has_value() ? old : std::optional(uint8_t(ecu[index])),
+                                  image[index], result);
+            }
         }
         if (!result.ok()) {
             return result.At(address);
@@ -180,7 +223,8 @@ LinkResult ProgramIndices(EcuLink& link, const CalibrationImage& image, const Ca
 }
 
 LinkResult DownloadChanges(EcuLink& link, const CalibrationImage& image,
-                           const StepProgress& progress, int* programmed) {
+                           const StepProgress& progress, int* programmed, ProgramTrace* trace,
+                           int* toProgram) {
     CalibrationImage ecu;
     LinkResult result = ReadCalibration(link, ecu, [&](int index, uint32_t) {
         if (progress) {
@@ -189,14 +233,23 @@ LinkResult DownloadChanges(EcuLink& link, const CalibrationImage& image,
     });
     int done = 0;
     if (result.ok()) {
+        if (trace != nullptr && trace->ecu != nullptr) {
+            trace->ecu->LearnAll(ecu);
+        }
         const std::vector<int> changes = DifferingIndices(image, ecu);
+        if (toProgram != nullptr) {
+            *toProgram = static_cast<int>(changes.size());
+        }
         const int total = ImageSize + static_cast<int>(changes.size());
-        result = ProgramIndices(link, image, ecu, changes, [&](uint32_t, uint32_t) {
-            if (progress && done > 0) {
-                progress(ImageSize + done, total);  // the byte before this one is done
-            }
-            ++done;
-        });
+        result = ProgramIndices(
+            link, image, ecu, changes,
+            [&](uint32_t, uint32_t) {
+                if (progress && done > 0) {
+                    progress(ImageSize + done, total);  // the byte before this one is done
+                }
+                ++done;
+            },
+            trace);
         // A cancel comes before the next byte's progress; any other failure
         // stopped inside the byte just counted, which was not verified.
         if (!result.ok() && result.step != LinkStep::Cancelled) {

@@ -5,10 +5,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "calib/CalibrationImage.h"
+#include "calib/EcuBytes.h"
 #include "link/Protocol.h"
 
 namespace korvel {
@@ -21,6 +24,24 @@ using DownloadProgress = std::function<void(uint32_t ecuByte, uint32_t imageValu
 // `done` of `total` steps of a transfer are finished (one step per byte read
 // or programmed).
 using StepProgress = std::function<void(int done, int total)>;
+
+// What a programming transfer learns of the ECU as it goes, for whoever keeps
+// track of it: each byte read or read back is known; a byte whose commit went
+// out without a matching read-back is unknown. `changed` keeps the old value
+// of every byte the transfer changed or may have changed (nullopt where it
+// was not known), so the change can be undone.
+struct ProgramTrace {
+    EcuBytes* ecu = nullptr;  // updated as the transfer goes, when given
+    int verified = 0;         // bytes programmed whose read-back matched
+    bool uncertain = false;   // the failing byte's commit went out unverified
+    std::vector<std::pair<int, std::optional<uint8_t>>> changed;
+    LinkResult ended;  // how the whole transfer ended
+
+    // Records one ProgramByte at `index`, with the byte's value before it.
+    void Programmed(int index, std::optional<uint8_t> old, uint32_t value,
+                    const LinkResult& result);
+    void Read(int index, uint32_t value) const;
+};
 
 // Reads first..last into values[0 .. last - first]; the image is filled in
 // place, so bytes read before a failure stay. After each byte it writes
@@ -38,7 +59,7 @@ LinkResult UploadRange(EcuLink& link, uint32_t* values, uint32_t first, uint32_t
 // (may be empty). Shows no message. A failure names the address it stopped
 // at and, once programming began, the value written.
 LinkResult DownloadRange(EcuLink& link, const uint32_t* values, uint32_t first, uint32_t last,
-                         const DownloadProgress& progress);
+                         const DownloadProgress& progress, ProgramTrace* trace = nullptr);
 
 // Programs the low 8 bits of `value` at the address the ECU's pointer
 // already holds: LOAD_DATA, then PROGRAM arm, then PROGRAM commit, each sent
@@ -68,14 +89,16 @@ std::vector<int> DifferingIndices(const CalibrationImage& image, const Calibrati
 // `progress` is called. Stops at the first failure, or between two bytes on
 // a cancel request.
 LinkResult ProgramIndices(EcuLink& link, const CalibrationImage& image, const CalibrationImage& ecu,
-                          const std::vector<int>& indices, const DownloadProgress& progress);
+                          const std::vector<int>& indices, const DownloadProgress& progress,
+                          ProgramTrace* trace = nullptr);
 
 // Download of the changes only: ReadCalibration into a scratch copy, then
 // ProgramIndices over the bytes that differ. `progress` counts 512 reads
 // and then each byte programmed. `programmed`, when given, receives how many
-// bytes were programmed and verified.
+// bytes were programmed and verified, and `toProgram` how many differed.
 LinkResult DownloadChanges(EcuLink& link, const CalibrationImage& image,
-                           const StepProgress& progress, int* programmed = nullptr);
+                           const StepProgress& progress, int* programmed = nullptr,
+                           ProgramTrace* trace = nullptr, int* toProgram = nullptr);
 
 // "Uploading Data %d  %X" and "Programming ECU:  %X  %X".
 std::string UploadProgressText(int index, uint32_t value);

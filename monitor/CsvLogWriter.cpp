@@ -1,9 +1,15 @@
 #include "monitor/CsvLogWriter.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstring>
+#include <utility>
 
 #include "monitor/ValueText.h"
 
@@ -13,14 +19,6 @@ namespace {
 
 std::string SystemError() {
     return std::strerror(errno);
-}
-
-std::string_view Trimmed(std::string_view name) {
-    const size_t first = name.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return name.substr(first, name.find_last_not_of(' ') - first + 1);
 }
 
 }  // namespace
@@ -33,42 +31,71 @@ void AppendNumber(std::string& out, double value, int decimals) {
     out.append(text, ec == std::errc() ? end : text);
 }
 
-// ---- StdioLogFile ---------------------------------------------------------
+// ---- DiskLogFile ----------------------------------------------------------
 
-StdioLogFile::~StdioLogFile() {
+DiskLogFile::~DiskLogFile() {
     Close();
 }
 
-std::string StdioLogFile::Open(const std::string& path) {
+std::string DiskLogFile::Open(const std::string& path, bool mustBeNew) {
+    // A file size limit (ulimit -f) then fails a write, which the log reports
+    // and cuts back to a whole line, instead of killing the program mid-line.
+    static const bool ignored = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+    (void)ignored;
     Close();
-    file_ = std::fopen(path.c_str(), "wb");
-    return file_ == nullptr ? SystemError() : std::string();
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mustBeNew ? O_EXCL : O_TRUNC);
+    fd_ = ::open(path.c_str(), flags, 0666);
+    lineEnd_ = 0;
+    return fd_ < 0 ? SystemError() : std::string();
 }
 
-std::string StdioLogFile::Write(std::string_view bytes) {
-    if (file_ == nullptr) {
+std::string DiskLogFile::Write(std::string_view bytes) {
+    if (fd_ < 0) {
         return std::strerror(EBADF);
     }
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-        return SystemError();
+    buffer_.append(bytes);
+    return buffer_.size() < BufferLimit ? std::string() : Flush();
+}
+
+std::string DiskLogFile::Flush() {
+    size_t done = 0;
+    while (fd_ >= 0 && done < buffer_.size()) {
+        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            const std::string error = n < 0 ? SystemError() : std::strerror(EIO);
+            // Cut off a line the system took only in part. A device (/dev/full)
+            // cannot be cut and needs no cutting.
+            const size_t lastLine = done == 0 ? std::string::npos : buffer_.rfind('\n', done - 1);
+            const int64_t whole = lastLine == std::string::npos ? 0 : int64_t(lastLine) + 1;
+            lineEnd_ += whole;
+            [[maybe_unused]] const int cut = ::ftruncate(fd_, lineEnd_);
+            buffer_.clear();
+            return error;
+        }
+        done += static_cast<size_t>(n);
     }
+    lineEnd_ += static_cast<int64_t>(done);
+    buffer_.clear();
     return {};
 }
 
-std::string StdioLogFile::Flush() {
-    if (file_ != nullptr && std::fflush(file_) != 0) {
-        return SystemError();
-    }
-    return {};
-}
-
-std::string StdioLogFile::Close() {
-    if (file_ == nullptr) {
+std::string DiskLogFile::Close() {
+    if (fd_ < 0) {
         return {};
     }
-    const int result = std::fclose(file_);
-    file_ = nullptr;
-    return result != 0 ? SystemError() : std::string();
+    std::string error = Flush();
+    if (::close(std::exchange(fd_, -1)) != 0 && error.empty()) {
+        error = SystemError();
+    }
+    return error;
+}
+
+bool DiskLogFile::Exists(const std::string& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0;
 }
 
 // ---- CsvLogWriter ---------------------------------------------------------
@@ -83,23 +110,22 @@ bool CsvLogWriter::Check(const std::string& error) {
     return false;
 }
 
-bool CsvLogWriter::Start(const std::string& path, const MonitorFile& monitor, int64_t startMs) {
+bool CsvLogWriter::Start(const std::string& path, const MonitorFile& monitor, int64_t startMs,
+                         bool mustBeNew) {
     Stop();
     path_ = path;
     error_.clear();
     lines_ = 0;
     startMs_ = flushedMs_ = startMs;
     columns_ = std::clamp(monitor.variableCount, 0, MaxMonitorVariables);
-    nameText_ = monitor.variableNames;
+    names_ = monitor.variableNames;
     std::string names = "Time";
     std::string units = "s";
     for (int i = 0; i < columns_; ++i) {
-        const auto at = static_cast<size_t>(i);
-        names_[at] = std::string_view(nameText_[at].data(), VariableNameLength);
-        names.append(",").append(Trimmed(names_[at]));
-        units.append(",").append(MonitorValueUnit(names_[at]));
+        names.append(",").append(ShownName(monitor.name(i)));
+        units.append(",").append(MonitorValueUnit(monitor.name(i)));
     }
-    if (!Check(file_.Open(path))) {
+    if (!Check(file_.Open(path, mustBeNew))) {
         return false;
     }
     running_ = true;
@@ -115,7 +141,8 @@ bool CsvLogWriter::Write(const Sample& sample) {
                  static_cast<double>(std::max<int64_t>(sample.passMs - startMs_, 0)) / 1000.0, 3);
     for (int i = 0; i < columns_; ++i) {
         const auto at = static_cast<size_t>(i);
-        const LoggedValue value = MonitorValueLogged(names_[at], sample.raw[at]);
+        const LoggedValue value = MonitorValueLogged(
+            std::string_view(names_[at].data(), VariableNameLength), sample.raw[at]);
         line_ += ',';
         AppendNumber(line_, value.value, value.decimals);
     }

@@ -1,14 +1,13 @@
 #pragma once
 // The data log: one CSV line per acquisition pass, in the panel's engineering
 // units, readable by spreadsheets and log viewers. Line 1 is
-// "Time,NAME1,NAME2,...", line 2 the units ("s,kPa,us,..."), then the time in
+// "Time,NAME1,NAME2,...", line 2 the units ("s,inHg,us,..."), then the time in
 // seconds since the log started (three decimals) and each value. Numbers
 // always use '.', whatever the locale. The lines reach the file at least
-// once a second (of the samples' clock) and on Stop.
+// once a second (of the samples' clock) and on Stop, and only whole lines do.
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -22,23 +21,34 @@ namespace korvel {
 class LogFile {
 public:
     virtual ~LogFile() = default;
-    virtual std::string Open(const std::string& path) = 0;
-    virtual std::string Write(std::string_view bytes) = 0;  // may only buffer
+    // Creates `path`; an existing file is replaced, unless `mustBeNew`.
+    virtual std::string Open(const std::string& path, bool mustBeNew) = 0;
+    virtual std::string Write(std::string_view bytes) = 0;  // whole lines; may only buffer
     virtual std::string Flush() = 0;                        // hands the buffer to the system
     virtual std::string Close() = 0;
+    // Whether anything (a file, a folder, a dangling link) has this name.
+    virtual bool Exists(const std::string& path) = 0;
 };
 
-// A C stdio file.
-class StdioLogFile : public LogFile {
+// A file on disk, written with its own buffer: when the system takes only
+// part of it (a full disk, a file size limit) the file is cut back to its
+// last whole line, so a log never ends mid-line.
+class DiskLogFile : public LogFile {
 public:
-    ~StdioLogFile() override;
-    std::string Open(const std::string& path) override;
+    ~DiskLogFile() override;
+    std::string Open(const std::string& path, bool mustBeNew) override;
     std::string Write(std::string_view bytes) override;
     std::string Flush() override;
     std::string Close() override;
+    bool Exists(const std::string& path) override;
+
+    // Past this much the buffer is handed on before the second is up.
+    static constexpr size_t BufferLimit = 64 * 1024;
 
 private:
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
+    std::string buffer_;
+    int64_t lineEnd_ = 0;  // the file's length up to its last whole line
 };
 
 class CsvLogWriter {
@@ -50,10 +60,12 @@ public:
     CsvLogWriter(const CsvLogWriter&) = delete;
     CsvLogWriter& operator=(const CsvLogWriter&) = delete;
 
-    // Opens `path` and writes the two header lines for the variables of
-    // `monitor`; `startMs` is time zero, on the samples' clock (passMs).
-    // False when the file cannot be opened or written: Error() says why.
-    bool Start(const std::string& path, const MonitorFile& monitor, int64_t startMs);
+    // Opens `path` (a new file when `mustBeNew`) and writes the two header
+    // lines for the variables of `monitor`; `startMs` is time zero, on the
+    // samples' clock (passMs). False when the file cannot be opened or
+    // written: Error() says why.
+    bool Start(const std::string& path, const MonitorFile& monitor, int64_t startMs,
+               bool mustBeNew = false);
     // Appends the pass's line, flushing when a second has passed since the
     // last flush. False when writing failed: the log is then stopped.
     bool Write(const Sample& sample);
@@ -77,8 +89,7 @@ private:
     std::string error_;
     std::string line_;  // reused, so a pass allocates nothing
     int columns_ = 0;
-    std::array<std::string_view, MaxMonitorVariables> names_{};
-    std::array<std::array<char, VariableNameLength>, MaxMonitorVariables> nameText_{};
+    std::array<std::array<char, VariableNameLength>, MaxMonitorVariables> names_{};
     int64_t startMs_ = 0;
     int64_t flushedMs_ = 0;
     long lines_ = 0;

@@ -1,8 +1,21 @@
 #include "monitor/DataLog.h"
 
 #include <ctime>
+#include <utility>
 
 namespace korvel {
+
+namespace {
+
+// Continuation names tried before the log gives up.
+constexpr int MaxLogFiles = 1000;
+
+std::string FileName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
 
 std::string DefaultLogName(int64_t wallMs) {
     const auto seconds = static_cast<std::time_t>(wallMs / 1000);
@@ -22,31 +35,54 @@ std::string NumberedLogName(const std::string& path, int n) {
     return path.substr(0, at) + "-" + std::to_string(n) + path.substr(at);
 }
 
+void DataLog::NoteFailure() {
+    failures_ +=
+        "The data log " + writer_.Path() + " could not be written:\n" + writer_.Error() + "\n";
+}
+
+bool DataLog::Checked(bool ok) {
+    if (!ok && !writer_.Error().empty()) {
+        NoteFailure();
+    }
+    return ok;
+}
+
 bool DataLog::Start(const std::string& path, const MonitorFile& monitor, int64_t nowMs) {
     firstPath_ = path;
     fileNumber_ = 1;
-    return writer_.Start(path, monitor, nowMs);
+    return Checked(writer_.Start(path, monitor, nowMs));
 }
 
 bool DataLog::Stop() {
-    return writer_.Stop();
+    return !writer_.Running() || Checked(writer_.Stop());
 }
 
 bool DataLog::Restart(const MonitorFile& monitor, int64_t nowMs) {
-    writer_.Stop();
-    return writer_.Start(NumberedLogName(firstPath_, ++fileNumber_), monitor, nowMs);
+    Stop();
+    std::string next;
+    do {
+        next = NumberedLogName(firstPath_, ++fileNumber_);
+    } while (file_.Exists(next) && fileNumber_ < MaxLogFiles);
+    return Checked(writer_.Start(next, monitor, nowMs, true));
 }
 
 std::string DataLog::StatusText() const {
-    const std::string& path = writer_.Path();
-    const size_t slash = path.find_last_of('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return "Logging to " + name + ": " + std::to_string(writer_.Lines()) + " samples";
+    return "Logging to " + FileName(writer_.Path()) + ": " + std::to_string(writer_.Lines()) +
+           " samples";
 }
 
-std::string DataLog::FailureText() const {
-    return "The data log " + writer_.Path() + " could not be written:\n" + writer_.Error() +
-           "\nLogging has stopped; monitoring goes on.";
+std::string DataLog::ClosedText() const {
+    return "Log closed: " + std::to_string(writer_.Lines()) + " samples in " +
+           FileName(writer_.Path());
+}
+
+std::string DataLog::TakeFailureText() {
+    if (failures_.empty()) {
+        return {};
+    }
+    std::string text = std::exchange(failures_, {});
+    return text + (Running() ? "Logging goes on in " + FileName(writer_.Path()) + "."
+                             : "Logging has stopped; monitoring goes on.");
 }
 
 }  // namespace korvel

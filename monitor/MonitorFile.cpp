@@ -1,5 +1,6 @@
 #include "monitor/MonitorFile.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -124,7 +125,27 @@ int ParseMonitorBytes(ByteReader& in, MonitorFile& file) {
     return count;
 }
 
+bool IsControl(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || (byte >= 0x7F && byte < 0xA0);  // C0, DEL and C1
+}
+
 }  // namespace
+
+std::string PrintableName(std::string_view name) {
+    std::string text(name);
+    std::ranges::replace_if(text, IsControl, ' ');
+    return text;
+}
+
+std::string ShownName(std::string_view name) {
+    const std::string text = PrintableName(name);
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
 
 int ParseMonitorFile(std::string_view bytes, MonitorFile& file) {
     ByteReader in(BytesOf(bytes));

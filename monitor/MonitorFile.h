@@ -28,7 +28,6 @@ struct MonitorFile {
     std::array<MonitorVariable, MaxMonitorVariables> variables{};
     std::array<uint32_t, MaxMonitorVariables> liveValues{};
     std::array<std::array<char, VariableNameLength>, MaxMonitorVariables> variableNames{};
-    std::array<int32_t, MaxMonitorVariables> sampleTimes{};
 
     // The stored form: variable count minus 1 (255 for an empty list).
     uint8_t lastVariable() const { return static_cast<uint8_t>(variableCount - 1); }
@@ -37,6 +36,14 @@ struct MonitorFile {
         return {variableNames[static_cast<size_t>(index)].data(), VariableNameLength};
     }
 };
+
+// A name as text to show: each control character (a line end the name
+// field ran across, a zero byte of an unread list) becomes a space, so no
+// control character reaches the panel, a log or a terminal. The five
+// characters stay five.
+std::string PrintableName(std::string_view name);
+// PrintableName without its leading and trailing blanks: for headers and lists.
+std::string ShownName(std::string_view name);
 
 // Parses the bytes of a monitor definition file into `file`. Entries beyond
 // the new count keep what they held. Returns the number of variables read.

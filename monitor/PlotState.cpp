@@ -15,6 +15,7 @@ int PlotState::AddChannel(int variable, float minimum, float maximum) {
             plottedVariable[i] = variable;
             plotMinimum[i] = minimum;
             plotMaximum[i] = maximum;
+            ++assignment[i];
             return c;
         }
     }
@@ -26,9 +27,7 @@ int PlotState::DeleteChannel(int variable) {
     if (c >= 0) {
         const auto i = static_cast<size_t>(c);
         plottedVariable[i] = -1;
-        // The next point of a reused channel starts a fresh line.
-        lastPointX[i] = 0;
-        lastPointY[i] = 0;
+        ++assignment[i];
     }
     return c;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The strip chart's plot state: which variable each of the three channels
-// plots, with its range, the channels' last points, the sweep length and the
-// carry-correction history.
+// plots, with its range, the sweep length and the carry-correction history.
+// The lines themselves are the chart's own (ChartHistory).
 
 #include <array>
 #include <cstdint>
@@ -21,8 +21,9 @@ struct PlotState {
     std::array<int32_t, MaxPlottedVariables> plottedVariable{-1, -1, -1};  // -1: free
     std::array<float, MaxPlottedVariables> plotMinimum{0.0f, 0.0f, 0.0f};
     std::array<float, MaxPlottedVariables> plotMaximum{3000.0f, 3000.0f, 3000.0f};
-    std::array<int32_t, MaxPlottedVariables> lastPointX{};
-    std::array<int32_t, MaxPlottedVariables> lastPointY{};
+    // Moves on whenever a channel is given or freed: the chart then forgets
+    // its line, so a reused channel starts a fresh one.
+    std::array<uint32_t, MaxPlottedVariables> assignment{};
     int32_t timeScale = 20;  // seconds, never 0
     PlotRect plotRect;
     // Lives for the whole run; never reset, not even when a channel is freed.
@@ -32,8 +33,8 @@ struct PlotState {
     // channel, or -1 when all three are in use (nothing changes).
     int AddChannel(int variable, float minimum, float maximum);
 
-    // Frees the first channel that plots `variable` and forgets its last
-    // point; returns the channel, or -1 when no channel plots it.
+    // Frees the first channel that plots `variable`; returns the channel, or
+    // -1 when no channel plots it.
     int DeleteChannel(int variable);
 
     // The first channel that plots `variable`, or -1.

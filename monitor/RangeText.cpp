@@ -7,7 +7,10 @@ namespace korvel {
 
 std::string RangeInUnits(std::string_view name, uint32_t minimum, uint32_t maximum) {
     std::string text = std::to_string(minimum) + ".." + std::to_string(maximum);
-    const std::string_view unit = MonitorValueUnit(name);
+    // Fuel's range runs 0..1, where 1 is LP.
+    const std::string_view unit = KindOfVariable(name) == VariableKind::Fuel
+                                      ? MonitorValueUnit(name)
+                                      : MonitorValueUnitShown(name);
     if (unit.empty()) {
         return text + " counts";
     }

@@ -1,6 +1,6 @@
 #pragma once
 // What a plot range in raw counts means in a variable's unit, for the plot
-// dialog: "0..255 = 3.1..30.8 kPa".
+// dialog: "0..255 = 3.1..30.8 inHg".
 
 #include <cstdint>
 #include <string>

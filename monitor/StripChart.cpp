@@ -29,21 +29,6 @@ size_t At(int channel) {
     return static_cast<size_t>(channel);
 }
 
-bool HasLastPoint(const PlotState& plot, int channel) {
-    return plot.lastPointX[At(channel)] != 0 || plot.lastPointY[At(channel)] != 0;
-}
-
-// A new sweep: every channel that has a last point continues from the left
-// edge at its old height. A channel without one keeps none, so it draws no
-// stray segment from the window's top edge when it is given a variable.
-void RestartSweep(PlotState& plot) {
-    for (int c = 0; c < MaxPlottedVariables; ++c) {
-        if (HasLastPoint(plot, c)) {
-            plot.lastPointX[At(c)] = plot.plotRect.left;
-        }
-    }
-}
-
 }  // namespace
 
 ChartFrame ComputeChartFrame(int32_t clientWidth, int32_t clientHeight, int32_t panelBottom,
@@ -107,10 +92,16 @@ std::vector<ValueLabel> ValueAxisLabels(const PlotRect& rect, const PlotState& p
     return labels;
 }
 
-int32_t PlotPointX(int32_t sampleTimeMs, int32_t timeScale, const PlotRect& rect) {
-    const int32_t seconds = timeScale < 1 ? 1 : timeScale;
-    const double fraction = static_cast<double>(sampleTimeMs) / seconds / 1000.0;
-    return rect.left + SaturatingTrunc(fraction * (rect.right - rect.left));
+int64_t SweepStartMs(int64_t ms, int32_t timeScale) {
+    const int64_t sweep = int64_t{std::max(timeScale, 1)} * 1000;
+    const int64_t start = ms / sweep * sweep;
+    return ms < start ? start - sweep : start;  // whole sweeps downwards, also before 0
+}
+
+int32_t PlotPointX(int64_t ms, int64_t sweepStartMs, int32_t timeScale, const PlotRect& rect) {
+    const double sweep = static_cast<double>(std::max(timeScale, 1)) * 1000.0;
+    const double fraction = static_cast<double>(ms - sweepStartMs) / sweep;
+    return rect.left + SaturatingTrunc(std::floor(fraction * (rect.right - rect.left)));
 }
 
 int32_t CarryCorrect(int32_t raw, int32_t& previousRaw) {
@@ -134,53 +125,30 @@ std::optional<int32_t> PlotPointY(int32_t value, float minimum, float maximum,
     return rect.bottom - SaturatingTrunc(share * static_cast<float>(rect.bottom - rect.top));
 }
 
-int PlotSample(PlotState& plot, MonitorFile& monitor, int k,
-               std::array<ChannelStep, MaxPlottedVariables>& steps) {
-    int count = 0;
-    const size_t variable = At(k);
-    for (int c = 0; c < MaxPlottedVariables; ++c) {
-        if (plot.plottedVariable[At(c)] != k) {
-            continue;
-        }
-        const int32_t x = PlotPointX(monitor.sampleTimes[variable], plot.timeScale, plot.plotRect);
-        const int32_t raw = static_cast<int32_t>(monitor.liveValues[variable]);
-        const int32_t value = CarryCorrect(raw, plot.previousRaw[At(c)]);
-        monitor.liveValues[variable] = static_cast<uint32_t>(value);
-        const std::optional<int32_t> y =
-            PlotPointY(value, plot.plotMinimum[At(c)], plot.plotMaximum[At(c)], plot.plotRect);
-        if (!y) {
-            continue;
-        }
-        ChannelStep step;
-        step.channel = c;
-        if (x < plot.lastPointX[At(c)]) {
-            step.restarted = true;
-            RestartSweep(plot);
-        }
-        if (HasLastPoint(plot, c)) {
-            step.drawn = true;
-            step.x0 = plot.lastPointX[At(c)];
-            step.y0 = plot.lastPointY[At(c)];
-            step.x1 = x;
-            step.y1 = *y;
-        }
-        plot.lastPointX[At(c)] = x;
-        plot.lastPointY[At(c)] = *y;
-        steps[At(count++)] = step;
-    }
-    return count;
-}
-
-int ClampSegment(const ChannelStep& step, const PlotRect& rect, std::array<ChartPoint, 4>& points) {
-    const double x0 = step.x0, y0 = step.y0, dx = step.x1 - x0, dy = step.y1 - y0;
+int ClampSegment(const ChartSegment& segment, const PlotRect& rect,
+                 std::array<ChartPoint, 4>& points) {
+    const double x0 = segment.x0, y0 = segment.y0, dx = segment.x1 - x0, dy = segment.y1 - y0;
+    const auto left = static_cast<double>(rect.left);
+    const auto right = static_cast<double>(std::max(rect.left, rect.right));
     const auto top = static_cast<double>(rect.top);
     const auto bottom = static_cast<double>(std::max(rect.top, rect.bottom));
-    // Where the segment crosses an edge, in order along it.
+    // The part between the left and right edges, as a share of the segment.
+    double from = 0.0, to = 1.0;
+    if (dx > 0.0) {
+        from = std::max(from, (left - x0) / dx);
+        to = std::min(to, (right - x0) / dx);
+    } else if (x0 < left || x0 > right) {
+        return 0;
+    }
+    if (from > to) {
+        return 0;
+    }
+    // Where the segment crosses the top or bottom, in order along it.
     std::array<double, 2> cuts{};
     int cutCount = 0;
     for (const double edge : {top, bottom}) {
         const double t = dy == 0.0 ? -1.0 : (edge - y0) / dy;
-        if (t > 0.0 && t < 1.0) {
+        if (t > from && t < to) {
             cuts[static_cast<size_t>(cutCount++)] = t;
         }
     }
@@ -188,18 +156,17 @@ int ClampSegment(const ChannelStep& step, const PlotRect& rect, std::array<Chart
         std::swap(cuts[0], cuts[1]);
     }
     auto at = [&](double t) {
-        const double x = std::clamp(x0 + t * dx, static_cast<double>(rect.left),
-                                    static_cast<double>(std::max(rect.left, rect.right)));
+        const double x = std::clamp(x0 + t * dx, left, right);
         const double y = std::clamp(y0 + t * dy, top, bottom);
         return ChartPoint{static_cast<int32_t>(std::lround(x)),
                           static_cast<int32_t>(std::lround(y))};
     };
     int count = 0;
-    points[static_cast<size_t>(count++)] = at(0.0);
+    points[static_cast<size_t>(count++)] = at(from);
     for (int i = 0; i < cutCount; ++i) {
         points[static_cast<size_t>(count++)] = at(cuts[static_cast<size_t>(i)]);
     }
-    points[static_cast<size_t>(count++)] = at(1.0);
+    points[static_cast<size_t>(count++)] = at(to);
     return count;
 }
 

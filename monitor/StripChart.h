@@ -1,8 +1,8 @@
 #pragma once
 // The numbers of the sweeping strip chart: the frame below the monitor panel
-// (grey band, white plot area, ticks, grid and axis labels) and the plotting
-// of each new sample as one line segment per channel. Drawing code turns
-// these numbers into pixels; nothing here knows about pixels.
+// (grey band, white plot area, ticks, grid and axis labels) and where a read
+// lies in it. Drawing code turns these numbers into pixels; nothing here
+// knows about pixels. The lines' history is ChartHistory's.
 
 #include <array>
 #include <cstdint>
@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "monitor/MonitorFile.h"
 #include "monitor/PanelLayout.h"
 #include "monitor/PlotState.h"
 
@@ -56,9 +55,14 @@ struct ValueLabel {
 std::vector<ValueLabel> ValueAxisLabels(const PlotRect& rect, const PlotState& plot,
                                         TextMetrics metrics);
 
-// A sample's x: its position within the sweep scaled to the plot width.
-// A time scale below 1 counts as 1.
-int32_t PlotPointX(int32_t sampleTimeMs, int32_t timeScale, const PlotRect& rect);
+// Where the sweep holding `ms` starts: sweeps are timeScale seconds long and
+// start at whole multiples of it on the reads' clock. A time scale below 1
+// counts as 1.
+int64_t SweepStartMs(int64_t ms, int32_t timeScale);
+
+// A read's x: its time after the sweep's start scaled to the plot width;
+// left of the plot area for a read before the sweep started.
+int32_t PlotPointX(int64_t ms, int64_t sweepStartMs, int32_t timeScale, const PlotRect& rect);
 
 // Undoes a carry caught between the two bytes of a read: a step of about
 // +256 (251..261) loses 256, one of about -256 gains it. `previousRaw`
@@ -71,32 +75,23 @@ int32_t CarryCorrect(int32_t raw, int32_t& previousRaw);
 std::optional<int32_t> PlotPointY(int32_t value, float minimum, float maximum,
                                   const PlotRect& rect);
 
-// What plotting one sample did on one channel.
-struct ChannelStep {
+// One straight piece of a channel's line, between two reads.
+struct ChartSegment {
     int channel = 0;
-    bool restarted = false;  // the sweep started again before this point: clear the lines
-    bool drawn = false;      // a segment from (x0, y0) to (x1, y1)
     int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool operator==(const ChartSegment&) const = default;
 };
-
-// Plots variable k's latest sample on every channel that plots it, in
-// channel order: x from its sample time, carry correction (the corrected
-// value is written back into liveValues[k], so a later channel plotting the
-// same variable sees it), y, sweep restart and the segment from the
-// channel's last point. Returns how many entries of `steps` were filled.
-// `monitor` is the chart's own working copy of the pass: what the chart
-// corrects never reaches the values as read.
-int PlotSample(PlotState& plot, MonitorFile& monitor, int k,
-               std::array<ChannelStep, MaxPlottedVariables>& steps);
 
 struct ChartPoint {
     int32_t x = 0, y = 0;
 };
 
-// A segment as drawn: held inside `rect` (edges included). The part beyond
-// the top or bottom runs along that edge, so a value outside the channel's
-// range shows at the edge; the part inside keeps its slope. Fills `points`
-// with a polyline and returns how many points it has (2 to 4).
-int ClampSegment(const ChannelStep& step, const PlotRect& rect, std::array<ChartPoint, 4>& points);
+// A segment as drawn: held inside `rect` (edges included). The part left of
+// the plot area (from a read before the sweep started) is cut off there; the
+// part beyond the top or bottom runs along that edge, so a value outside the
+// channel's range shows at the edge; the part inside keeps its slope. Fills
+// `points` with a polyline and returns how many points it has (0, or 2 to 4).
+int ClampSegment(const ChartSegment& segment, const PlotRect& rect,
+                 std::array<ChartPoint, 4>& points);
 
 }  // namespace korvel

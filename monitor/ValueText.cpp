@@ -1,7 +1,7 @@
 #include "monitor/ValueText.h"
 
 #include "calib/Text.h"
-#include "monitor/UnitScale.h"
+#include "calib/UnitScale.h"
 
 namespace korvel {
 
@@ -52,6 +52,9 @@ bool OnLp(uint32_t raw) {
 }  // namespace
 
 VariableKind KindOfVariable(std::string_view name) {
+    while (!name.empty() && static_cast<unsigned char>(name.front()) <= ' ') {
+        name.remove_prefix(1);
+    }
     struct Prefix {
         std::string_view text;
         VariableKind kind;
@@ -115,7 +118,7 @@ LoggedValue MonitorValueLogged(std::string_view name, uint32_t raw) {
 std::string_view MonitorValueUnit(std::string_view name) {
     switch (KindOfVariable(name)) {
         case VariableKind::Map:
-            return "kPa";
+            return "inHg";  // the scale runs 3.05..30.85; sea-level air is 29.92 inHg
         case VariableKind::PulseWidth:
             return "us";
         case VariableKind::AirTemp:
@@ -132,6 +135,28 @@ std::string_view MonitorValueUnit(std::string_view name) {
             break;
     }
     return {};
+}
+
+std::string_view MonitorValueUnitShown(std::string_view name) {
+    switch (KindOfVariable(name)) {
+        case VariableKind::PulseWidth:
+            return "\u00B5s";
+        case VariableKind::AirTemp:
+        case VariableKind::CoolantTemp:
+            return "\u00B0F";
+        case VariableKind::Fuel:
+            return {};
+        default:
+            return MonitorValueUnit(name);
+    }
+}
+
+std::string MonitorValueDescription(std::string_view name, uint32_t raw) {
+    std::string text = MonitorValueCsv(name, raw);
+    if (const std::string_view unit = MonitorValueUnitShown(name); !unit.empty()) {
+        text.append(" ").append(unit);
+    }
+    return text + " (raw " + std::to_string(raw) + ")";
 }
 
 }  // namespace korvel

@@ -24,6 +24,8 @@ enum class VariableKind {
     Other,
 };
 
+// Leading blanks and control characters are not part of the prefix, so a
+// name that a blank line ran into ("\r\nPW") is still a pulse width.
 VariableKind KindOfVariable(std::string_view name);
 
 // The exact panel text for a raw value (for example " 1000 " for "PW" 250).
@@ -41,7 +43,15 @@ struct LoggedValue {
 };
 LoggedValue MonitorValueLogged(std::string_view name, uint32_t raw);
 
-// The unit of a logged value ("kPa", "us", "F", "V", "LP"); "" for plain counts.
+// The unit of a logged value in plain ASCII, for any CSV reader ("inHg",
+// "us", "F", "V", "LP" for the fuel column's 1); "" for plain counts.
 std::string_view MonitorValueUnit(std::string_view name);
+
+// The unit as the screen shows it, in UTF-8 ("inHg", "µs", "°F", "V"); ""
+// for plain counts and for Fuel, whose text says it.
+std::string_view MonitorValueUnitShown(std::string_view name);
+
+// What a value is, in full, for a tooltip after the name: "14.0 inHg (raw 100)".
+std::string MonitorValueDescription(std::string_view name, uint32_t raw);
 
 }  // namespace korvel

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "monitor/UnitScale.h"
+#include "calib/UnitScale.h"
 
 namespace korvel {
 

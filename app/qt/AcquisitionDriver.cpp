@@ -41,7 +41,9 @@ void AcquisitionDriver::Start() {
 }
 
 void AcquisitionDriver::Pause() {
-    ++pauses_;
+    if (pauses_++ == 0 && started_) {
+        scheduler_.NoteGap();
+    }
     stepTimer_.stop();
     waitTimer_.stop();
 }
@@ -52,21 +54,14 @@ void AcquisitionDriver::Resume() {
     }
 }
 
-void AcquisitionDriver::ResumeAfterModalLoop() {
-    // Only the last pause settles, and never under a step that opened the loop.
-    if (pauses_ == 1 && !running_) {
-        scheduler_.SettleAfterPause();
-    }
-    Resume();
-}
-
 void AcquisitionDriver::Step() {
     if (!started_ || Paused()) {
         return;
     }
     if (running_) {
-        // A notification from inside a step: never a nested step, but one soon after.
-        stepTimer_.start();
+        // From inside a step (its wait, or a message box it shows): never a
+        // nested step, and no timer that would fire again and again while the
+        // step is on the stack. The step chooses the next wake-up when it ends.
         return;
     }
     running_ = true;

@@ -1,9 +1,10 @@
 #pragma once
-// Runs the acquisition scheduler from Qt's event loop. A step runs when the
-// port has data (readyRead), when a request can be sent (a zero timer) and
-// when an awaited reply's time-out falls due (a single-shot timer); in
-// between the thread sleeps in the event loop. Steps never nest, and
-// blocking commands pause the driver while they own the line.
+// Runs the acquisition scheduler from Qt's event loop, nested ones included
+// (an open menu, a message box, a file dialog): a step runs when the port has
+// data (readyRead), when a request can be sent (a zero timer) and when an
+// awaited reply's time-out falls due (a single-shot timer); in between the
+// thread sleeps in the event loop. Steps never nest, and commands that use
+// the line (transfers, Peek/Poke) pause the driver while they own it.
 
 #include <QIODevice>
 #include <QObject>
@@ -22,17 +23,15 @@ public:
     AcquisitionDriver(AcquisitionScheduler& scheduler, ByteTransport& transport, Clock& clock);
 
     // Steps whenever `source` emits readyRead(). A port may emit it from inside
-    // a wait; Step() then returns at once (it never nests, and a paused driver
-    // does nothing), and the running step or the next wake-up reads the byte.
+    // a wait, or from a modal loop a step opened; Step() then returns at once
+    // (it never nests, and a paused driver does nothing), and the running step
+    // or the wake-up it chooses when it ends reads the byte.
     void ListenTo(QIODevice* source);
 
     void Start();
+    // Stops stepping until as many Resume calls; the charts break their lines there.
     void Pause();
     void Resume();
-    // Ends a pause for a modal loop (a dialog, a message box, an open menu):
-    // the exchange left outstanding is finished or dropped first, so the
-    // driver never waits out a time-out for a reply that is not coming.
-    void ResumeAfterModalLoop();
     bool Paused() const { return pauses_ > 0; }
     bool Running() const { return running_; }
     // Chooses the next wake-up anew (a new port was attached).

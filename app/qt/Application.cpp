@@ -14,19 +14,7 @@ ProgramState::ProgramState(Clock& clock_, Prompter& prompter_)
       link{port, clock_, reporter},
       scheduler(link, monitor),
       driver(scheduler, port, clock_),
-      portKeeper(port, driver, scheduler, reporter) {
-    scheduler.SetTimeScale(plot.timeScale);
-    scheduler.AddPassObserver([this](const Sample& sample) {
-        if (onUpdateMonitor) {
-            onUpdateMonitor(sample);
-        }
-    });
-    scheduler.AddPassObserver([this](const Sample& sample) {
-        if (onPass) {
-            onPass(sample);
-        }
-    });
-}
+      portKeeper(port, driver, scheduler, reporter) {}
 
 Application::Application(AppContext context)
     : context_(std::move(context)),
@@ -74,7 +62,6 @@ bool Application::Start(const QStringList& arguments) {
         chosen = "Monitor file: " + installed + (chosen.empty() ? "" : "; " + chosen);
     }
     window_->LoadMonitorFile();
-    state.scheduler.statusFlags.Clear(DataLoaded);
     window_->RefreshCommands();
     const std::string& notice = state.portKeeper.Notice();
     if (!chosen.empty() || !notice.empty()) {

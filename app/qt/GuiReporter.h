@@ -16,9 +16,11 @@ public:
     explicit GuiReporter(Prompter& prompter) : prompter_(prompter) {}
 
     // Where messages are shown over, and how a pane's text is set.
-    void Attach(QWidget* window, std::function<void(int pane, const QString& text)> setPane) {
+    void Attach(QWidget* window, std::function<void(int pane, const QString& text)> setPane,
+                std::function<void(const QString& text)> notice) {
         window_ = window;
         setPane_ = std::move(setPane);
+        notice_ = std::move(notice);
     }
 
     void ShowMessage(const std::string& text) override {
@@ -29,11 +31,17 @@ public:
             setPane_(pane, QString::fromStdString(text));
         }
     }
+    void ShowNotice(const std::string& text) override {
+        if (notice_) {
+            notice_(QString::fromStdString(text));
+        }
+    }
 
 private:
     Prompter& prompter_;
     QPointer<QWidget> window_;
     std::function<void(int, const QString&)> setPane_;
+    std::function<void(const QString&)> notice_;
 };
 
 }  // namespace korvel

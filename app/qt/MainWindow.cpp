@@ -2,12 +2,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
 
-#include "app/qt/ModalPause.h"
+#include "app/qt/DataLogControl.h"
 #include "dialogs/qt/Dialogs.h"
 #include "dialogs/qt/PortDialog.h"
 
@@ -17,41 +18,45 @@ namespace {
 
 const char* const EcuStateStartText = "Checking ECU Status";
 
-size_t SlotOf(EditorKind kind) {
-    return static_cast<size_t>(kind);
-}
-
 }  // namespace
 
 MainWindow::MainWindow(ProgramState& state) : state_(state) {
-    UpdateTitle();
     setWindowIcon(QIcon(":/korvel.png"));
     panel_ = new MonitorPanel(state_.monitor, state_.plot, this);
     setCentralWidget(panel_);
-    BuildMenus();
     BuildStatusBar();
-    auto* modalPause = new ModalPause(state_.driver, this);
-    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
-        modalPause->WatchMenu(menu);
-    }
+    bracket_ = new TransferBracket(state_.driver, state_.link, state_.prompter, statusBar());
+    bracket_->Guard(this);
+    calibration_ = new CalibrationCommands(state_, *bracket_, this);
+    editors_ = new EditorWindows(state_.session, state_.prompter, this);
+    connect(calibration_, &CalibrationCommands::WriteFailed, this, [this] { failureHeld_ = true; });
+    BuildMenus();
 
-    state_.reporter.Attach(this,
-                           [this](int pane, const QString& text) { SetPaneText(pane, text); });
-    state_.onUpdateMonitor = [this](const Sample& sample) { panel_->UpdateMonitor(sample); };
-    state_.onPass = [this](const Sample& sample) { OnPass(sample); };
-    state_.driver.afterStep = [this] { AfterStep(); };
+    state_.reporter.Attach(
+        this, [this](int pane, const QString& text) { SetPaneText(pane, text); },
+        [this](const QString& text) { ShowNotice(text); });
+    panel_->Follow(state_.scheduler);
+    dataLog_ = new DataLogControl(*this, state_, Action(CmdLog));
+    state_.driver.afterStep = [this] {
+        if (state_.scheduler.statusFlags.Test(DataLoaded) != dataLoadedShown_) {
+            RefreshCommands();
+        }
+    };
+    subscription_ = state_.session.Observe([this](const SessionEvent&) {
+        UpdateTitle();
+        UpdateEditMenu();
+        RefreshCommands();
+    });
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         resize(screen->availableSize() * 3 / 4);
     }
+    UpdateTitle();
     RefreshCommands();
 }
 
 MainWindow::~MainWindow() {
-    state_.dataLog.Stop();
-    state_.onUpdateMonitor = nullptr;
-    state_.onPass = nullptr;
     state_.driver.afterStep = nullptr;
-    state_.reporter.Attach(nullptr, nullptr);
+    state_.reporter.Attach(nullptr, nullptr, nullptr);
 }
 
 // ---- Menus ----------------------------------------------------------------
@@ -127,8 +132,16 @@ void MainWindow::BuildEditMenu() {
         action->setShortcutContext(Qt::ApplicationShortcut);
         action->setEnabled(false);
     }
-    connect(undoAction_, &QAction::triggered, this, &MainWindow::OnUndo);
-    connect(redoAction_, &QAction::triggered, this, &MainWindow::OnRedo);
+    connect(undoAction_, &QAction::triggered, this, [this] { calibration_->Undo(); });
+    connect(redoAction_, &QAction::triggered, this, [this] { calibration_->Redo(); });
+}
+
+void MainWindow::UpdateEditMenu() {
+    const ImageHistory& history = state_.session.History();
+    undoAction_->setText(QString::fromStdString("Undo " + history.UndoName()).trimmed());
+    undoAction_->setEnabled(history.CanUndo());
+    redoAction_->setText(QString::fromStdString("Redo " + history.RedoName()).trimmed());
+    redoAction_->setEnabled(history.CanRedo());
 }
 
 QAction* MainWindow::Action(int command) const {
@@ -154,8 +167,8 @@ void MainWindow::SetExpertMode(bool on) {
 // "Korvel ECU Interface - demo.dat *": the data file, and a mark while the
 // image holds unsaved changes ("Untitled" when no file is known).
 void MainWindow::UpdateTitle() {
-    const bool unsaved = state_.copies.HasUnsavedChanges(state_.image);
-    const QString name = QString::fromStdString(state_.copies.FileName());
+    const bool unsaved = state_.session.HasUnsavedChanges();
+    const QString name = QString::fromStdString(state_.session.FileName());
     QString title = "Korvel ECU Interface";
     if (!name.isEmpty() || unsaved) {
         title += " - " + (name.isEmpty() ? QString("Untitled") : name);
@@ -178,24 +191,8 @@ void MainWindow::BuildStatusBar() {
                         ecuStatePane_->contentsMargins().right() + 2 * ecuStatePane_->margin();
     ecuStatePane_->setMinimumWidth(
         ecuStatePane_->fontMetrics().horizontalAdvance(EcuStateStartText) + margins);
-    progress_ = new QProgressBar(this);
-    progress_->setRange(0, ImageSize);
-    progress_->setMaximumWidth(200);
-    progress_->hide();
-    cancel_ = new QPushButton("Cancel", this);
-    cancel_->setObjectName("cancel");
-    cancel_->hide();
-    connect(cancel_, &QPushButton::clicked, this, [this] { cancelRequested_ = true; });
     statusBar()->addWidget(messagePane_, 1);
-    statusBar()->addWidget(progress_);
-    statusBar()->addWidget(cancel_);
     statusBar()->addPermanentWidget(ecuStatePane_);
-    ratePane_ = new QLabel(this);
-    // A fixed size: a new rate every pass then repaints only this pane, where
-    // a size hint that may change would lay out the whole status bar again.
-    ratePane_->setFixedSize(ratePane_->fontMetrics().horizontalAdvance("999.9 samples/s") + margins,
-                            ratePane_->sizeHint().height());
-    statusBar()->addPermanentWidget(ratePane_);
 }
 
 void MainWindow::SetPaneText(int pane, const QString& text) {
@@ -211,39 +208,56 @@ QString MainWindow::PaneText(int pane) const {
     return (pane == MessagePane ? messagePane_ : ecuStatePane_)->text();
 }
 
+void MainWindow::ShowNotice(const QString& text) {
+    if (!failureHeld_) {
+        SetPaneText(MessagePane, text);
+    }
+}
+
+QString MainWindow::DataFilePath() const {
+    return QFile::decodeName(QByteArray::fromStdString(state_.session.ChosenPath()));
+}
+
 // ---- Command routing ------------------------------------------------------
 
+// Every command may change what the others are enabled by.
 void MainWindow::Run(int command) {
+    failureHeld_ = false;  // the user has moved on
+    Route(command);
+    RefreshCommands();
+}
+
+void MainWindow::Route(int command) {
     switch (command) {
         case CmdOpen:
-            return OnOpen();
+            return calibration_->Open();
         case CmdSave:
-            return OnSave();
+            return calibration_->Save();
         case CmdUpload:
-            return OnUpload();
+            return calibration_->Upload();
         case CmdDownload:
-            return OnDownload();
+            return calibration_->Download();
         case CmdCompare:
-            return OnCompare();
+            return calibration_->Compare();
         case CmdMonitor:
             return LoadMonitorFile();
         case CmdLog:
-            return OnLog();
+            return dataLog_->StartOrStop();
         case CmdPort:
             return ChoosePort();
         case CmdQuit:
             close();
             return;
         case CmdVe:
-            return OpenEditor(EditorKind::Ve);
+            return editors_->Open(EditorKind::Ve);
         case CmdVeLp:
-            return OpenEditor(EditorKind::VeLp);
+            return editors_->Open(EditorKind::VeLp);
         case CmdSpark:
-            return OpenEditor(EditorKind::Spark);
+            return editors_->Open(EditorKind::Spark);
         case CmdFuel:
-            return OpenEditor(EditorKind::Fuel);
+            return editors_->Open(EditorKind::Fuel);
         case CmdRpm:
-            return OpenEditor(EditorKind::Rpm);
+            return editors_->Open(EditorKind::Rpm);
         default:
             return RunDialogCommand(command);
     }
@@ -255,23 +269,23 @@ void MainWindow::RunDialogCommand(int command) {
         case CmdPlotVariable:
             PlotVariableDialog(s.monitor, s.plot, s.prompter, this).exec();
             break;
-        case CmdTimeScale: {
-            const int32_t before = s.plot.timeScale;
+        case CmdTimeScale:
             TimeScaleDialog(s.plot, s.prompter, this).exec();  // stores only 1 s and more
-            s.scheduler.SetTimeScale(s.plot.timeScale);
-            if (s.plot.timeScale != before) {
-                panel_->ClearTraces();  // the lines were drawn to the old scale
-            }
             break;
-        }
         case CmdRpmPresets:
-            RunConstantsDialog(RpmPresetsDialog(s.image, s.prompter, this), "RPM Presets");
+            calibration_->EditWithDialog("RPM Presets", [&](CalibrationImage& image) {
+                RpmPresetsDialog(image, s.prompter, this).exec();
+            });
             break;
         case CmdAeMis:
-            RunConstantsDialog(AeMisDialog(s.image, s.prompter, this), "AE/MIS");
+            calibration_->EditWithDialog("AE/MIS", [&](CalibrationImage& image) {
+                AeMisDialog(image, s.prompter, this).exec();
+            });
             break;
         case CmdGovernor:
-            RunConstantsDialog(GovernorDialog(s.image, s.prompter, this), "Governor");
+            calibration_->EditWithDialog("Governor", [&](CalibrationImage& image) {
+                GovernorDialog(image, s.prompter, this).exec();
+            });
             break;
         case CmdAbout:
             AboutDialog(this).exec();
@@ -279,9 +293,7 @@ void MainWindow::RunDialogCommand(int command) {
         case CmdPeekPoke: {
             // Peek and Poke own the line while the dialog is open.
             AcquisitionDriver::Pauser pause(s.driver);
-            PeekPokeDialog(
-                s.link, s.prompter, [&s] { s.scheduler.FinishOutstanding(); }, this)
-                .exec();
+            PeekPokeDialog(s.session, s.prompter, this).exec();
             break;
         }
         default:
@@ -290,20 +302,16 @@ void MainWindow::RunDialogCommand(int command) {
     AfterModalDialog();
 }
 
-void MainWindow::RunConstantsDialog(QDialog&& dialog, const char* name) {
-    const CalibrationImage before = state_.image;
-    dialog.exec();
-    if (state_.history.Record(name, before, state_.image)) {
-        AfterImageChange();
-    }
-}
-
 void MainWindow::ChoosePort() {
     PortKeeper& keeper = state_.portKeeper;
     PortDialog dialog(keeper.ListPorts(), keeper.Name(), this);
     if (dialog.exec() == QDialog::Accepted) {
-        state_.comPortName = CanonicalPortName(dialog.ChosenName());
-        keeper.SwitchTo(state_.comPortName);  // image, edits and editors stay as they are
+        const std::string name = CanonicalPortName(dialog.ChosenName());
+        if (name != keeper.Name()) {
+            state_.session.ForgetEcu();  // another port, maybe another ECU
+        }
+        state_.comPortName = name;
+        keeper.SwitchTo(name);  // image, edits and editors stay as they are
     }
     AfterModalDialog();
 }
@@ -313,129 +321,18 @@ void MainWindow::AfterModalDialog() {
     RefreshCommands();
 }
 
-// ---- Undo, redo and unsaved changes ---------------------------------------
-
-void MainWindow::OnUndo() {
-    if (state_.history.Undo(state_.image)) {
-        DropAllSelections();  // the editors show the image as it was, with no selection
-        AfterImageChange();
-    }
-}
-
-void MainWindow::OnRedo() {
-    if (state_.history.Redo(state_.image)) {
-        DropAllSelections();
-        AfterImageChange();
-    }
-}
-
-void MainWindow::AfterImageChange() {
-    const ImageHistory& history = state_.history;
-    undoAction_->setText(QString::fromStdString("Undo " + history.UndoName()).trimmed());
-    undoAction_->setEnabled(history.CanUndo());
-    redoAction_->setText(QString::fromStdString("Redo " + history.RedoName()).trimmed());
-    redoAction_->setEnabled(history.CanRedo());
-    UpdateTitle();
-}
-
-bool MainWindow::MaySaveChanges() {
-    if (!state_.copies.HasUnsavedChanges(state_.image)) {
-        return true;
-    }
-    QString name = QString::fromStdString(state_.copies.FileName());
-    const QString text = QString("Save changes to %1?").arg(name.isEmpty() ? "Untitled" : name);
-    switch (state_.prompter.AskToSave(this, text, QString())) {
-        case Prompter::Answer::Save:
-            break;
-        case Prompter::Answer::Discard:
-            return true;
-        case Prompter::Answer::Cancel:
-            return false;
-    }
-    if (!state_.copies.FilePath().empty()) {
-        return SaveTo(QString::fromStdString(state_.copies.FilePath()));
-    }
-    OnSave();
-    return !state_.copies.HasUnsavedChanges(state_.image);  // cancelled or failed: stay
-}
-
-bool MainWindow::MayLeaveEcuBehind() {
-    if (!state_.scheduler.statusFlags.Test(EcuOnLine) ||
-        !state_.copies.DiffersFromEcu(state_.image)) {
-        return true;
-    }
-    return state_.prompter.Confirm(
-        this, "The ECU does not hold the calibration in memory.\nQuit without a Download?",
-        QString(), "Quit");
-}
-
+// A close during a transfer is the transfer bracket's question.
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (transferring_) {
-        // The transfer stops at its next byte boundary, never inside a
-        // programming sequence; the window closes once it has.
-        event->ignore();
-        qApp->removeEventFilter(this);  // the question's buttons need the user's clicks
-        if (state_.prompter.Confirm(this,
-                                    "A transfer with the ECU is running. Cancel it and close?",
-                                    QString(), "Cancel Transfer")) {
-            cancelRequested_ = true;
-            closeAfterTransfer_ = true;
-        }
-        qApp->installEventFilter(this);
-        return;
-    }
-    if (!MaySaveChanges() || !MayLeaveEcuBehind()) {
+    if (!calibration_->MayQuit()) {
         event->ignore();  // a cancelled question keeps the program open
         return;
     }
-    if (compare_) {
-        compare_->close();
+    if (CompareWindow* compare = Comparison()) {
+        compare->close();
     }
-    for (EditorSlot& slot : editors_) {
-        if (slot.window) {
-            slot.window->close();
-        }
-    }
-    StopLog();  // the log ends with a whole last line
+    editors_->CloseAll();
+    dataLog_->Stop();  // the log ends with a whole last line
     QMainWindow::closeEvent(event);
-}
-
-// ---- Editors --------------------------------------------------------------
-
-EditorWindow* MainWindow::Editor(EditorKind kind) const {
-    const EditorSlot& slot = editors_[SlotOf(kind)];
-    return slot.open ? slot.window.data() : nullptr;
-}
-
-void MainWindow::OpenEditor(EditorKind kind) {
-    EditorSlot& slot = editors_[SlotOf(kind)];
-    if (slot.open && slot.window) {
-        return;  // one window per kind; the open one is left as it is
-    }
-    EditorWindow* window =
-        CreateEditorWindow(kind, state_.image, state_.history, state_.prompter, this);
-    if (window == nullptr) {
-        return;
-    }
-    slot.window = window;
-    slot.open = true;
-    connect(window, &EditorWindow::Closed, this,
-            [this, kind] { editors_[SlotOf(kind)].open = false; });
-    connect(window, &EditorWindow::ImageStructureChanged, this, &MainWindow::DropAllSelections);
-    connect(window, &EditorWindow::ImageEdited, this, &MainWindow::AfterImageChange);
-    if (kind == EditorKind::Fuel) {
-        window->move(200, 200);
-        window->resize(650, 250);
-    }
-    window->show();
-}
-
-void MainWindow::DropAllSelections() {
-    for (EditorSlot& slot : editors_) {
-        if (slot.open && slot.window) {
-            slot.window->DropSelection();
-        }
-    }
 }
 
 }  // namespace korvel

@@ -1,25 +1,30 @@
 #pragma once
 // The program's only main window: the menu with its enabling rules, the
-// two-pane status bar, the monitor panel and strip chart as its client
-// area, and the routing of every menu command.
+// status bar, the monitor panel and strip chart as its client area, and the
+// routing of every menu command. The rules live in the session and the
+// commands' classes; this window shows what they say.
 
 #include <QDialog>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <array>
 #include <map>
 
+#include "app/qt/CalibrationCommands.h"
 #include "app/qt/Commands.h"
+#include "app/qt/EditorWindows.h"
 #include "app/qt/ProgramState.h"
+#include "app/qt/TransferBracket.h"
 #include "dialogs/qt/CompareWindow.h"
 #include "editors/qt/EditorWindow.h"
 #include "monitor/qt/MonitorPanel.h"
 
 namespace korvel {
+
+class DataLogControl;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -30,6 +35,10 @@ public:
     // Status-bar pane 0 (MessagePane) or 1 (EcuStatePane), repainted at once.
     void SetPaneText(int pane, const QString& text);
     QString PaneText(int pane) const;
+    // Pane 0 news that no command asked for (a port back, a log's count):
+    // it does not cover a failed write's "Programming FAILED" until the
+    // user's next command.
+    void ShowNotice(const QString& text);
 
     QAction* Action(int command) const;
     // Applies the enabling rules to every command now.
@@ -42,15 +51,15 @@ public:
 
     MonitorPanel* Panel() const { return panel_; }
     // The open editor window of a kind, or null.
-    EditorWindow* Editor(EditorKind kind) const;
-    QString DataFilePath() const { return dataFilePath_; }
-    // Status-bar pane 2: the achieved rate, "N.N samples/s" ("" off line).
-    QString RateText() const;
+    EditorWindow* Editor(EditorKind kind) const { return editors_->Window(kind); }
+    QString DataFilePath() const;
+    // File > Start Log... and the status bar's rate pane.
+    DataLogControl& LogControl() const { return *dataLog_; }
 
     // The open "Compare with ECU" window, or null.
-    CompareWindow* Comparison() const { return compare_.data(); }
+    CompareWindow* Comparison() const { return calibration_->Comparison(); }
     // The status bar's Cancel button, shown during a transfer.
-    QPushButton* CancelButton() const { return cancel_; }
+    QPushButton* CancelButton() const { return bracket_->CancelButton(); }
 
     // File > Monitor: reads the monitor file (offering the file dialog) and
     // sends the acquisition back to the presence probe.
@@ -58,89 +67,37 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // During a transfer: only the Cancel button and Esc reach the program.
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct EditorSlot {
-        QPointer<EditorWindow> window;
-        bool open = false;  // cleared when the window reports it closed
-    };
-
     void BuildMenus();
     void BuildStatusBar();
     void AddCommand(QMenu* menu, const char* text, int command);
     void BuildEditMenu();
     void UpdateTitle();
+    void UpdateEditMenu();
     void Run(int command);
+    void Route(int command);
     void RunDialogCommand(int command);
-    // Runs a constants dialog; its OK is one undoable step named `name`.
-    void RunConstantsDialog(QDialog&& dialog, const char* name);
     void AfterModalDialog();
     void ChoosePort();
-
-    // Undo and redo; every change to the image ends in AfterImageChange,
-    // which updates the title and the Edit menu.
-    void OnUndo();
-    void OnRedo();
-    void AfterImageChange();
-    // Before Quit, Open and Upload: asks to save unsaved changes. False when
-    // the user cancels (or the save fails): the command does not go on.
-    bool MaySaveChanges();
-    // Before Quit: warns when the ECU on line does not hold the image.
-    bool MayLeaveEcuBehind();
-
-    // File and transfer commands.
-    void OnOpen();
-    void OnSave();
-    // Writes the image to `path`, reporting a failure; true when written.
-    bool SaveTo(const QString& path);
-    void OnUpload();
-    void OnDownload();
-    void OnCompare();
-    void OnProgramChanges();
-    void OnTakeEcuValues(const std::vector<int>& indices);
-    void BeginTransfer(int steps = ImageSize);
-    void TransferProgress();
-    void EndTransfer();
-    bool ReadMonitorFileWithDialog();
-
-    // The data log and the rate pane.
-    void OnLog();
-    void StopLog();
-    void OnPass(const Sample& sample);
-    void AfterStep();
-    void LogFailed();
-    void ShowLogState();
-    void RestartLogForNewList();
-
-    // Editors.
-    void OpenEditor(EditorKind kind);
-    // Every open editor forgets its selection and repaints: after a point
-    // insertion, and when a new image replaces the old one.
-    void DropAllSelections();
+    bool ReadMonitorFileWithDialog(MonitorFile& into);
 
     ProgramState& state_;
     MonitorPanel* panel_ = nullptr;
     QLabel* messagePane_ = nullptr;
     QLabel* ecuStatePane_ = nullptr;
-    QProgressBar* progress_ = nullptr;
-    QLabel* ratePane_ = nullptr;
-    int64_t rateShownMs_ = 0;  // the pass time of the rate on show
-    QTimer logFlushTimer_;     // a log reaches the file each second, also without passes
-    QPushButton* cancel_ = nullptr;
-    QPointer<CompareWindow> compare_;
+    TransferBracket* bracket_ = nullptr;
+    CalibrationCommands* calibration_ = nullptr;
+    EditorWindows* editors_ = nullptr;
+    DataLogControl* dataLog_ = nullptr;
     std::map<int, QAction*> actions_;
     QAction* expertAction_ = nullptr;
     QAction* undoAction_ = nullptr;
     QAction* redoAction_ = nullptr;
     bool expert_ = false;
-    std::array<EditorSlot, 5> editors_;
-    QString dataFilePath_;
-    bool transferring_ = false;
-    bool cancelRequested_ = false;
-    bool closeAfterTransfer_ = false;
+    bool failureHeld_ = false;  // pane 0 keeps a failed write's text until the next command
     bool dataLoadedShown_ = false;
+    CalibrationSession::Subscription subscription_;
 };
 
 }  // namespace korvel

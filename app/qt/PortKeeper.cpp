@@ -9,6 +9,7 @@ class SilentReporter : public Reporter {
 public:
     void ShowMessage(const std::string&) override {}
     void SetPaneText(int, const std::string&) override {}
+    void ShowNotice(const std::string&) override {}
 };
 
 }  // namespace
@@ -51,7 +52,8 @@ bool PortKeeper::TryReopen() {
     if (!Attach(opener_(name_, silent))) {
         return false;
     }
-    reporter_.SetPaneText(MessagePane, notice_.empty() ? name_ + " is back" : notice_);
+    // All it knows is that the port opened; whether the ECU answers is pane 1's.
+    reporter_.ShowNotice(notice_.empty() ? name_ + " is open again" : notice_);
     return true;
 }
 
@@ -76,7 +78,7 @@ bool PortKeeper::Attach(OpenedPort opened) {
 
 void PortKeeper::OnClosed(const std::string& paneText) {
     open_ = false;
-    reporter_.SetPaneText(MessagePane, paneText);
+    reporter_.ShowNotice(paneText);
     reopenTimer_.start();
 }
 

@@ -10,15 +10,10 @@
 #include "app/qt/GuiReporter.h"
 #include "app/qt/PortHolder.h"
 #include "app/qt/PortKeeper.h"
-#include "calib/CalibrationImage.h"
-#include "calib/DataFile.h"
-#include "calib/ImageHistory.h"
-#include "calib/KnownCopies.h"
 #include "link/Clock.h"
-#include "monitor/DataLog.h"
 #include "monitor/MonitorFile.h"
 #include "monitor/PlotState.h"
-#include "monitor/RateMeter.h"
+#include "session/CalibrationSession.h"
 #include "ui/Prompter.h"
 
 namespace korvel {
@@ -32,25 +27,14 @@ struct ProgramState {
     GuiReporter reporter;
     EcuLink link;
     MonitorFile monitor;
-    CalibrationImage image;
-    ImageHistory history;  // undo and redo of every change to `image`
-    KnownCopies copies;    // what the data file and the ECU hold
-    // Set while the image holds a data file that did not fill every slot:
-    // Download refuses until an Upload or a complete Open.
-    std::optional<IncompleteDataFile> incompleteOpen;
     PlotState plot;
     AcquisitionScheduler scheduler;
+    // The image, its history, what the file and the ECU hold, every write.
+    CalibrationSession session{scheduler};
     AcquisitionDriver driver;
     PortKeeper portKeeper;
     std::string monitorFileName;  // base name; emptied after every monitor file load
     std::string comPortName;
-    // The main window's observers of each pass, in this order: the panel,
-    // then the data log and the rate.
-    std::function<void(const Sample&)> onUpdateMonitor;
-    std::function<void(const Sample&)> onPass;
-    StdioLogFile logFile;
-    DataLog dataLog{logFile};
-    RateMeter rate;
 };
 
 }  // namespace korvel

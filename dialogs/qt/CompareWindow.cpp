@@ -10,15 +10,18 @@ namespace korvel {
 namespace {
 
 const char* const SameText = "The ECU holds this calibration";
+const char* const StaleText =
+    "The image or the ECU changed since this comparison: compare again to program";
 
 }  // namespace
 
-CompareWindow::CompareWindow(const CalibrationImage& image, const CalibrationImage& ecu,
+CompareWindow::CompareWindow(CalibrationSession& session, const CalibrationImage& ecu,
                              QWidget* parent)
     : QWidget(parent, Qt::Window),
-      image_(image),
+      session_(session),
+      image_(session.Image()),
       ecu_(ecu),
-      differences_(CompareImages(image, ecu)),
+      differences_(CompareImages(image_, ecu)),
       summary_(new QLabel(this)),
       list_(new QTreeWidget(this)),
       program_(new QPushButton(this)),
@@ -42,10 +45,38 @@ CompareWindow::CompareWindow(const CalibrationImage& image, const CalibrationIma
     layout->addLayout(buttons);
     connect(program_, &QPushButton::clicked, this, &CompareWindow::ProgramRequested);
     connect(take_, &QPushButton::clicked, this, [this] { emit TakeRequested(SelectedIndices()); });
-    connect(list_, &QTreeWidget::itemSelectionChanged, this,
-            [this] { take_->setEnabled(!list_->selectedItems().isEmpty()); });
+    connect(list_, &QTreeWidget::itemSelectionChanged, this, &CompareWindow::ShowState);
+    subscription_ = session_.Observe([this](const SessionEvent&) { Check(); });
     resize(560, 360);
     Fill();
+    Check();
+}
+
+// The list holds while the image is the one compared and every byte of the
+// ECU is known to be what was read.
+void CompareWindow::Check() {
+    const EcuBytes& known = session_.Ecu();
+    bool same = session_.Image().values == image_.values;
+    for (int i = 0; same && i < ImageSize; ++i) {
+        same = known.At(i) == std::optional<uint8_t>(static_cast<uint8_t>(ecu_[i]));
+    }
+    stale_ = !same;
+    ShowState();
+}
+
+void CompareWindow::ShowState() {
+    const int n = static_cast<int>(differences_.size());
+    if (stale_) {
+        summary_->setText(StaleText);
+    } else {
+        summary_->setText(n == 0 ? QString(SameText)
+                                 : QString("%1 byte%2 differ%3")
+                                       .arg(n)
+                                       .arg(n == 1 ? "" : "s")
+                                       .arg(n == 1 ? "s" : ""));
+    }
+    program_->setEnabled(n > 0 && !stale_);
+    take_->setEnabled(!stale_ && !list_->selectedItems().isEmpty());
 }
 
 void CompareWindow::Fill() {
@@ -66,14 +97,9 @@ void CompareWindow::Fill() {
         list_->resizeColumnToContents(column);
     }
     const int n = static_cast<int>(differences_.size());
-    summary_->setText(
-        n == 0
-            ? QString(SameText)
-            : QString("%1 byte%2 differ%3").arg(n).arg(n == 1 ? "" : "s").arg(n == 1 ? "s" : ""));
     list_->setVisible(n > 0);
     program_->setText(QString("Program %1 change%2").arg(n).arg(n == 1 ? "" : "s"));
-    program_->setEnabled(n > 0);
-    take_->setEnabled(false);
+    ShowState();
 }
 
 std::vector<int> CompareWindow::ListedIndices() const {
@@ -93,11 +119,26 @@ std::vector<int> CompareWindow::SelectedIndices() const {
     return indices;
 }
 
+void CompareWindow::Programmed(const std::vector<int>& indices) {
+    for (int index : indices) {
+        ecu_[index] = image_[index] & 0xFF;
+    }
+    Resolve(indices);
+}
+
+void CompareWindow::Took(const std::vector<int>& indices) {
+    for (int index : indices) {
+        image_[index] = ecu_[index];
+    }
+    Resolve(indices);
+}
+
 void CompareWindow::Resolve(const std::vector<int>& indices) {
     std::erase_if(differences_, [&](const ByteDifference& d) {
         return std::find(indices.begin(), indices.end(), d.index) != indices.end();
     });
     Fill();
+    Check();
 }
 
 }  // namespace korvel

@@ -1,8 +1,10 @@
 #pragma once
 // "Compare with ECU": a modeless window listing the bytes in which the image
 // differs from the ECU's calibration, each with its address, name and both
-// values in the editors' units. Its two buttons ask the main window to
-// program the listed bytes or to copy the selected ECU values into the image.
+// values in the editors' units. Its two buttons ask for the listed bytes to
+// be programmed or the selected ECU values to be taken into the image. Once
+// the image or the ECU changes under it, the list no longer tells the truth:
+// it says so, and both buttons stay disabled until the user compares again.
 
 #include <QLabel>
 #include <QPushButton>
@@ -12,15 +14,16 @@
 
 #include "calib/CalibrationImage.h"
 #include "editors/ByteNames.h"
+#include "session/CalibrationSession.h"
 
 namespace korvel {
 
 class CompareWindow : public QWidget {
     Q_OBJECT
 public:
-    // `image` is the image as compared (its values are the ones programmed),
-    // `ecu` the block read from the ECU.
-    CompareWindow(const CalibrationImage& image, const CalibrationImage& ecu, QWidget* parent);
+    // Compares the session's image, as it is now, with `ecu`, the block just
+    // read from the ECU.
+    CompareWindow(CalibrationSession& session, const CalibrationImage& ecu, QWidget* parent);
 
     const CalibrationImage& ComparedImage() const { return image_; }
     const CalibrationImage& EcuImage() const { return ecu_; }
@@ -28,8 +31,12 @@ public:
     std::vector<int> ListedIndices() const;
     std::vector<int> SelectedIndices() const;
 
-    // The listed bytes now agree (programmed, or taken from the ECU).
-    void Resolve(const std::vector<int>& indices);
+    // The image or the ECU changed since the comparison.
+    bool Stale() const { return stale_; }
+
+    // The listed bytes now agree: programmed into the ECU, or taken from it.
+    void Programmed(const std::vector<int>& indices);
+    void Took(const std::vector<int>& indices);
 
 signals:
     void ProgramRequested();
@@ -37,7 +44,11 @@ signals:
 
 private:
     void Fill();
+    void Resolve(const std::vector<int>& indices);
+    void Check();
+    void ShowState();
 
+    CalibrationSession& session_;
     CalibrationImage image_;
     CalibrationImage ecu_;
     std::vector<ByteDifference> differences_;
@@ -45,6 +56,8 @@ private:
     QTreeWidget* list_;
     QPushButton* program_;
     QPushButton* take_;
+    bool stale_ = false;
+    CalibrationSession::Subscription subscription_;
 };
 
 }  // namespace korvel

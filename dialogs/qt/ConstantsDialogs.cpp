@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "calib/CalibrationMap.h"
 #include "dialogs/FieldText.h"
 #include "dialogs/qt/DialogLayout.h"
 #include "dialogs/qt/Dialogs.h"
@@ -12,104 +13,40 @@
 namespace korvel {
 namespace {
 
-// How a field's number maps onto image slots.
-enum class Transfer {
-    Byte,       // one slot, unchanged
-    RpmPreset,  // one slot in units of 20 rpm
-    Word16,     // big-endian: high byte at `slot`, low byte at `slot` + 1
-};
-
+// A dialog's edit field and the constant it shows (found in the calibration
+// map by its slot), in the order they are read and stored.
 struct ConstantField {
     const char* id;
     int slot;
-    Transfer transfer;
-    const char* name;  // as the refusal message names the field
 };
 
-// Fields in the order they are read and stored.
 constexpr ConstantField RpmPresetFields[] = {
-    {"1017", 87, Transfer::RpmPreset, "RPM A"},
-    {"1018", 88, Transfer::RpmPreset, "RPM B"},
-    {"1019", 89, Transfer::RpmPreset, "RPM C"},
-    {"1020", 80, Transfer::Word16, "PWM Hi Limit"},
-    {"1021", 82, Transfer::Word16, "PWM Low Limit"},
-    {"1022", 102, Transfer::Word16, "PWM Low Limit LP"},
+    {"1017", 87}, {"1018", 88}, {"1019", 89}, {"1020", 80}, {"1021", 82}, {"1022", 102},
 };
 
 // The LP column's identifiers are out of label order: "AE THS Positive" is
 // 1014 and "AE Max" 1013.
 constexpr ConstantField AeMisFields[] = {
-    {"1025", 46, Transfer::Byte, "Gasoline AE Decay"},
-    {"1026", 47, Transfer::Byte, "Gasoline AE Factor"},
-    {"1027", 48, Transfer::Byte, "Gasoline AE THS Negative"},
-    {"1028", 49, Transfer::Byte, "Gasoline AE THS Positive"},
-    {"1029", 50, Transfer::Byte, "Gasoline AE Max"},
-    {"1030", 95, Transfer::Byte, "LP AE Decay"},
-    {"1011", 96, Transfer::Byte, "LP AE Factor"},
-    {"1012", 97, Transfer::Byte, "LP AE THS Negative"},
-    {"1014", 98, Transfer::Byte, "LP AE THS Positive"},
-    {"1013", 99, Transfer::Byte, "LP AE Max"},
+    {"1025", 46}, {"1026", 47}, {"1027", 48}, {"1028", 49}, {"1029", 50},
+    {"1030", 95}, {"1011", 96}, {"1012", 97}, {"1014", 98}, {"1013", 99},
 };
 
 // KP, KD and KI of sets 0..5; each gain kind is an array of six bytes.
 constexpr ConstantField GovernorFields[] = {
-    {"1011", 62, Transfer::Byte, "LMLR KP"},      {"1012", 68, Transfer::Byte, "LMLR KD"},
-    {"1013", 74, Transfer::Byte, "LMLR KI"},      {"1014", 63, Transfer::Byte, "LMHR KP"},
-    {"1015", 69, Transfer::Byte, "LMHR KD"},      {"1016", 75, Transfer::Byte, "LMHR KI"},
-    {"1020", 64, Transfer::Byte, "HMLR KP"},      {"1021", 70, Transfer::Byte, "HMLR KD"},
-    {"1022", 76, Transfer::Byte, "HMLR KI"},      {"1034", 65, Transfer::Byte, "HMHR KP"},
-    {"1035", 71, Transfer::Byte, "HMHR KD"},      {"1036", 77, Transfer::Byte, "HMHR KI"},
-    {"1037", 66, Transfer::Byte, "LMLR Cold KP"}, {"1038", 72, Transfer::Byte, "LMLR Cold KD"},
-    {"1039", 78, Transfer::Byte, "LMLR Cold KI"}, {"1017", 67, Transfer::Byte, "LMHR Cold KP"},
-    {"1018", 73, Transfer::Byte, "LMHR Cold KD"}, {"1019", 79, Transfer::Byte, "LMHR Cold KI"},
+    {"1011", 62}, {"1012", 68}, {"1013", 74}, {"1014", 63}, {"1015", 69}, {"1016", 75},
+    {"1020", 64}, {"1021", 70}, {"1022", 76}, {"1034", 65}, {"1035", 71}, {"1036", 77},
+    {"1037", 66}, {"1038", 72}, {"1039", 78}, {"1017", 67}, {"1018", 73}, {"1019", 79},
 };
 
-// Unsigned 32-bit arithmetic throughout: slots may hold numbers above 255.
-uint32_t ShownValue(const CalibrationImage& image, const ConstantField& field) {
-    switch (field.transfer) {
-        case Transfer::RpmPreset:
-            return image[field.slot] * 20u;
-        case Transfer::Word16:
-            return Read16(image, field.slot);
-        case Transfer::Byte:
-            break;
-    }
-    return image[field.slot];
-}
-
-void StoreValue(CalibrationImage& image, const ConstantField& field, uint32_t value) {
-    switch (field.transfer) {
-        case Transfer::RpmPreset:
-            image[field.slot] = value / 20u;
-            return;
-        case Transfer::Word16:
-            Write16(image, field.slot, value);
-            return;
-        case Transfer::Byte:
-            image[field.slot] = value;
-            return;
-    }
+const ConstantMap& Mapped(const ConstantField& field) {
+    return *Layout().Constant(field.slot);
 }
 
 void FillFields(const QDialog* dialog, const CalibrationImage& image,
                 std::span<const ConstantField> fields) {
     for (const ConstantField& field : fields) {
-        SetFieldUnsigned(FieldById(dialog, field.id), ShownValue(image, field));
+        SetFieldUnsigned(FieldById(dialog, field.id), ConstantValue(image, Mapped(field)));
     }
-}
-
-// The largest number each kind of field can hold: a byte, a byte of 20 rpm
-// steps, or two bytes.
-uint32_t FieldMaximum(Transfer transfer) {
-    switch (transfer) {
-        case Transfer::RpmPreset:
-            return 255u * 20u;
-        case Transfer::Word16:
-            return 0xFFFFu;
-        case Transfer::Byte:
-            break;
-    }
-    return 255u;
 }
 
 // Stores every field, or none: the first field whose text is empty, not a
@@ -120,12 +57,13 @@ bool StoreFields(QDialog* dialog, Prompter& prompter, CalibrationImage& image,
     std::vector<uint32_t> values;
     for (const ConstantField& field : fields) {
         QLineEdit* edit = FieldById(dialog, field.id);
-        const uint32_t maximum = FieldMaximum(field.transfer);
+        const ConstantMap& constant = Mapped(field);
+        const uint32_t maximum = ConstantMaximum(constant.form);
         const FieldReading reading = ReadConstantField(edit->text().toStdString(), maximum);
         if (reading.problem != FieldProblem::None) {
             prompter.Message(
                 dialog,
-                QString::fromStdString(FieldProblemText(field.name, reading.problem, maximum)),
+                QString::fromStdString(FieldProblemText(constant.name, reading.problem, maximum)),
                 QStringLiteral("Value Not Stored"), Prompter::Icon::Exclamation);
             edit->setFocus();
             edit->selectAll();
@@ -134,7 +72,7 @@ bool StoreFields(QDialog* dialog, Prompter& prompter, CalibrationImage& image,
         values.push_back(reading.value);
     }
     for (size_t i = 0; i < fields.size(); ++i) {
-        StoreValue(image, fields[i], values[i]);
+        StoreConstant(image, Mapped(fields[i]), values[i]);
     }
     return true;
 }

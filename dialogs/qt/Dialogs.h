@@ -11,6 +11,7 @@
 #include "link/PeekPoke.h"
 #include "monitor/MonitorFile.h"
 #include "monitor/PlotState.h"
+#include "session/CalibrationSession.h"
 #include "ui/Prompter.h"
 
 namespace korvel {
@@ -92,13 +93,13 @@ public:
     explicit AboutDialog(QWidget* parent);
 };
 
-// Single-byte ECU access: Peek anywhere, Poke in the EEPROM range.
-// `quietLine` runs before each exchange so it starts on a quiet line.
+// Single-byte ECU access: Peek anywhere, Poke in the EEPROM range, both
+// through the session, which starts each on a quiet line. Poke sends only a
+// whole number 0..255 typed into the Data field.
 class PeekPokeDialog : public QDialog {
     Q_OBJECT
 public:
-    PeekPokeDialog(EcuLink& link, Prompter& prompter, std::function<void()> quietLine,
-                   QWidget* parent);
+    PeekPokeDialog(CalibrationSession& session, Prompter& prompter, QWidget* parent);
 
 private:
     // Shows the failure's message, if it has one (exclamation, owned by the
@@ -106,9 +107,8 @@ private:
     bool Warn(const LinkResult& result);
     void OnPeek();
     void OnPoke();
-    EcuLink& link_;
+    CalibrationSession& session_;
     Prompter& prompter_;
-    std::function<void()> quietLine_;
 };
 
 }  // namespace korvel

@@ -1,16 +1,17 @@
 // Single-byte ECU memory access: Peek anywhere in the 16-bit address space,
 // Poke only in the calibration EEPROM. Neither touches the image in memory.
+#include <QLineEdit>
 #include <QPushButton>
 
+#include "dialogs/FieldText.h"
 #include "dialogs/qt/DialogLayout.h"
 #include "dialogs/qt/Dialogs.h"
 #include "link/PeekPoke.h"
 
 namespace korvel {
 
-PeekPokeDialog::PeekPokeDialog(EcuLink& link, Prompter& prompter, std::function<void()> quietLine,
-                               QWidget* parent)
-    : QDialog(parent), link_(link), prompter_(prompter), quietLine_(std::move(quietLine)) {
+PeekPokeDialog::PeekPokeDialog(CalibrationSession& session, Prompter& prompter, QWidget* parent)
+    : QDialog(parent), session_(session), prompter_(prompter) {
     DialogTemplate layout(this, QStringLiteral("Dialog"), 8, 189, 126);
     layout.Edit("1045", {24, 34, 40, 14});
     layout.Edit("1046", {122, 35, 40, 14});
@@ -40,11 +41,8 @@ void PeekPokeDialog::OnPeek() {
     if (Warn(CheckPeekAddress(address))) {
         return;
     }
-    if (quietLine_) {
-        quietLine_();
-    }
     uint8_t value = 0;
-    if (!Warn(PeekByte(link_, *address, value))) {
+    if (!Warn(session_.Peek(*address, value))) {
         SetFieldUnsigned(FieldById(this, "1046"), value);
     }
 }
@@ -54,12 +52,16 @@ void PeekPokeDialog::OnPoke() {
     if (Warn(CheckPokeAddress(address))) {
         return;
     }
-    const uint32_t value = FieldUnsigned(FieldById(this, "1046"));
-    if (quietLine_) {
-        quietLine_();
+    // One stray click must never write 0, nor the low 8 bits of a mistyped number.
+    const FieldReading data = ReadConstantField(FieldById(this, "1046")->text().toStdString(), 255);
+    if (data.problem != FieldProblem::None) {
+        prompter_.Message(this, "The Data field must be a whole number from 0 to 255",
+                          "Value Not Stored", Prompter::Icon::Exclamation);
+        return;
     }
-    // A programming sequence that was not echoed is not reported.
-    Warn(PokeByte(link_, *address, value));
+    const WriteResult poked =
+        session_.Write(WriteRequest::Poke(*address, static_cast<uint8_t>(data.value)));
+    Warn(poked.link);
 }
 
 }  // namespace korvel

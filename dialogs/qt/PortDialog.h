@@ -1,7 +1,9 @@
 #pragma once
 // "Serial Port": the ports the system offers, with their description and
-// maker, the one in use marked; or a name typed in. Control identifiers are
-// the widgets' object names.
+// maker, and the port in use, listed and marked even when the system does not
+// list it (a pseudo-terminal); or a name typed in. The name field starts with
+// the port in use and changes only when the user picks another row. Control
+// identifiers are the widgets' object names.
 
 #include <QDialog>
 #include <string>
@@ -11,6 +13,7 @@
 
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 
 namespace korvel {
 
@@ -24,8 +27,10 @@ public:
 
 private:
     void OnOk();
+    void OnRowChosen(QListWidgetItem* item, QListWidgetItem* previous);
 
     std::vector<PortInfo> ports_;
+    std::string current_;
     QListWidget* list_ = nullptr;  // "ports"
     QLineEdit* name_ = nullptr;    // "name"
 };

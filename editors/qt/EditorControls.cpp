@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPalette>
+#include <QPen>
 #include <QPushButton>
 #include <algorithm>
 
@@ -64,7 +65,53 @@ bool ValueEdit::event(QEvent* event) {
     return QLineEdit::event(event);
 }
 
+std::optional<RegionOperation> RegionKey(const QKeyEvent* event) {
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        return std::nullopt;
+    }
+    switch (event->key()) {
+        case Qt::Key_A:
+            return RegionOperation::Add;
+        case Qt::Key_Asterisk:
+        case Qt::Key_Percent:
+            return RegionOperation::Scale;
+        case Qt::Key_H:
+            return RegionOperation::InterpolateHorizontally;
+        case Qt::Key_V:
+            return RegionOperation::InterpolateVertically;
+        case Qt::Key_I:
+            return RegionOperation::Interpolate;
+        case Qt::Key_S:
+            return RegionOperation::Smooth;
+        default:
+            return std::nullopt;
+    }
+}
+
+GridCommand CommandKey(const QKeyEvent* event) {
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier) {
+        return GridCommand::None;
+    }
+    switch (event->key()) {
+        case Qt::Key_A:
+            return GridCommand::SelectAll;
+        case Qt::Key_C:
+            return GridCommand::Copy;
+        case Qt::Key_V:
+            return GridCommand::Paste;
+        default:
+            return GridCommand::None;
+    }
+}
+
 void ValueEdit::keyPressEvent(QKeyEvent* event) {
+    const bool shiftArrow = (event->modifiers() & Qt::ShiftModifier) &&
+                            (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right ||
+                             event->key() == Qt::Key_Up || event->key() == Qt::Key_Down);
+    if (shiftArrow || RegionKey(event) || CommandKey(event) != GridCommand::None) {
+        event->ignore();  // on to the window
+        return;
+    }
     QLineEdit::keyPressEvent(event);
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         event->accept();  // applied once, by returnPressed
@@ -94,9 +141,13 @@ void EditBoxSync::Painted(QLineEdit* edit, int selectedIndex,
     if (!pending_ && selectedIndex == shownIndex_) {
         return;
     }
+    const bool refill = pending_;
     pending_ = false;
     shownIndex_ = selectedIndex;
     if (!fill) {
+        if (refill) {
+            edit->clear();  // nothing selected: nothing to change
+        }
         return;
     }
     edit->setText(QString::fromStdString(fill->text));
@@ -123,10 +174,22 @@ QPoint GridText::TextPosition(QPoint pixel) const {
     return {pixel.x() / charWidth_, pixel.y() / charHeight_};
 }
 
-void GridText::Paint(QWidget* window, const std::vector<GridCell>& cells) const {
+void GridText::Paint(QWidget* window, const std::vector<GridCell>& cells,
+                     const std::optional<TextRect>& box, const QString& selectionLine) const {
     QPainter painter(window);
     painter.setFont(font_);
     painter.setBackgroundMode(Qt::TransparentMode);
+    if (box) {
+        const QRect pixels(QPoint(box->left * charWidth_, box->top * charHeight_),
+                           QPoint(box->right * charWidth_, box->bottom * charHeight_ - 1));
+        painter.fillRect(pixels, QColor(255, 255, 210));
+        painter.setPen(QPen(QColor(255, 0, 0), 2));
+        painter.drawRect(pixels);
+    }
+    const int lineWidth = window->width() - 2 * ValueEditRect.left();
+    painter.setPen(QColor(0, 0, 0));
+    painter.drawText(ValueEditRect.left(), SelectionLineTop + ascent_,
+                     painter.fontMetrics().elidedText(selectionLine, Qt::ElideRight, lineWidth));
     const int lastLine = window->height() / charHeight_;
     for (const GridCell& cell : cells) {
         if (cell.line < -1 || cell.line > lastLine) {

@@ -12,7 +12,10 @@
 #include <vector>
 
 #include "editors/EditorGrid.h"
+#include "editors/GridModel.h"
+#include "editors/RegionOps.h"
 
+class QKeyEvent;
 class QPushButton;
 class QWidget;
 
@@ -22,16 +25,25 @@ namespace korvel {
 inline const QRect ValueEditRect{20, 20, 70, 30};
 inline const QRect ChangeButtonRect{110, 20, 70, 30};
 inline const QRect AddRowButtonRect{200, 20, 70, 30};
+// The line that names the selected cell: below the controls, above the grid.
+constexpr int SelectionLineTop = 52;
 
 // Title, owner-bound top-level flags (caption, system menu, sizing border, no
 // minimise/maximise), delete on close, light grey background, place and size;
 // the window itself (the grid) has the focus when it opens.
 void SetUpEditorFrame(QWidget* window, const QString& title, QRect frame);
 
+// The grid's own keys: the region operations (A add, * or % scale, H V I
+// interpolate, S smooth) and Ctrl+A, Ctrl+C, Ctrl+V. They reach the grid
+// from the edit box as well, which takes its operand from there.
+enum class GridCommand { None, SelectAll, Copy, Paste };
+std::optional<RegionOperation> RegionKey(const QKeyEvent* event);
+GridCommand CommandKey(const QKeyEvent* event);
+
 // The editors' edit box. Enter applies the entry (returnPressed) and goes no
-// further; Up, Down, PageUp, PageDown and Esc go on to the window, which
-// moves or steps the selection; Ctrl+Z and Ctrl+Y undo and redo image
-// changes, not typing.
+// further; Up, Down, PageUp, PageDown, Esc, Shift+arrows and the grid's own
+// keys go on to the window; Ctrl+Z and Ctrl+Y undo and redo image changes,
+// not typing.
 class ValueEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -48,8 +60,9 @@ QPushButton* CreateEditorButton(QWidget* window, const QString& text, const QStr
                                 QRect rect);
 
 // Keeps the edit box in step with the selection: it is refilled (text,
-// selection, focus) on the first paint after a click and whenever the
-// selected byte changes (a resize moves the grid under the clicked position).
+// selection, focus) on the first paint after a click, a key move or a change
+// of the image, and whenever the selected byte changes; it is emptied then
+// when nothing is selected.
 // Other repaints leave it alone: Qt repaints on every activation change, and
 // refilling then would discard what the user typed and take the focus from
 // a button being pressed.
@@ -81,7 +94,10 @@ public:
     int BottomLine(int clientHeight) const;
     // Text column and line of a client pixel.
     QPoint TextPosition(QPoint pixel) const;
-    void Paint(QWidget* window, const std::vector<GridCell>& cells) const;
+    // The cells, a box around the selection (filled behind its cells) and
+    // the line that names the selected cell, under the controls.
+    void Paint(QWidget* window, const std::vector<GridCell>& cells,
+               const std::optional<TextRect>& box, const QString& selectionLine) const;
 
 private:
     QFont font_;

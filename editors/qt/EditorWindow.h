@@ -4,71 +4,104 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 
-#include "calib/CalibrationImage.h"
-#include "calib/ImageHistory.h"
-#include "editors/EditorGrid.h"
+#include "editors/GridModel.h"
 #include "editors/qt/EditorControls.h"
+#include "session/CalibrationSession.h"
 #include "ui/Prompter.h"
+
+class QMenu;
 
 namespace korvel {
 
 enum class EditorKind { Rpm, Fuel, Ve, VeLp, Spark };
 
-// What both kinds share: the edit box, the undoable edits and the keys.
-// Arrows move the selection over the editable cells, Enter applies the edit
-// box, + - PageUp PageDown step the value (by 10 with Shift), Esc drops the
-// selection, Tab moves between the grid and the edit box, and digits typed
-// on the grid go to the edit box.
+// What both kinds share: the frame and its controls, the grid's clicks and
+// keys, the region operations and the clipboard, and the undoable edits.
+// Arrows move the selection over the editable cells (Shift+arrows, Shift+
+// click and a drag select a region, Ctrl+A all of it), Enter applies the
+// edit box to the selection, + - PageUp PageDown step it (by 10 with Shift),
+// A, *, H, V, I and S shape the region with the edit box's number, Ctrl+C
+// and Ctrl+V copy and paste, Esc drops the selection, Tab moves between the
+// grid and the edit box, and digits typed on the grid go to the edit box.
 class EditorWindow : public QWidget {
     Q_OBJECT
 public:
-    EditorWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner);
+    // The window `title` at `frame` over `model`, with the edit box and the
+    // "Change" button.
+    EditorWindow(CalibrationSession& session, Prompter& prompter, QWidget* owner,
+                 const QString& title, QRect frame, std::unique_ptr<GridModel> model);
+    ~EditorWindow() override;
 
-    // "Change": stores the edit box value into the selected byte.
-    virtual void ApplyChange() = 0;
+    // "Change": stores the edit box value into the selection.
+    void ApplyChange();
+
+    const GridModel& Grid() const { return *model_; }
+    QSize CharCell() const { return grid_.CharCell(); }
+    int BottomLine() const { return grid_.BottomLine(height()); }
+    // The line under the controls that names the selected cell.
+    QString SelectionLine() const;
 
 public slots:
-    // Forgets the selected cell and repaints: another window moved image
-    // bytes under it, a new image replaced the old one, or the window was
-    // resized and the grid moved under the selection.
-    virtual void DropSelection() = 0;
+    // Forgets the selection and repaints: another window moved image bytes
+    // under it, or a new image replaced the old one.
+    void DropSelection();
+    // The image changed under the window (undo, redo): repaints, keeps the
+    // selection where it is still valid and shows its value in the edit box.
+    void ImageChanged();
 
 signals:
     // Emitted when the window closes (it then deletes itself).
     void Closed();
-    // Emitted after a point was inserted and image bytes moved.
-    void ImageStructureChanged();
-    // Emitted after the window changed the image: one step of the history.
-    void ImageEdited();
 
 protected:
-    // Runs `change` (a model operation that reports whether it acted) and
-    // repaints when it acted; a change of the image is recorded as one step
-    // named `name`.
-    bool Edit(const char* name, const std::function<bool()>& change);
+    // Runs `change` (a model operation that reports whether it acted) through
+    // the session and repaints when it acted; a change of the image is one
+    // step named `name`. A `kind` of Structure (bytes moved) voids every
+    // window's selection.
+    bool Edit(const char* name, const std::function<bool()>& change,
+              SessionChange kind = SessionChange::Edit);
 
-    // The model's key operations.
-    virtual bool Move(Direction direction) = 0;
-    virtual bool Step(int counts) = 0;
     virtual void AddRow() {}
 
+    GridModel& Model() { return *model_; }
+    Prompter& prompter_;
     ValueEdit* valueEdit_;
-    EditBoxSync editSync_;
 
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
 private:
-    CalibrationImage& image_;
-    ImageHistory& history_;
+    // A region operation with the edit box's number as its operand.
+    void Shape(RegionOperation operation);
+    void Copy();
+    void Paste();
+    // After a change of the selection by key or mouse: the box follows, the
+    // grid keeps the keys.
+    void SelectionMoved();
+    bool HandleRegionKey(QKeyEvent* event);
+    QMenu* RegionMenu();
+
+    std::unique_ptr<GridModel> model_;
+    EditBoxSync editSync_;
+    GridText grid_;
+    // A change of the image by any window, undo or redo: repaint, refresh or
+    // drop the selection.
+    void OnSessionChange(const SessionEvent& event);
+
+    CalibrationSession& session_;
+    CalibrationSession::Subscription subscription_;
 };
 
 // Creates the editor window of a kind, with its title, size and controls,
 // owned by `owner`; the caller shows it.
-EditorWindow* CreateEditorWindow(EditorKind kind, CalibrationImage& image, ImageHistory& history,
-                                 Prompter& prompter, QWidget* owner);
+EditorWindow* CreateEditorWindow(EditorKind kind, CalibrationSession& session, Prompter& prompter,
+                                 QWidget* owner);
 
 }  // namespace korvel

@@ -1,9 +1,6 @@
 #include "editors/qt/TableEditorWindow.h"
 
-#include <QLineEdit>
-#include <QMouseEvent>
-#include <QPaintEvent>
-#include <QPushButton>
+#include <memory>
 
 namespace korvel {
 
@@ -11,46 +8,18 @@ namespace {
 const QRect TableFrame{0, 0, 650, 350};
 }  // namespace
 
-TableEditorWindow::TableEditorWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner,
-                                     const QString& title, TableLayout layout)
-    : EditorWindow(image, history, owner), model_(image, layout) {
-    connect(valueEdit_, &QLineEdit::returnPressed, this, &TableEditorWindow::ApplyChange);
-    connect(CreateEditorButton(this, "Change", "5002", ChangeButtonRect), &QPushButton::clicked,
-            this, &TableEditorWindow::ApplyChange);
-    SetUpEditorFrame(this, title, TableFrame);
-}
+TableEditorWindow::TableEditorWindow(CalibrationSession& session, Prompter& prompter,
+                                     QWidget* owner, TableLayout layout)
+    : EditorWindow(session, prompter, owner, layout.title, TableFrame,
+                   std::make_unique<TableModel>(session.ModelImage(), layout)) {}
 
-void TableEditorWindow::DropSelection() {
-    model_.DropSelection();
-    update();
-}
+VeTableWindow::VeTableWindow(CalibrationSession& session, Prompter& prompter, QWidget* owner)
+    : TableEditorWindow(session, prompter, owner, VeTableLayout()) {}
 
-void TableEditorWindow::ApplyChange() {
-    Edit("Change", [this] { return model_.ApplyChange(valueEdit_->text().toStdString()); });
-}
+VeLpTableWindow::VeLpTableWindow(CalibrationSession& session, Prompter& prompter, QWidget* owner)
+    : TableEditorWindow(session, prompter, owner, VeLpTableLayout()) {}
 
-void TableEditorWindow::paintEvent(QPaintEvent*) {
-    grid_.Paint(this, model_.Cells(BottomLine()));
-    editSync_.Painted(valueEdit_, model_.SelectedIndex(), model_.FillEditBox());
-}
-
-void TableEditorWindow::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) {
-        return;
-    }
-    const QPoint text = grid_.TextPosition(event->position().toPoint());
-    model_.Click(text.x(), text.y());
-    editSync_.Clicked();
-    update();
-}
-
-VeTableWindow::VeTableWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner)
-    : TableEditorWindow(image, history, owner, "VE Table", VeTableLayout()) {}
-
-VeLpTableWindow::VeLpTableWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner)
-    : TableEditorWindow(image, history, owner, "VE Table (LP)", VeLpTableLayout()) {}
-
-SparkTableWindow::SparkTableWindow(CalibrationImage& image, ImageHistory& history, QWidget* owner)
-    : TableEditorWindow(image, history, owner, "Spark Table", SparkTableLayout()) {}
+SparkTableWindow::SparkTableWindow(CalibrationSession& session, Prompter& prompter, QWidget* owner)
+    : TableEditorWindow(session, prompter, owner, SparkTableLayout()) {}
 
 }  // namespace korvel

@@ -2,6 +2,8 @@
 
 #include <QSerialPortInfo>
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace korvel {
 
@@ -14,7 +16,26 @@ std::vector<PortInfo> SystemSerialPorts() {
              info.description().toStdString(), info.manufacturer().toStdString(),
              info.hasVendorIdentifier() || name.startsWith("ttyUSB") || name.startsWith("ttyACM")});
     }
+    const std::vector<PortInfo> links = PortLinks("/dev/serial/by-id");
+    ports.insert(ports.end(), links.begin(), links.end());
     return ports;
+}
+
+std::vector<PortInfo> PortLinks(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::vector<PortInfo> links;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        if (!it->is_symlink(error)) {
+            continue;
+        }
+        const fs::path target = fs::read_symlink(it->path(), error);
+        // Not a USB adapter of its own: the device it points at is listed already.
+        links.push_back({it->path().filename().string(), it->path().string(),
+                         "-> " + target.filename().string(), "", false});
+    }
+    std::ranges::sort(links, {}, &PortInfo::name);
+    return links;
 }
 
 std::string PortLabel(const PortInfo& port) {

@@ -18,8 +18,14 @@ struct PortInfo {
 
 using PortLister = std::function<std::vector<PortInfo>()>;
 
-// The ports QSerialPortInfo finds.
+// The ports QSerialPortInfo finds, then the links of /dev/serial/by-id, which
+// keep naming an adapter whichever ttyUSB number it gets.
 std::vector<PortInfo> SystemSerialPorts();
+
+// The symbolic links in `folder` as ports: name and location the link,
+// description the device it points at ("-> ttyUSB0"). Sorted by name; none
+// when the folder is missing.
+std::vector<PortInfo> PortLinks(const std::string& folder);
 
 // "ttyUSB0: FT232R USB UART (FTDI)"; just the name when the system tells nothing more.
 std::string PortLabel(const PortInfo& port);

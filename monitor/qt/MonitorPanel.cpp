@@ -1,8 +1,10 @@
 #include "monitor/qt/MonitorPanel.h"
 
+#include <QHelpEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPolygon>
+#include <QToolTip>
 #include <algorithm>
 
 #include "monitor/PanelLayout.h"
@@ -13,6 +15,10 @@ namespace korvel {
 namespace {
 
 const QColor FrameGrey(200, 200, 200);
+
+QString Latin1(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 int VariableCount(const MonitorFile& monitor) {
     return std::clamp(monitor.variableCount, 0, MaxMonitorVariables);
@@ -67,6 +73,7 @@ MonitorPanel::FrameKey MonitorPanel::CurrentKey() const {
     key.channels = plot_.plottedVariable;
     key.minimum = plot_.plotMinimum;
     key.maximum = plot_.plotMaximum;
+    key.assignment = plot_.assignment;
     key.timeScale = plot_.timeScale;
     return key;
 }
@@ -81,9 +88,6 @@ QImage MonitorPanel::NewImage() const {
 
 void MonitorPanel::EnsureImages() {
     const FrameKey key = CurrentKey();
-    if (traces_.isNull() || traces_.size() != size() * key.pixelRatio) {
-        traces_ = NewImage();  // a new size is a new scale: the lines go
-    }
     if (!frame_.isNull() && key == frameKey_) {
         return;
     }
@@ -100,6 +104,16 @@ void MonitorPanel::EnsureImages() {
     QPainter painter(&frame_);
     painter.setFont(font());
     RenderFrame(painter, chart);
+    RenderTraces();  // a new size, scale or range: the lines drawn anew to it
+}
+
+void MonitorPanel::RenderTraces() {
+    traces_ = NewImage();
+    QPainter painter(&traces_);
+    for (const ChartSegment& segment : history_.Segments(plot_)) {
+        DrawSegment(painter, segment);
+    }
+    update();
 }
 
 void MonitorPanel::RenderFrame(QPainter& painter, const ChartFrame& frame) const {
@@ -124,9 +138,7 @@ void MonitorPanel::RenderNames(QPainter& painter) const {
     for (int k = 0; k < VariableCount(monitor_); ++k) {
         const int channel = NameChannel(k, plot_);
         painter.setPen(channel < 0 ? QColor(Qt::black) : PlotColour(channel));
-        const std::string_view name = monitor_.name(k);
-        DrawText(painter, NamePosition(k, metrics),
-                 QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+        DrawText(painter, NamePosition(k, metrics), Latin1(PrintableName(monitor_.name(k))));
     }
 }
 
@@ -141,10 +153,15 @@ void MonitorPanel::RenderChartFrame(QPainter& painter, const ChartFrame& frame) 
                              {r.left, r.bottom},
                              {r.left, r.top}};
     painter.drawPolyline(border, 5);
-    for (const TimeTick& tick : TimeAxisTicks(r, plot_.timeScale, metrics)) {
+    const auto ticks = TimeAxisTicks(r, plot_.timeScale, metrics);
+    for (const TimeTick& tick : ticks) {
         painter.drawLine(tick.x, r.bottom - 8, tick.x, r.bottom - 1);
         DrawText(painter, tick.labelAt, QString::fromStdString(tick.label));
     }
+    // The unit beside the last label.
+    const TimeTick& last = ticks.back();
+    const int after = fontMetrics().horizontalAdvance(QString::fromStdString(last.label + " "));
+    DrawText(painter, {last.labelAt.x + after, last.labelAt.y}, QStringLiteral("s"));
     painter.setPen(QPen(Qt::black, 0, Qt::DotLine));
     for (const int32_t y : GridLineYs(r)) {
         painter.drawLine(r.left, y, r.right - 1, y);
@@ -160,8 +177,12 @@ QRect MonitorPanel::ValueRect(int k, const QString& text) const {
     return QRect(at.x, at.y, fontMetrics().horizontalAdvance(text), fontMetrics().height());
 }
 
+QColor MonitorPanel::ValueColour(bool stale) {
+    return stale ? QColor(128, 128, 128) : QColor(255, 0, 0);
+}
+
 void MonitorPanel::DrawValues(QPainter& painter, const QRegion& dirty) const {
-    painter.setPen(QColor(255, 0, 0));
+    painter.setPen(ValueColour(stale_));
     const int count = VariableCount(monitor_);
     for (int k = 0; k < count; ++k) {
         const QString& text = values_[static_cast<size_t>(k)];
@@ -197,7 +218,59 @@ void MonitorPanel::resizeEvent(QResizeEvent* event) {
     EnsureImages();  // a new size is a new scale: the lines go
 }
 
+bool MonitorPanel::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) {
+        return QWidget::event(event);
+    }
+    const QPoint at = static_cast<QHelpEvent*>(event)->pos();
+    for (int k = 0; k < VariableCount(monitor_); ++k) {
+        if (valueBoxes_[static_cast<size_t>(k)].contains(at)) {
+            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), ValueToolTip(k), this,
+                               valueBoxes_[static_cast<size_t>(k)]);
+            return true;
+        }
+    }
+    QToolTip::hideText();
+    event->ignore();
+    return true;
+}
+
+QString MonitorPanel::ValueToolTip(int k) const {
+    const auto i = static_cast<size_t>(k);
+    if (values_[i].isEmpty()) {
+        return {};
+    }
+    // The name's bytes are Latin-1, the unit's UTF-8.
+    return Latin1(ShownName(monitor_.name(k))) + ' ' +
+           QString::fromStdString(MonitorValueDescription(monitor_.name(k), raw_[i]));
+}
+
+void MonitorPanel::Follow(AcquisitionScheduler& scheduler) {
+    subscription_ = scheduler.Subscribe([this](const Sample& sample) { UpdateMonitor(sample); },
+                                        [this](LineEvent event) {
+                                            if (event == LineEvent::OffLine) {
+                                                SetStale(true);
+                                            }
+                                        });
+}
+
+void MonitorPanel::SetStale(bool stale) {
+    if (stale_ != stale) {
+        stale_ = stale;
+        UpdateAllValues();
+    }
+}
+
+void MonitorPanel::UpdateAllValues() {
+    for (const QRect& box : valueBoxes_) {
+        if (!box.isEmpty()) {
+            update(box);
+        }
+    }
+}
+
 void MonitorPanel::ClearTraces() {
+    history_.Clear();
     if (!traces_.isNull()) {
         traces_.fill(Qt::transparent);
     }
@@ -215,17 +288,19 @@ void MonitorPanel::ClearValues() {
     update();
 }
 
-void MonitorPanel::DrawSegment(const ChannelStep& step) {
+QRect MonitorPanel::DrawSegment(QPainter& painter, const ChartSegment& segment) const {
     std::array<ChartPoint, 4> points;
-    const int count = ClampSegment(step, plot_.plotRect, points);
+    const int count = ClampSegment(segment, plot_.plotRect, points);
+    if (count == 0) {
+        return {};
+    }
     QPolygon line;
     for (int i = 0; i < count; ++i) {
         line << QPoint(points[static_cast<size_t>(i)].x, points[static_cast<size_t>(i)].y);
     }
-    QPainter painter(&traces_);
-    painter.setPen(QPen(PlotColour(step.channel), 0));
+    painter.setPen(QPen(PlotColour(segment.channel), 0));
     painter.drawPolyline(line);
-    update(line.boundingRect().adjusted(-1, -1, 1, 1) & rect());
+    return line.boundingRect().adjusted(-1, -1, 1, 1) & rect();
 }
 
 void MonitorPanel::UpdateMonitor(const Sample& sample) {
@@ -233,11 +308,10 @@ void MonitorPanel::UpdateMonitor(const Sample& sample) {
         return;
     }
     EnsureImages();
-    chartPass_.liveValues = sample.raw;
-    chartPass_.sampleTimes = sample.sampleTimes;
-    std::array<ChannelStep, MaxPlottedVariables> steps;
+    SetStale(false);
     for (int k = 0; k < VariableCount(monitor_); ++k) {
         const auto i = static_cast<size_t>(k);
+        raw_[i] = sample.raw[i];
         const QString text =
             QString::fromStdString(MonitorValueText(monitor_.name(k), sample.raw[i]));
         if (text != values_[i]) {
@@ -246,16 +320,18 @@ void MonitorPanel::UpdateMonitor(const Sample& sample) {
             values_[i] = text;
             update(old | valueBoxes_[i]);
         }
-        const int count = PlotSample(plot_, chartPass_, k, steps);
-        for (int s = 0; s < count; ++s) {
-            const ChannelStep& step = steps[static_cast<size_t>(s)];
-            if (step.restarted) {
-                ClearTraces();
-            }
-            if (step.drawn) {
-                DrawSegment(step);
-            }
-        }
+    }
+    const ChartHistory::Added added = history_.AddPass(plot_, sample);
+    if (added.newSweep) {
+        RenderTraces();
+        return;
+    }
+    if (added.count == 0) {
+        return;
+    }
+    QPainter painter(&traces_);
+    for (int s = 0; s < added.count; ++s) {
+        update(DrawSegment(painter, added.segments[static_cast<size_t>(s)]));
     }
 }
 

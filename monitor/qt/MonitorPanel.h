@@ -4,9 +4,11 @@
 //
 // The frame (names and chart frame) is rendered once into an image and kept
 // until something it shows changes; the chart's lines go into a second,
-// transparent image. So any repaint (uncovering, a dialog closing) shows the
-// current sweep's lines and the latest values again, and an update repaints
-// only the value texts that changed and the new segments' bounding boxes.
+// transparent image, drawn again from the chart's history when the size, the
+// time scale or a range changes. So any repaint (uncovering, a dialog
+// closing) shows the current sweep's lines and the latest values again, and
+// an update repaints only the value texts that changed and the new segments'
+// bounding boxes. While the ECU is off line the last values stand in grey.
 
 #include <QFont>
 #include <QImage>
@@ -14,6 +16,8 @@
 #include <QWidget>
 #include <array>
 
+#include "acquisition/AcquisitionScheduler.h"
+#include "monitor/ChartHistory.h"
 #include "monitor/MonitorFile.h"
 #include "monitor/PlotState.h"
 #include "monitor/Sample.h"
@@ -29,15 +33,22 @@ public:
     // Without a monitor file the panel draws nothing but its white background.
     void SetMonitorLoaded(bool loaded);
 
+    // Shows every pass of `scheduler`, and the values as stale while the ECU
+    // is off line, until the panel is destroyed.
+    void Follow(AcquisitionScheduler& scheduler);
+
     // After each complete acquisition pass: draws every variable's value and
     // one segment per plot channel, each held inside the plot area. Draws
     // nothing while no monitor file is loaded. The pass is only read: the
     // carry correction works on the chart's own copy.
     void UpdateMonitor(const Sample& sample);
-    // The same for the monitor list's latest values.
-    void UpdateMonitor() { UpdateMonitor(SampleOf(monitor_)); }
 
-    // Forgets the lines of the current sweep (a new sweep, a new scale).
+    // The ECU went off line: the values shown stay, in grey, until the next pass.
+    void SetStale(bool stale);
+    bool Stale() const { return stale_; }
+    static QColor ValueColour(bool stale);
+
+    // Forgets the lines (a new variable list).
     void ClearTraces();
     // Forgets the values shown (a new variable list: values come with the next pass).
     void ClearValues();
@@ -47,10 +58,15 @@ public:
     ChartFrame Frame() const;
     // The value text shown for variable k ("" before its first update).
     QString ValueText(int k) const { return values_[static_cast<size_t>(k)]; }
+    // Where variable k's value is drawn (empty before its first update).
+    QRect ValueBox(int k) const { return valueBoxes_[static_cast<size_t>(k)]; }
+    // Its tooltip: "MAP 14.0 inHg (raw 100)" ("" before its first update).
+    QString ValueToolTip(int k) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     // Everything the frame image shows; the image is rendered again when it differs.
@@ -64,6 +80,7 @@ private:
         decltype(PlotState::plottedVariable) channels{};
         decltype(PlotState::plotMinimum) minimum{};
         decltype(PlotState::plotMaximum) maximum{};
+        decltype(PlotState::assignment) assignment{};
         int32_t timeScale = 0;
         bool operator==(const FrameKey&) const = default;
     };
@@ -77,7 +94,10 @@ private:
     void DrawText(QPainter& painter, TextPosition at, const QString& text) const;
     void DrawValues(QPainter& painter, const QRegion& dirty) const;
     QRect ValueRect(int k, const QString& text) const;
-    void DrawSegment(const ChannelStep& step);
+    // Draws a segment into the lines' image; returns the area it touched.
+    QRect DrawSegment(QPainter& painter, const ChartSegment& segment) const;
+    void RenderTraces();
+    void UpdateAllValues();
 
     MonitorFile& monitor_;
     PlotState& plot_;
@@ -89,7 +109,10 @@ private:
     // Where each value was last drawn: measuring a text shapes it, so it is
     // done once per new value (and per new layout), not on every paint.
     std::array<QRect, MaxMonitorVariables> valueBoxes_;
-    MonitorFile chartPass_;  // the pass as the chart corrects it
+    std::array<uint32_t, MaxMonitorVariables> raw_{};  // the values shown, as read
+    bool stale_ = false;
+    ChartHistory history_;
+    Subscription subscription_;
 };
 
 }  // namespace korvel

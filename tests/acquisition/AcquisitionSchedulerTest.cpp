@@ -147,7 +147,7 @@ TEST(Scheduler, BackToTheProbeFromReadingBindsEverySlotAgain) {
              f.SetVariables(newList);
              f.scheduler.RestartFromProbe();  // what loading a monitor file does
          },
-         "ECU On Line", newList},
+         "ECU Off Line", newList},
         {"failed upload",
          [](Rig& f) {
              f.twist = [](uint8_t b, Bytes r) { return b == SEND_INC ? Bytes{} : r; };
@@ -178,24 +178,41 @@ TEST(Scheduler, BackToTheProbeFromReadingBindsEverySlotAgain) {
     }
 }
 
-TEST(Scheduler, OneVariableUpdatesAfterEveryReadWithItsPlaceInTheSweep) {
+TEST(Scheduler, OneVariableUpdatesAfterEveryRead) {
     Rig f({{0x10, 1}});
-    f.scheduler.SetTimeScale(20);
-    f.clock.SetWallMs(20000LL * 85'000'000 + 7250);  // 7.25 s into a 20 s sweep
     ASSERT_TRUE(f.DriveUntil([&] { return f.updates == 5; }));
     EXPECT_EQ(std::ranges::count(f.port.sent, 0x80), 5);
-    EXPECT_EQ(f.monitor.sampleTimes[0], 7250);
 }
 
-TEST(Scheduler, RefusedSendIsRetriedWithTheSameByte) {
+// A refused send is retried with the same byte after a short pause. Its time
+// counts from the first try, so a port that refuses every byte, the probe's
+// included, goes off line after the usual time-out.
+TEST(Scheduler, RefusedSendIsRetriedWithTheSameByteUntilItsTimeOut) {
     Rig f;
     ASSERT_TRUE(f.DriveUntil([&] { return f.scheduler.PollIndex() == 2 && f.Flag(SlotsLoaded); }));
+    const int64_t firstTry = f.clock.MonotonicMs();
     f.port.refuseSends = 1;
     EXPECT_TRUE(f.Idle().empty());
     EXPECT_FALSE(f.scheduler.NextWait().sendNow);  // a short pause, not a spin
     f.clock.Advance(1000);
     EXPECT_EQ(f.Idle(), Bytes{0x82});
-    EXPECT_EQ(f.scheduler.FirstReadTime(), f.clock.MonotonicMs());  // noted again
+    EXPECT_EQ(f.scheduler.FirstReadTime(), firstTry);
+
+    for (const bool onLine : {true, false}) {
+        SCOPED_TRACE(onLine);
+        Rig g;
+        ASSERT_TRUE(!onLine || g.DriveToReading());
+        g.reporter.events.clear();
+        g.port.refuseSends = 1'000'000;
+        const int64_t start = g.clock.MonotonicMs();
+        ASSERT_TRUE(g.DriveUntil([&] { return g.reporter.Pane(EcuStatePane) == "ECU Off Line"; }));
+        EXPECT_FALSE(g.Flag(EcuOnLine));
+        EXPECT_LE(g.clock.MonotonicMs() - start, OffLineTimeoutMs + 2 * SendRetryPauseMs);
+        // Then once a time-out, not at every retry.
+        g.reporter.events.clear();
+        g.DriveUntil([&] { return g.clock.MonotonicMs() > start + 2 * OffLineTimeoutMs + 500; });
+        EXPECT_EQ(g.reporter.PaneTexts(EcuStatePane), Texts{"ECU Off Line"});
+    }
 }
 
 TEST(Scheduler, EmptyListStaysWithTheProbe) {
@@ -208,20 +225,42 @@ TEST(Scheduler, EmptyListStaysWithTheProbe) {
     }
 }
 
-TEST(TransferCommands, UploadFirstFinishesTheAwaitedTwoByteRead) {
-    Rig f({{0x40, 2}});
-    f.ecu.memory[0x40] = 0x12;
-    f.ecu.memory[0x41] = 0x34;
-    std::iota(f.ecu.memory.begin() + 0x0E00, f.ecu.memory.begin() + 0x1000, uint8_t{0});
-    ASSERT_TRUE(f.DriveToReading());
-    f.port.replyDelayMs = 100;
-    f.scheduler.OnIdle();  // READ_SLOT 0 sent, its reply still on the way
-    ASSERT_TRUE(f.Flag(ReplyPending));
-    CalibrationImage image;
-    EXPECT_EQ(OnUpload(f.scheduler, image), TransferOutcome::Succeeded);
-    EXPECT_EQ(f.monitor.liveValues[0], 4660u);  // both bytes read before the upload
-    EXPECT_TRUE(
-        std::equal(image.values.begin(), image.values.end(), f.ecu.memory.begin() + 0x0E00));
+// A transfer starts on a quiet line: a reply outstanding is awaited up to
+// 100 ms (both bytes of a two-byte read), else dropped with whatever input
+// has come, and the variable is read again after the transfer.
+TEST(TransferCommands, UploadFirstQuietsTheLine) {
+    for (const int64_t delay : {int64_t{100}, int64_t{150}}) {
+        SCOPED_TRACE(delay);
+        Rig f({{0x40, 2}});
+        f.ecu.memory[0x40] = 0x12;
+        f.ecu.memory[0x41] = 0x34;
+        std::iota(f.ecu.memory.begin() + 0x0E00, f.ecu.memory.begin() + 0x1000, uint8_t{0});
+        ASSERT_TRUE(f.DriveToReading());
+        int gaps = 0;
+        f.scheduler.AddPassObserver([&](const Sample& s) { gaps += s.gapMs != NoGap ? 1 : 0; });
+        f.port.replyDelayMs = delay;
+        f.scheduler.OnIdle();  // READ_SLOT 0 sent, its reply still on the way
+        ASSERT_TRUE(f.Flag(ReplyPending));
+        const int64_t start = f.clock.MonotonicMs();
+        CalibrationImage image;
+        f.port.replyDelayMs = 0;
+        EXPECT_EQ(OnUpload(f.scheduler, image), TransferOutcome::Succeeded);
+        // In time, both bytes are read before the upload; else the late byte
+        // comes during the upload, which skips it, and no more is waited for.
+        const auto before = f.port.sent.end() - ImageSize - 4;
+        const Bytes expected =
+            delay == 100 ? Bytes{READ_SLOT, READ_SLOT_NEXT} : Bytes{SET_SLOT, READ_SLOT};
+        EXPECT_EQ(Bytes(before - 2, before), expected);
+        EXPECT_EQ(*before, LOAD_ADDR_HI);
+        EXPECT_LT(f.clock.MonotonicMs() - start, 1000);
+        EXPECT_TRUE(
+            std::equal(image.values.begin(), image.values.end(), f.ecu.memory.begin() + 0x0E00));
+        const size_t mark = f.port.sent.size();
+        ASSERT_TRUE(f.DriveUntil([&] { return f.updates > 0 && f.port.sent.size() > mark; }));
+        EXPECT_EQ(f.port.sent[mark], READ_SLOT);  // the dropped read is made again
+        EXPECT_EQ(f.monitor.liveValues[0], 4660u);
+        EXPECT_EQ(gaps, delay == 100 ? 0 : 1);
+    }
 }
 
 // Each transfer command from DataLoaded, against an ECU holding 5A at E00 and an
@@ -254,11 +293,13 @@ TEST(TransferCommands, OutcomesSetPanesAndFlags) {
         {Download, true, -1, -1, Outcome::Succeeded, "Programming Complete|", Both, {}},
         {Changes, true, -1, -1, Outcome::Succeeded, "Programming Complete|", Both, {}},
         // The image is unchanged, so it may still be saved or downloaded again.
-        {Download, true, 100, -1, Outcome::Failed, "Programming FAILED|", DataLoaded, {}},
-        {Download, true, -1, -1, Outcome::Failed, "Programming FAILED|", DataLoaded,
-         {"Verify failed at E00: wrote 9, ECU holds 5A"}, true},
-        {Download, true, -1, 3, Outcome::Failed, "Programming FAILED|", DataLoaded,
-         {"Download cancelled: 3 bytes programmed"}},
+        // How far a failed write got is the session's to say.
+        {Download, true, 100, -1, Outcome::Failed, "Programming FAILED|ECU Off Line", DataLoaded,
+         {}},
+        {Download, true, -1, -1, Outcome::Failed, "Programming FAILED|ECU Off Line", DataLoaded,
+         {}, true},
+        {Download, true, -1, 3, Outcome::Failed, "Programming FAILED|ECU Off Line", DataLoaded,
+         {}},
         // clang-format on
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
@@ -338,6 +379,79 @@ TEST(Scheduler, EachPassGoesToEveryObserverInOrderAsRead) {
     EXPECT_EQ(first.readMs[2] - first.readMs[1], 10);
     EXPECT_EQ(seen[3].second.passMs - first.passMs, 20);  // four replies a pass
     EXPECT_EQ(first.wallMs - startWall, first.passMs);    // both clocks since the start
+}
+
+// Views come and go: a token's observer leaves when the token goes, also
+// from inside a pass, and a token outliving its scheduler does nothing.
+TEST(Scheduler, SubscriptionsLeaveWithTheirToken) {
+    Rig f;
+    std::vector<int> calls;
+    Subscription first = f.scheduler.Subscribe([&](const Sample&) { calls.push_back(1); });
+    Subscription second;
+    second = f.scheduler.Subscribe([&](const Sample&) {
+        calls.push_back(2);
+        second.Cancel();  // leaves during the pass
+        first.Cancel();   // and takes the first, already called, along
+    });
+    std::vector<Subscription> joined;  // come during a pass, called from the next on
+    Subscription third = f.scheduler.Subscribe([&](const Sample&) {
+        calls.push_back(3);
+        for (int i = 0; i < 20 && joined.size() < 20; ++i) {
+            joined.push_back(f.scheduler.Subscribe([&](const Sample&) { calls.push_back(4); }));
+        }
+    });
+    ASSERT_TRUE(f.DriveUntil([&] { return f.updates == 2; }));
+    std::vector<int> expected{1, 2, 3, 3};
+    expected.insert(expected.end(), 20, 4);
+    EXPECT_EQ(calls, expected);
+    joined.clear();
+    { Subscription gone = std::move(third); }
+    ASSERT_TRUE(f.DriveUntil([&] { return f.updates == 3; }));
+    EXPECT_EQ(calls.size(), expected.size());  // nobody left
+
+    Subscription outliving;
+    {
+        Rig other;
+        outliving = other.scheduler.Subscribe([](const Sample&) {});
+    }
+    outliving.Cancel();
+}
+
+// Every interruption reaches the next pass as a gap at its time; leaving on
+// line is told at once, once.
+TEST(Scheduler, GapsAndGoingOffLineAreTold) {
+    Rig f;
+    std::vector<int64_t> gaps;
+    int offLine = 0;
+    Subscription watch =
+        f.scheduler.Subscribe([&](const Sample& s) { gaps.push_back(s.gapMs); },
+                              [&](LineEvent e) { offLine += e == LineEvent::OffLine ? 1 : 0; });
+    f.port.replyDelayMs = 5;
+    ASSERT_TRUE(f.DriveUntil([&] { return gaps.size() == 2; }));
+    f.clock.Advance(1000);
+    const int64_t paused = f.scheduler.AcquisitionMs();
+    f.scheduler.NoteGap();  // a pause
+    f.clock.Advance(1000);
+    f.scheduler.NoteGap();  // only the first counts
+    ASSERT_TRUE(f.DriveUntil([&] { return gaps.size() == 4; }));
+    EXPECT_EQ(gaps, (std::vector<int64_t>{NoGap, NoGap, paused, NoGap}));
+    EXPECT_EQ(offLine, 0);
+
+    const int64_t restarted = f.scheduler.AcquisitionMs();
+    f.scheduler.RestartFromProbe();  // a new monitor file, a reconnect
+    EXPECT_EQ(offLine, 1);
+    f.scheduler.RestartFromProbe();  // already off line: nothing more to tell
+    EXPECT_EQ(offLine, 1);
+    ASSERT_TRUE(f.DriveUntil([&] { return gaps.size() == 5; }));
+    EXPECT_EQ(gaps.back(), restarted);
+
+    f.ecu.faults.silent = true;  // off line by the time-out
+    ASSERT_TRUE(f.DriveUntil([&] { return !f.Flag(EcuOnLine); }));
+    EXPECT_EQ(offLine, 2);
+    const int64_t silent = f.scheduler.AcquisitionMs();
+    f.ecu.faults.silent = false;
+    ASSERT_TRUE(f.DriveUntil([&] { return gaps.size() == 6; }));
+    EXPECT_EQ(gaps.back(), silent);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -115,9 +116,11 @@ TEST_F(DataFiles, SaveAndOpen) {
     // Half the bytes reach the disk, then the write fails (a full disk).
     const DataFileWriter failing = [](int fd, std::string_view bytes) {
         static_cast<void>(write(fd, bytes.data(), bytes.size() / 2) > 0);
+        errno = ENOSPC;
         return false;
     };
     EXPECT_EQ(WriteDataFile(path, Filled(3), failing), SaveResult::WriteFailed);
+    EXPECT_EQ(errno, ENOSPC);                       // the reason survives the clean-up
     EXPECT_EQ(Slurp(path), FormatDataFile(image));  // the last image saved, byte for byte
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);  // no temporary
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
@@ -149,6 +152,7 @@ TEST_F(DataFiles, LinksAndProtectedFiles) {
 
     ASSERT_EQ(chmod(real.c_str(), 0444), 0);  // protected: neither name replaces it
     EXPECT_EQ(WriteDataFile(real, Filled(3)), SaveResult::OpenFailed);
+    EXPECT_EQ(errno, EACCES);
     EXPECT_EQ(WriteDataFile(link, Filled(3)), SaveResult::OpenFailed);
     EXPECT_EQ(Slurp(real), FormatDataFile(Filled(2)));
 

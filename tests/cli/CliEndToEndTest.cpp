@@ -15,11 +15,15 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
+
+#include "calib/RestorePoints.h"
+#include "tests/support/ScratchFolder.h"
 
 extern char** environ;
 
@@ -90,10 +94,25 @@ struct RunResult {
     double cpuSeconds = 0;  // user + system time of the child
 };
 
-RunResult RunProgram(const std::vector<std::string>& args, const char* program = KORVEL_CLI) {
+// `fileSizeLimit` > 0: every file the program writes stops at that size, as
+// on a full disk (a write beyond it fails, SIGXFSZ ignored).
+RunResult RunProgram(const std::vector<std::string>& args, const char* program = KORVEL_CLI,
+                     rlim_t fileSizeLimit = 0) {
     const int out = OutputFile();
     const int err = OutputFile();
-    const pid_t pid = Spawn(program, args, out, err);
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    void (*handler)(int) = SIG_DFL;
+    if (fileSizeLimit > 0) {
+        handler = signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{fileSizeLimit, before.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    const pid_t pid = Spawn(program, args, out, err);  // the child has the limit now
+    if (fileSizeLimit > 0) {
+        setrlimit(RLIMIT_FSIZE, &before);
+        signal(SIGXFSZ, handler);
+    }
     int status = -1;  // not exited
     rusage usage{};
     if (pid > 0) {
@@ -138,9 +157,9 @@ public:
     }
     ~EcuSim() { Stop(); }
 
-    RunResult Cli(std::vector<std::string> args) const {
+    RunResult Cli(std::vector<std::string> args, rlim_t fileSizeLimit = 0) const {
         args.insert(args.begin(), {"--port", port_});
-        return RunProgram(args);
+        return RunProgram(args, KORVEL_CLI, fileSizeLimit);
     }
     // Waits, within a safety limit, until the simulator has read from the line
     // since it printed its path (a byte from the program under test); then
@@ -202,7 +221,10 @@ TEST(CliEndToEnd, TransfersPeekAndPokeSkipStrayBytes) {
     EXPECT_EQ(r.out, "1 bytes written\nProgramming Complete\n") << r.err;
     EXPECT_EQ(sim.Cli({"peek", "E00"}).out, changed + "\n");
 
-    r = sim.Cli({"poke", "0xE05", "300"});  // the low 8 bits are written
+    r = sim.Cli({"poke", "0xE05", "300"});  // never cut to its low 8 bits
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("VALUE must be a whole number from 0 to 255"), std::string::npos);
+    r = sim.Cli({"poke", "0xE05", "44"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(sim.Cli({"peek", "e05"}).out, "44\n");
     const std::string log = sim.Stop();
@@ -214,7 +236,7 @@ TEST(CliEndToEnd, TransfersPeekAndPokeSkipStrayBytes) {
 // The read-back catches an ECU that echoes programming without storing it.
 TEST(CliEndToEnd, UnstoredWriteFailsItsReadBack) {
     EcuSim sim({"--baud", "0", "--unstored-writes"});
-    const RunResult r = sim.Cli({"poke", "E05", "300"});
+    const RunResult r = sim.Cli({"poke", "E05", "44"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "Verify failed at E05: wrote 2C, ECU holds E\n");
 }
@@ -253,6 +275,39 @@ TEST(CliEndToEnd, DiffAndDownloadOfTheChangesOnly) {
         << log;
 }
 
+// A download that the ECU stops answering says how far it got, by the bytes
+// read back, and exits 1. The simulator counts every byte it received: the
+// probe's two, then 5 to read an address and 7 to program it (Download), or
+// the block's 516 and then 11 a byte (the changes only).
+TEST(CliEndToEnd, InterruptedDownloadSaysHowFarItGot) {
+    std::vector<std::string> lines = Split(ReadFile(DemoData), '\n');
+    lines[87] = "151\r";
+    lines[184] = "0\r";
+    const TempFile edited("interrupted.dat");
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\n";
+    }
+    edited.Write(text);
+    const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
+        {{"download", edited.path},
+         2 + 87 * 5 + 12 + 96 * 5 + 5 + 4,
+         "1 bytes programmed before the failure at EB8; the byte at EB8 may also have been "
+         "programmed"},
+        {{"download", "--changes", edited.path},
+         2 + 516 + 11 + 6,
+         "1 of 2 bytes programmed before the failure at EB8"},
+    };
+    for (const auto& [args, answered, count] : cases) {
+        EcuSim sim({"--baud", "0", "--silent-after", std::to_string(answered)});
+        const RunResult r = sim.Cli(args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("Programming FAILED\n" + count + "\n"), std::string::npos) << r.err;
+        EXPECT_NE(sim.Stop().find("EEPROM write 0E57 = 151\n"), std::string::npos);
+    }
+}
+
 TEST(CliEndToEnd, UploadFromAnEcuFallingSilentWritesNothing) {
     EcuSim sim({"--baud", "0", "--silent-after", "300"});  // half way through the block
     const TempFile kept("kept.dat");
@@ -281,6 +336,21 @@ TEST(CliEndToEnd, MonitorReadsOneAndTwoByteVariablesOnAPacedLine) {
     EXPECT_TRUE(rateLine.ends_with(" samples/s") && rate > 0 && rate <= 48.1) << raw.err;
 
     EXPECT_EQ(Split(ReadFile(log.path), '\n').size(), 4u);  // two header lines, two samples
+}
+
+// A log that fails mid-run (the disk full) stops the run at once with exit 1,
+// and the file ends with a whole line.
+TEST(CliEndToEnd, MonitorStopsWhenItsLogFails) {
+    EcuSim sim({"--baud", "0"});
+    const TempFile log("full.csv");
+    const RunResult r = sim.Cli({"monitor", MonitorCfg, "--log", log.path}, 6000);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("The data log " + log.path + " could not be written: File too large\n"),
+              std::string::npos)
+        << r.err;
+    const std::string written = ReadFile(log.path);
+    ASSERT_GT(written.size(), 3000u);
+    EXPECT_EQ(written.back(), '\n');
 }
 
 TEST(CliEndToEnd, LineUnpluggedMidExchangeIsReportedOnceAndCostsNoCpu) {
@@ -367,6 +437,48 @@ TEST(CliEndToEnd, SimulatorWithoutDataHereServesTheUsersDemoFiles) {
     unlink((korvel + "/Mon.cfg").c_str());
     rmdir(korvel.c_str());
     rmdir(folder.path.c_str());
+using CliRestorePoints = ScratchFolder;
+
+// An environment variable set for the programs a test starts, put back after.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const std::string& value) : name_(name) {
+        if (const char* kept = getenv(name)) {
+            before_ = kept;
+        }
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedVariable() { before_ ? setenv(name_, before_->c_str(), 1) : unsetenv(name_); }
+
+private:
+    const char* name_;
+    std::optional<std::string> before_;
+};
+
+// restore-points lists the points of $KORVEL_RESTORE_DIR newest first, in
+// aligned columns, the point's own file last.
+TEST_F(CliRestorePoints, ListsThePointsNewestFirst) {
+    const ScopedVariable restoreDir("KORVEL_RESTORE_DIR", folder);
+    RunResult r = RunProgram({"restore-points"});
+    EXPECT_EQ(std::tie(r.exitCode, r.out, r.err),
+              std::make_tuple(0, std::string(), "No restore points in " + folder + "\n"));
+
+    int64_t wallMs = 1'700'000'000'000;
+    RestorePoints points(folder, [&wallMs] { return wallMs; });
+    const CalibrationImage image;
+    ASSERT_TRUE(points.Save(image, {RestoreReason::Upload, "/dev/ttyUSB0", "/cal/a.dat", {}}).Ok());
+    wallMs += 61'000;
+    ASSERT_TRUE(points.Save(image, {RestoreReason::BeforePoke, "COM1", "", {}}).Ok());
+    ASSERT_TRUE(points.Save(image, {RestoreReason::AfterPoke, "COM1", "", 1}).Ok());
+    r = RunProgram({"restore-points"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "2023-11-15 00:14:21  after-poke   COM1          -           " + folder +
+                         "/20231115-001421-after-poke.dat\n"
+                         "2023-11-15 00:14:21  before-poke  COM1          -           " +
+                         folder +
+                         "/20231115-001421-before-poke.dat\n"
+                         "2023-11-15 00:13:20  upload       /dev/ttyUSB0  /cal/a.dat  " +
+                         folder + "/20231115-001320-upload.dat\n");
 }
 
 }  // namespace

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <clocale>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <utility>
 
@@ -17,9 +22,20 @@ struct MemoryFile : LogFile {
     std::string flushed, buffered;  // flushed: what a crash would leave on disk
     int writesBeforeFailure = -1;   // -1: never fails
     bool flushFails = false;
+    int closeFailures = 0;  // this many next closes fail
     bool open = false;
+    std::set<std::string> existing;  // names taken; each Open adds its own
+    std::vector<std::string> opened;
 
-    std::string Open(const std::string&) override { return open = true, flushed.clear(), ""; }
+    std::string Open(const std::string& path, bool mustBeNew) override {
+        if (mustBeNew && existing.contains(path)) {
+            return "File exists";
+        }
+        existing.insert(path);
+        opened.push_back(path);
+        return open = true, flushed.clear(), "";
+    }
+    bool Exists(const std::string& path) override { return existing.contains(path); }
     std::string Write(std::string_view bytes) override {
         return writesBeforeFailure == 0 ? "No space left on device"
                                         : (--writesBeforeFailure, buffered += bytes, "");
@@ -27,7 +43,11 @@ struct MemoryFile : LogFile {
     std::string Flush() override {
         return flushFails ? "Input/output error" : (flushed += std::exchange(buffered, {}), "");
     }
-    std::string Close() override { return open = false, buffered.clear(), ""; }
+    std::string Close() override {
+        open = false;
+        buffered.clear();
+        return closeFailures > 0 ? (--closeFailures, "Disk quota exceeded") : "";
+    }
 };
 
 MonitorFile List(const char* config) {
@@ -53,7 +73,7 @@ TEST(CsvLogWriter, HeaderUnitsAndOneLinePerPassInPanelUnits) {
         std::string before = std::setlocale(LC_ALL, nullptr);
         ~Restore() { std::setlocale(LC_ALL, before.c_str()); }
     } restore;
-    StdioLogFile file;
+    DiskLogFile file;
     CsvLogWriter log(file);
     EXPECT_FALSE(log.Start("/nonexistent-folder/run.csv", List(SevenKinds), 0));
     EXPECT_EQ(log.Error(), "No such file or directory");
@@ -67,7 +87,7 @@ TEST(CsvLogWriter, HeaderUnitsAndOneLinePerPassInPanelUnits) {
     text << std::ifstream(path).rdbuf();
     EXPECT_EQ(text.str(),
               "Time,MAP,PW,Tair,Tcoo,Bat,Fuel,Der\n"
-              "s,kPa,us,F,F,V,LP,\n"
+              "s,inHg,us,F,F,V,LP,\n"
               "0.000,3.1,1000,-40.1,266.1,19.8,1,-127\n"
               "1.234,30.8,4,266.0,-40.1,0.0,0,128\n");
 }
@@ -96,7 +116,63 @@ TEST(CsvLogWriter, ReachesTheFileEachSecondAndStopsOnAFailure) {
     EXPECT_EQ(log.Error(), "No space left on device");
 }
 
-TEST(DataLog, NamesStatusAndFailure) {
+// A blank line before a name runs into the name field ("\r\nPW"): the
+// header stays clean and PW keeps its kind, so it is logged in us.
+TEST(CsvLogWriter, ABlankLineInTheMonitorFileLeavesACleanHeader) {
+    MemoryFile file;
+    CsvLogWriter log(file);
+    ASSERT_TRUE(log.Start("run.csv", List("MAP,26,1\r\n\r\nPW,1Ch,2\r\nTair,30,1\r\n"), 0));
+    ASSERT_TRUE(log.Write(Pass(1000, {100, 375, 90})));
+    ASSERT_TRUE(log.Stop());
+    EXPECT_EQ(file.flushed,
+              "Time,MAP,PW,Tair\n"
+              "s,inHg,us,F\n"
+              "1.000,14.0,1500,77.0\n");
+}
+
+// Through real files cut short by a file size limit, as a full disk cuts
+// them: the file ends after its last whole line, never mid-line.
+TEST(DiskLogFile, AFileTheSystemTakesOnlyInPartEndsWithAWholeLine) {
+    const std::string path =
+        testing::TempDir() + "/korvel-log-limit-" + std::to_string(getpid()) + ".csv";
+    struct Limit {
+        rlimit before{};
+        void (*handler)(int) = signal(SIGXFSZ, SIG_IGN);  // a write past it fails instead
+        explicit Limit(rlim_t bytes) {
+            getrlimit(RLIMIT_FSIZE, &before);
+            rlimit limit = before;
+            limit.rlim_cur = bytes;
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        ~Limit() {
+            setrlimit(RLIMIT_FSIZE, &before);
+            signal(SIGXFSZ, handler);
+        }
+    };
+    for (const size_t limit : {size_t{9000}, DiskLogFile::BufferLimit + 5000}) {
+        SCOPED_TRACE(limit);
+        DiskLogFile file;
+        CsvLogWriter log(file);
+        bool failed = false;
+        {
+            const Limit fileSize(limit);
+            ASSERT_TRUE(log.Start(path, List(SevenKinds), 0));
+            for (int64_t ms = 0; ms < 100'000 && !failed; ms += 20) {
+                failed = !log.Write(Pass(ms, {1, 2, 3, 4, 5, 6, 7}));
+            }
+        }
+        EXPECT_TRUE(failed);
+        EXPECT_EQ(log.Error(), "File too large");
+        std::stringstream text;
+        text << std::ifstream(path).rdbuf();
+        ASSERT_GT(text.str().size(), limit / 2);
+        EXPECT_LE(text.str().size(), limit);
+        EXPECT_EQ(text.str().back(), '\n');
+        unlink(path.c_str());
+    }
+}
+
+TEST(DataLog, NamesStatusAndFailuresEachToldOnce) {
     EXPECT_EQ(NumberedLogName("/data.v1/run", 3), "/data.v1/run-3");  // a dot, no extension
     const std::string name = DefaultLogName(1'700'000'000'000);
     EXPECT_EQ(name.size(), std::string("korvel-YYYYMMDD-HHMMSS.csv").size());
@@ -111,9 +187,36 @@ TEST(DataLog, NamesStatusAndFailure) {
     file.flushFails = true;  // a flush fails as a write does
     EXPECT_FALSE(log.Tick(1100));
     EXPECT_FALSE(log.Running());
-    EXPECT_EQ(log.FailureText(),
+    EXPECT_FALSE(log.Tick(2200));  // stopped: nothing more to tell
+    EXPECT_EQ(log.TakeFailureText(),
               "The data log /tmp/x/run.csv could not be written:\nInput/output error\n"
               "Logging has stopped; monitoring goes on.");
+    EXPECT_EQ(log.TakeFailureText(), "");
+}
+
+// A new list while logging: the next free name, never an existing file; the
+// first file's failed last flush is told with its name, and logging goes on.
+TEST(DataLog, ANewListContinuesUnderTheNextFreeName) {
+    MemoryFile file;
+    file.existing = {"/logs/run-2.csv", "/logs/run-4.csv"};
+    DataLog log(file);
+    ASSERT_TRUE(log.Start("/logs/run.csv", List("MAP,1,1\n"), 0));
+    log.Record(Pass(10, {1}));
+    ASSERT_TRUE(log.Restart(List("RPM,2,1\n"), 20));
+    ASSERT_TRUE(log.Restart(List("MAP,1,1\n"), 30));
+    EXPECT_EQ(file.opened,
+              (std::vector<std::string>{"/logs/run.csv", "/logs/run-3.csv", "/logs/run-5.csv"}));
+    EXPECT_FALSE(log.HasFailures());
+
+    log.Record(Pass(40, {1}));
+    file.closeFailures = 1;
+    ASSERT_TRUE(log.Restart(List("RPM,2,1\n"), 50));
+    EXPECT_EQ(log.TakeFailureText(),
+              "The data log /logs/run-5.csv could not be written:\nDisk quota exceeded\n"
+              "Logging goes on in run-6.csv.");
+    log.Record(Pass(60, {1}));
+    EXPECT_TRUE(log.Stop());
+    EXPECT_EQ(log.ClosedText(), "Log closed: 1 samples in run-6.csv");
 }
 
 TEST(RateMeter, PassesPerSecondOverTheLastTwoSeconds) {

@@ -48,8 +48,8 @@ TEST(PlotState, ChannelsAreTakenAndFreedLowestFirst) {
         {false, -1, -1, {7, -1, -1}},  // -1 marks a free channel, never a variable
         {true, -1, -1, {7, -1, -1}}};
     PlotState plot;
-    plot.lastPointX = plot.lastPointY = {9, 9, 9};
     for (const auto& [add, variable, expected, afterwards] : script) {
+        const auto before = plot.assignment;
         const int channel =
             add ? plot.AddChannel(variable, 5.0f, 50.0f) : plot.DeleteChannel(variable);
         EXPECT_EQ(channel, expected) << (add ? "add " : "delete ") << variable;
@@ -58,9 +58,13 @@ TEST(PlotState, ChannelsAreTakenAndFreedLowestFirst) {
         if (channel >= 0 && add) {  // an added channel takes the range
             EXPECT_EQ((std::array{plot.plotMinimum[c], plot.plotMaximum[c]}),
                       (std::array{5.0f, 50.0f}));
-        } else if (channel >= 0) {  // a freed one forgets its last point
-            EXPECT_EQ((std::array{plot.lastPointX[c], plot.lastPointY[c]}), (std::array{0, 0}));
         }
+        // Given or freed, the channel's line starts afresh; nothing else moves.
+        auto moved = before;
+        if (channel >= 0) {
+            ++moved[c];
+        }
+        EXPECT_EQ(plot.assignment, moved) << variable;
     }
 }
 
@@ -99,9 +103,17 @@ TEST(StripChart, FrameTicksGridAndLabels) {
               (std::array{41, 568 - 77 - 6, 568 - 77 - 32}));
 }
 
-TEST(StripChart, PointsAndCarryCorrectionAlsoWhenPlottingASample) {
-    EXPECT_EQ(PlotPointX(7250, 20, Area), 70 + 253);  // 0.3625 of 699
-    EXPECT_EQ(PlotPointX(500, 0, Area), 70 + 349);    // a zero time scale counts as one second
+TEST(StripChart, SweepsPointsAndCarryCorrection) {
+    // A read's sweep starts at a whole multiple of the time scale.
+    const std::tuple<int64_t, int32_t, int64_t> sweeps[] = {
+        {0, 20, 0},  {19'999, 20, 0},  {20'000, 20, 20'000}, {47'250, 20, 40'000},
+        {500, 0, 0}, {-1, 20, -20'000}};  // a zero time scale counts as one second
+    for (const auto& [ms, scale, start] : sweeps) {
+        EXPECT_EQ(SweepStartMs(ms, scale), start) << ms;
+    }
+    EXPECT_EQ(PlotPointX(47'250, 40'000, 20, Area), 70 + 253);  // 0.3625 of 699
+    EXPECT_EQ(PlotPointX(500, 0, 0, Area), 70 + 349);
+    EXPECT_EQ(PlotPointX(39'000, 40'000, 20, Area), 70 - 35);  // before the sweep: left of it
     EXPECT_EQ(PlotPointY(3000, 0.0f, 3000.0f, Area), 104);
     EXPECT_EQ(PlotPointY(-1, 0.0f, 255.0f, Area), 569);  // just below the minimum
     EXPECT_EQ(PlotPointY(5, 7.0f, 7.0f, Area), std::nullopt);
@@ -116,19 +128,6 @@ TEST(StripChart, PointsAndCarryCorrectionAlsoWhenPlottingASample) {
         EXPECT_EQ(CarryCorrect(raw, previous), plotted) << before << " -> " << raw;
         EXPECT_EQ(previous, raw);
     }
-
-    // A sample's carry is undone on every channel plotting the variable; a
-    // channel with an empty range is not drawn. (The panel's test checks restarts.)
-    PlotState plot{
-        .plottedVariable = {0, 0, 0}, .plotMaximum = {255.0f, 255.0f, 0.0f}, .plotRect = Area};
-    MonitorFile monitor;
-    monitor.liveValues[0] = 255;  // a step of +255 from 0
-    std::array<ChannelStep, MaxPlottedVariables> steps;
-    ASSERT_EQ(PlotSample(plot, monitor, 0, steps), 2);
-    EXPECT_FALSE(steps[0].drawn);  // the first point has nothing to join
-    EXPECT_EQ(static_cast<int32_t>(monitor.liveValues[0]), -1);  // corrected, just below 0
-    EXPECT_EQ((std::array{plot.lastPointY[0], plot.lastPointY[1], plot.lastPointX[2]}),
-              (std::array{569, 569, 0}));
 }
 
 TEST(StripChart, SegmentsStayInsideThePlotArea) {
@@ -140,11 +139,13 @@ TEST(StripChart, SegmentsStayInsideThePlotArea) {
         {{100, 300, 200, 1'000}, {{100, 300}, {138, 568}, {200, 568}}},   // down past the bottom
         {{100, 50, 200, 10}, {{100, 104}, {200, 104}}},  // all above: along the top
         {{100, 0, 300, 672}, {{100, 104}, {131, 104}, {269, 568}, {300, 568}}},  // through both
-        {{10, 300, 900, 300}, {{70, 300}, {769, 300}}}};  // left of the area, after a resize
+        {{10, 300, 900, 300}, {{70, 300}, {769, 300}}},  // wider than the area
+        {{40, 200, 100, 500}, {{70, 350}, {100, 500}}},  // from the sweep before: cut at the left
+        {{40, 200, 60, 500}, {}}};                       // wholly before the sweep
     for (const auto& [segment, expected] : cases) {
-        const ChannelStep step{0, false, true, segment[0], segment[1], segment[2], segment[3]};
+        const ChartSegment line{0, segment[0], segment[1], segment[2], segment[3]};
         std::array<ChartPoint, 4> points;
-        const int count = ClampSegment(step, Area, points);
+        const int count = ClampSegment(line, Area, points);
         Points drawn;
         for (int i = 0; i < count; ++i) {
             drawn.emplace_back(points[static_cast<size_t>(i)].x, points[static_cast<size_t>(i)].y);

@@ -1,10 +1,11 @@
-#include "monitor/UnitScale.h"
+#include "calib/UnitScale.h"
 
 #include <gtest/gtest.h>
 
 #include <tuple>
 #include <utility>
 
+#include "monitor/MonitorFile.h"
 #include "monitor/ValueText.h"
 
 namespace korvel {
@@ -51,12 +52,46 @@ TEST(ValueText, TextsAndKindsFollowTheNamePrefix) {
         EXPECT_EQ(MonitorValueCsv(name, raw), csv) << name << raw;
     }
     // Kinds the panel shows as plain integers still tell the virtual ECU what to animate.
-    const std::pair<const char*, VariableKind> kinds[] = {{"rpm  ", VariableKind::EngineSpeed},
-                                                          {"Thr  ", VariableKind::Throttle},
-                                                          {"tps  ", VariableKind::Other},
-                                                          {"PWON ", VariableKind::PulseWidth}};
+    // Leading blanks and control characters (a blank line run into the name) do not count.
+    const std::pair<const char*, VariableKind> kinds[] = {
+        {"rpm  ", VariableKind::EngineSpeed},  {"Thr  ", VariableKind::Throttle},
+        {"tps  ", VariableKind::Other},        {"PWON ", VariableKind::PulseWidth},
+        {"\r\nPW ", VariableKind::PulseWidth}, {" MAP ", VariableKind::Map},
+        {"\tTair", VariableKind::AirTemp},     {"P\tW  ", VariableKind::Other}};
     for (const auto& [name, kind] : kinds) {
         EXPECT_EQ(KindOfVariable(name), kind) << name;
+    }
+}
+
+// Every unit as the log and the screen give it, and a value's whole story.
+TEST(ValueText, UnitsAndDescriptions) {
+    const std::tuple<const char*, uint32_t, const char*, const char*, const char*> cases[] = {
+        {"MAP  ", 100, "inHg", "inHg", "14.0 inHg (raw 100)"},
+        {"PW   ", 375, "us", "\u00B5s", "1500 \u00B5s (raw 375)"},
+        {"Tcoo ", 135, "F", "\u00B0F", "86.0 \u00B0F (raw 135)"},
+        {"Bat  ", 181, "V", "V", "14.0 V (raw 181)"},
+        {"Fuel ", 4, "LP", "", "LP (raw 4)"},
+        {"Der  ", 255, "", "", "-1 (raw 255)"},
+        {"RPM  ", 40, "", "", "40 (raw 40)"}};
+    for (const auto& [name, raw, logged, shown, description] : cases) {
+        EXPECT_EQ(MonitorValueUnit(name), logged) << name;
+        EXPECT_EQ(MonitorValueUnitShown(name), shown) << name;
+        EXPECT_EQ(MonitorValueDescription(name, raw), description) << name;
+    }
+}
+
+// No control character of a name reaches a screen, a log or a terminal.
+TEST(MonitorFile, NamesAreShownWithoutControlCharacters) {
+    const std::tuple<std::string_view, std::string, std::string> cases[] = {
+        {"\r\nPW ", "  PW ", "PW"},
+        {std::string_view("\0\0\0\0\0", 5), "     ", ""},  // an unread list
+        {"A\x7f\x85"
+         "B ",
+         "A  B ", "A  B"},                   // DEL and a C1 control
+        {"\xb5s   ", "\xb5s   ", "\xb5s"}};  // Latin-1 letters stay
+    for (const auto& [name, printable, shown] : cases) {
+        EXPECT_EQ(PrintableName(name), printable);
+        EXPECT_EQ(ShownName(name), shown);
     }
 }
 

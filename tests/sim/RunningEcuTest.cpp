@@ -7,7 +7,7 @@
 
 #include "acquisition/AcquisitionScheduler.h"
 #include "link/Transfers.h"
-#include "monitor/UnitScale.h"
+#include "calib/UnitScale.h"
 #include "sim/EngineModel.h"
 #include "sim/VirtualEcu.h"
 #include "tests/support/FakeClock.h"

@@ -55,9 +55,9 @@ struct Commands : ::testing::Test {
     AppHarness h;
 };
 
-// Upload loads the data. One that fails half way changes no byte of the image
-// and drops the open editors' selection; the data stays loaded, so the edits
-// can still be saved or downloaded, but Compare needs the ECU on line.
+// Upload loads the data. One that fails half way changes no byte of the image,
+// so the open editors keep their selection; the data stays loaded, so the
+// edits can still be saved or downloaded, but Compare needs the ECU on line.
 TEST_F(Commands, MenusFollowTheTransfers) {
     ExpectMenus(h.Window(), false);
     ASSERT_TRUE(h.RunUntilMonitoring());
@@ -75,8 +75,8 @@ TEST_F(Commands, MenusFollowTheTransfers) {
     h.ecu.LoadCalibration(Pattern(3));
     h.ecu.faults.silentAfterBytes = static_cast<long>(h.ecu.Received().size()) + 300;
     h.Trigger(CmdUpload);  // the fake clock passes each time-out at once
-    EXPECT_EQ(h.State().image.values, Demo().values);
-    EXPECT_FALSE(rpm->Model().HasSelection());
+    EXPECT_EQ(h.Image().values, Demo().values);
+    EXPECT_TRUE(rpm->Model().HasSelection());
     ExpectMenus(h.Window(), true, false, false);
 }
 
@@ -92,7 +92,7 @@ TEST_F(Commands, SaveAndOpenReportFailuresAndShortFiles) {
         {CmdOpen, h.WriteFile("short.dat", "1\r\n2\r\n"), "Incomplete Data File", true},
         {CmdOpen, path, "", true},
     };
-    h.State().image = Pattern(9);
+    h.Image() = Pattern(9);
     for (const auto& [command, answer, caption, dataLoaded] : cases) {
         SCOPED_TRACE(answer.toStdString());
         h.Flags().Set(DataLoaded);  // Save is enabled
@@ -106,7 +106,7 @@ TEST_F(Commands, SaveAndOpenReportFailuresAndShortFiles) {
         EXPECT_EQ(h.Window().DataFilePath(), answer);
         ExpectMenus(h.Window(), dataLoaded, false, false);
     }
-    EXPECT_EQ(h.State().image.values, Pattern(9).values);  // the saved file read back
+    EXPECT_EQ(h.Image().values, Pattern(9).values);  // the saved file read back
     EXPECT_EQ(h.prompter.fileDialogs[1].title, "Open ECU Data File From Disk");
     for (const auto& asked : h.prompter.fileDialogs) {
         EXPECT_EQ(asked.filter + " " + asked.defaultSuffix,
@@ -138,7 +138,7 @@ TEST_F(Commands, DownloadRefusesIncompleteFilesAndValuesThatAreNotBytes) {
         SCOPED_TRACE(std::to_string(command) + " " + answer.toStdString());
         h.prompter.messages.clear();
         if (slot300 >= 0) {
-            h.State().image[slot300] = 300;
+            h.Image()[slot300] = 300;
         }
         h.ecu.ClearRecords();
         h.Trigger(command, {answer}, {Prompter::Answer::Discard});  // edits before Open or Upload
@@ -149,7 +149,7 @@ TEST_F(Commands, DownloadRefusesIncompleteFilesAndValuesThatAreNotBytes) {
         }
         EXPECT_TRUE(h.Flags().Test(DataLoaded));
     }
-    EXPECT_EQ(ReadDataFile(h.dir.filePath("kept.dat").toStdString(), h.State().image).valuesStored,
+    EXPECT_EQ(ReadDataFile(h.dir.filePath("kept.dat").toStdString(), h.Image()).valuesStored,
               ImageSize);
 }
 

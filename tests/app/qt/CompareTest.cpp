@@ -19,7 +19,7 @@ struct Compare : ::testing::Test {
         h.ecu.LoadCalibration(demo);
         ASSERT_TRUE(h.StartWithMonitor("MAP,26,1\n"));
         ASSERT_TRUE(h.RunUntilMonitoring());
-        h.State().image = demo;
+        h.Image() = demo;
         h.Flags().Set(DataLoaded);
         h.Window().RefreshCommands();
     }
@@ -28,7 +28,7 @@ struct Compare : ::testing::Test {
 };
 
 TEST_F(Compare, ListsTakesAndProgramsTheDifferences) {
-    CalibrationImage& image = h.State().image;
+    CalibrationImage& image = h.Image();
     image[87] = 100;   // RPM A, 1800 in the ECU
     image[108] = 70;   // a VE value
     image[184] = 120;  // a position curve engine speed
@@ -50,7 +50,7 @@ TEST_F(Compare, ListsTakesAndProgramsTheDifferences) {
     window->findChild<QPushButton*>("take")->click();
     EXPECT_EQ(image[108], demo[108]);
     EXPECT_EQ(window->ListedIndices(), (std::vector<int>{87, 184}));
-    EXPECT_EQ(h.State().history.UndoName(), "Take ECU Values");  // one step, undoable
+    EXPECT_EQ(h.Session().History().UndoName(), "Take ECU Values");  // one step, undoable
 
     window->findChild<QPushButton*>("program")->click();
     EXPECT_EQ(h.ecu.Writes(), (std::vector<EepromWrite>{{0x0E57, 100}, {0x0EB8, 120}}));
@@ -67,9 +67,10 @@ TEST_F(Compare, ListsTakesAndProgramsTheDifferences) {
 
 // Esc, or closing the window and agreeing to cancel, stops a transfer at the
 // next byte: a cancelled Upload leaves the image, a cancelled Download says
-// how many bytes it programmed, and the window closes once it has stopped.
+// how many bytes it programmed, and the window closes once it has stopped,
+// after a warning that the ECU now holds a mix of calibrations.
 TEST_F(Compare, EscAndCloseCancelATransferBetweenTwoBytes) {
-    CalibrationImage& image = h.State().image;
+    CalibrationImage& image = h.Image();
     image.values.fill(0xEE);
     const CalibrationImage before = image;
     QCoreApplication::postEvent(&h.Window(),
@@ -82,10 +83,11 @@ TEST_F(Compare, EscAndCloseCancelATransferBetweenTwoBytes) {
 
     h.prompter.questions.clear();
     QCoreApplication::postEvent(&h.Window(), new QCloseEvent);
-    // "Cancel Transfer", then the unsaved image is discarded on the way out.
-    // The message comes while the transfer holds the window's input: its box
-    // must still take the user's keys.
-    h.prompter.answers = {Prompter::Answer::Save, Prompter::Answer::Discard};
+    // "Cancel Transfer", then the unsaved image is discarded on the way out,
+    // and "Quit" despite the mix. The message comes while the transfer holds
+    // the window's input: its box must still take the user's keys.
+    h.prompter.answers = {Prompter::Answer::Save, Prompter::Answer::Discard,
+                          Prompter::Answer::Save};
     bool boxTookEsc = false;
     h.prompter.whileShown = [&] {
         QMessageBox box(QMessageBox::Critical, "", "", QMessageBox::Ok);
@@ -104,6 +106,8 @@ TEST_F(Compare, EscAndCloseCancelATransferBetweenTwoBytes) {
     EXPECT_EQ(h.prompter.messages.back().text, "Download cancelled: 1 bytes programmed");
     EXPECT_EQ(h.ecu.Writes(), (std::vector<EepromWrite>{{0x0E00, 0xEE}}));
     EXPECT_TRUE(h.RunUntil([&] { return !h.Window().isVisible(); }));
+    ASSERT_EQ(h.prompter.questions.size(), 3u);
+    EXPECT_TRUE(h.prompter.questions[2].text.startsWith("The ECU may hold a mix of calibrations"));
 }
 
 }  // namespace

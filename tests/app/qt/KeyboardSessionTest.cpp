@@ -1,8 +1,10 @@
 // A whole editing session by keyboard: Upload, Tables > VE in expert mode,
-// three cells stepped, one step undone with Ctrl+Z, Save, Quit.
+// three cells stepped, one step undone with Ctrl+Z (the cell stays selected),
+// Save, Quit.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QTest>
 
 #include "editors/TableModel.h"
@@ -20,7 +22,7 @@ TEST(KeyboardSession, StepThreeVeCellsUndoOneSaveAndQuit) {
     ASSERT_TRUE(h.RunUntilMonitoring());
     h.Trigger(CmdUpload);
     h.Trigger(CmdVe);
-    QWidget* ve = h.Window().Editor(EditorKind::Ve);
+    EditorWindow* ve = h.Window().Editor(EditorKind::Ve);
     ASSERT_TRUE(ve);
     ve->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(ve));
@@ -39,11 +41,17 @@ TEST(KeyboardSession, StepThreeVeCellsUndoOneSaveAndQuit) {
     model.Step(1);
     model.Move(Direction::Right);
     model.Step(1);
-    EXPECT_EQ(h.State().history.UndoCount(), 3u);
+    EXPECT_EQ(h.Session().History().UndoCount(), 3u);
 
     ASSERT_EQ(QApplication::focusWidget(), ve);
-    QTest::keyClick(ve, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(h.State().history.RedoName(), "Step");
+    const int stepped = ve->Grid().SelectedIndex();
+    QTest::keyClick(ve->windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(h.Session().History().RedoName(), "Step");
+    // The undone cell stays selected, and the edit box shows its value again.
+    ve->repaint();
+    EXPECT_EQ(ve->Grid().SelectedIndex(), stepped);
+    EXPECT_EQ(ve->findChild<QLineEdit*>("5001")->text().toStdString(),
+              ve->Grid().FillEditBox()->text);
 
     const QString path = h.dir.filePath("session.dat");
     h.Trigger(CmdSave, {path});

@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 
 #include "dialogs/qt/PortDialog.h"
 #include "tests/support/qt/AppHarness.h"
@@ -24,45 +25,60 @@ struct ModalDialog : QDialog {
     }
 };
 
-// Acquisition stops while a modal dialog or a menu is open. A request left
-// unanswered across a one-second modal loop is dropped when it ends: the probe
-// goes out at once, not after the off-line time-out, and File > Monitor does
-// not wait for its reply either.
-TEST(ModalPause, AcquisitionStopsWhileAModalLoopRunsAndDropsTheUnansweredRequest) {
-    for (const bool menu : {false, true}) {
-        SCOPED_TRACE(menu ? "menu, then probing" : "dialog, then reading");
-        AppHarness h;
-        ASSERT_TRUE(h.StartWithMonitor("MAP,26,1\nPW,1Ch,2\n"));
-        ASSERT_TRUE(h.RunUntilMonitoring());
-        QMenu* file = h.Window().menuBar()->actions().at(0)->menu();
-        ModalDialog dialog(&h.Window());
-        menu ? file->popup(h.Window().geometry().center()) : dialog.show();
+// Acquisition goes on while a menu or a modal dialog is open, and stops only
+// while something else uses the line (here the Peek/Poke dialog's pause).
+TEST(Acquisition, GoesOnUnderMenusAndDialogsAndPausesForTheLine) {
+    AppHarness h;
+    ASSERT_TRUE(h.StartWithMonitor("MAP,26,1\nPW,1Ch,2\n"));
+    ASSERT_TRUE(h.RunUntilMonitoring());
+    QMenu* file = h.Window().menuBar()->actions().at(0)->menu();
+    ModalDialog dialog(&h.Window());
+    for (QWidget* open : {static_cast<QWidget*>(file), static_cast<QWidget*>(&dialog)}) {
+        open == file ? file->popup(h.Window().geometry().center()) : dialog.show();
         const size_t before = h.ecu.Received().size();
+        EXPECT_TRUE(h.RunUntil([&] { return h.ecu.Received().size() > before + 20; }));
+        open->hide();
+    }
+    const size_t before = h.ecu.Received().size();
+    {
+        AcquisitionDriver::Pauser pause(h.State().driver);
         for (int i = 0; i < 50; ++i) {
             QCoreApplication::processEvents();
         }
         EXPECT_EQ(h.ecu.Received().size(), before);
-        (menu ? static_cast<QWidget*>(file) : &dialog)->hide();
-        EXPECT_TRUE(h.RunUntil([&] { return h.ecu.Received().size() > before + 20; }));
-
-        h.ecu.faults.silent = true;
-        if (menu) {
-            h.State().scheduler.RestartFromProbe();
-        }
-        ASSERT_TRUE(h.RunUntil([&] { return h.Flags().Test(ReplyPending); }));
-        const int64_t start = h.clock.MonotonicMs();
-        h.ecu.ClearRecords();
-        dialog.show();
-        h.clock.Advance(1000);
-        dialog.hide();
-        ASSERT_TRUE(h.RunUntil([&] { return !h.ecu.Received().empty(); }));
-        EXPECT_EQ(h.ecu.Received(), std::vector<uint8_t>{0x02});
-        EXPECT_LT(h.clock.MonotonicMs() - start, OffLineTimeoutMs);
-        const int64_t monitor = h.clock.MonotonicMs();
-        h.Trigger(CmdMonitor, {h.dir.filePath("engine.cfg")});
-        EXPECT_EQ(h.clock.MonotonicMs(), monitor);
-        EXPECT_TRUE(h.Flags().Test(MonitorLoaded));
     }
+    EXPECT_TRUE(h.RunUntil([&] { return h.ecu.Received().size() > before + 20; }));
+}
+
+// A step that shows a message box runs no other step meanwhile, and arms no
+// timer that would fire again and again while it is on the stack.
+TEST(Acquisition, AMessageBoxFromAStepBurnsNoCpu) {
+    AppHarness h;
+    ASSERT_TRUE(h.StartWithMonitor("MAP,26,1\n"));
+    ASSERT_TRUE(h.RunUntilMonitoring());
+    AcquisitionDriver& driver = h.State().driver;
+    int shown = 0;
+    std::vector<int> wakeDelays;
+    size_t sentInBox = 0;
+    h.prompter.whileShown = [&] {
+        const size_t before = h.ecu.Received().size();
+        for (int i = 0; i < 20; ++i) {
+            driver.Step();  // the port's readyRead, from inside the box's loop
+            QCoreApplication::processEvents();
+            wakeDelays.push_back(driver.WakeDelayMs());
+        }
+        sentInBox = h.ecu.Received().size() - before;
+    };
+    Subscription once = h.State().scheduler.Subscribe([&](const Sample&) {
+        if (shown++ == 0) {
+            h.prompter.Message(&h.Window(), "From a step", QString(), Prompter::Icon::Stop);
+        }
+    });
+    ASSERT_TRUE(h.RunUntil([&] { return shown > 0; }));
+    EXPECT_EQ(sentInBox, 0u);
+    EXPECT_EQ(std::ranges::count(wakeDelays, 0), 0);  // no zero timer: no busy loop
+    const size_t after = h.ecu.Received().size();
+    EXPECT_TRUE(h.RunUntil([&] { return h.ecu.Received().size() > after + 10; }));
 }
 
 TEST(PortKeeper, UnpluggedPortIsReopenedSilentlyAndFilePortSwitchesPorts) {
@@ -72,7 +88,7 @@ TEST(PortKeeper, UnpluggedPortIsReopenedSilentlyAndFilePortSwitchesPorts) {
     h.WriteFile("engine.cfg", "MAP,26,1\n");
     ASSERT_TRUE(h.app->Start({h.dir.filePath("engine"), "COM3"}));
     ASSERT_TRUE(h.RunUntilMonitoring());
-    h.State().image[7] = 0x55;
+    h.Image()[7] = 0x55;
     h.Flags().Set(DataLoaded);
     PortKeeper& keeper = h.State().portKeeper;
 
@@ -82,21 +98,22 @@ TEST(PortKeeper, UnpluggedPortIsReopenedSilentlyAndFilePortSwitchesPorts) {
     EXPECT_FALSE(keeper.TryReopen());
     h.portOpens = true;
     EXPECT_TRUE(keeper.TryReopen());
-    EXPECT_EQ(h.Pane(), "COM3 is back");
+    EXPECT_EQ(h.Pane(), "COM3 is open again");
     EXPECT_FALSE(h.Flags().Test(EcuOnLine));  // the probe first
     ASSERT_TRUE(h.RunUntilMonitoring());
 
     QTimer::singleShot(0, [] {
         auto* dialog = qobject_cast<PortDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
-        dialog->findChild<QListWidget*>("ports")->setCurrentRow(1);
+        // COM3, in use, is listed first though the system lists it not.
+        dialog->findChild<QListWidget*>("ports")->setCurrentRow(2);
         dialog->findChild<QPushButton*>("ok")->click();
     });
     h.Trigger(CmdPort);
     EXPECT_EQ(h.openedPorts, (std::vector<std::string>{"COM3", "COM3", "COM3", "/dev/ttyUSB0"}));
     EXPECT_EQ(h.Pane(), "Using /dev/ttyUSB0");
     EXPECT_TRUE(h.prompter.messages.empty());  // reopening is silent
-    EXPECT_TRUE(h.State().image[7] == 0x55u && h.Flags().Test(DataLoaded));
+    EXPECT_TRUE(h.Image()[7] == 0x55u && h.Flags().Test(DataLoaded));
     EXPECT_TRUE(h.RunUntilMonitoring());
 }
 

@@ -26,12 +26,15 @@ TEST(Screenshot, NineVariablesThreeChannels) {
     window.resize(800, 600);
     window.show();
     for (int i = 0; i <= 120; ++i) {  // 12 s of values swinging inside their channels
+        Sample pass;
+        pass.variableCount = 9;
         for (size_t k = 0; k < 9; ++k) {
             const double middle = k == 7 ? 1500 : k == 8 ? 50 : 128;
-            m.liveValues[k] = static_cast<uint32_t>(middle * (1 + std::sin(i / (8.0 + k)) / 2));
-            m.sampleTimes[k] = i * 100;
+            pass.raw[k] = static_cast<uint32_t>(middle * (1 + std::sin(i / (8.0 + k)) / 2));
+            pass.readMs[k] = i * 100;
         }
-        window.Panel()->UpdateMonitor();
+        pass.passMs = i * 100;
+        window.Panel()->UpdateMonitor(pass);
     }
     ASSERT_TRUE(window.grab().toImage().save(KORVEL_BINARY_DIR "/korvel-main-window.png"));
 

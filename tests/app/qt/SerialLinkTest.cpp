@@ -130,7 +130,7 @@ TEST(SerialLink, SimulatorStartedAgainOnTheSameLinkIsReopenedAndMonitored) {
     ASSERT_TRUE(startSim());
     ASSERT_TRUE(h.RunUntil([&] { return keeper.TryReopen() || keeper.IsOpen(); }));
     ASSERT_TRUE(h.RunUntilMonitoring());
-    EXPECT_EQ(h.Window().PaneText(MessagePane), QString::fromStdString(link + " is back"));
+    EXPECT_EQ(h.Window().PaneText(MessagePane), QString::fromStdString(link + " is open again"));
     EXPECT_TRUE(h.prompter.messages.empty());  // no box holds acquisition up
     sim.terminate();                           // lets it remove its link
     sim.waitForFinished(10000);

@@ -25,7 +25,7 @@ struct UnsavedChanges : ::testing::Test {
         ASSERT_TRUE(h.StartWithMonitor("MAP,26,1\n"));
         ASSERT_TRUE(h.RunUntilMonitoring());
         h.Trigger(CmdUpload);
-        ASSERT_EQ(h.State().image.values, Pattern(1).values);
+        ASSERT_EQ(h.Image().values, Pattern(1).values);
     }
     AppHarness h;
 };
@@ -40,12 +40,12 @@ TEST_F(UnsavedChanges, QuitOpenAndUploadAskToSave) {
             SCOPED_TRACE(testing::Message() << command << " " << static_cast<int>(answer));
             ASSERT_EQ(WriteDataFile(path.toStdString(), Pattern(2)), SaveResult::Saved);
             h.Trigger(CmdOpen, {path}, {Answer::Discard});
-            h.State().image[200] = 999;
+            h.Image()[200] = 999;
             h.State().scheduler.RestartFromProbe();  // Quit's warning about the ECU is tested below
             if (command == CmdUpload) {
                 ASSERT_TRUE(h.RunUntilMonitoring());
             }
-            const CalibrationImage edited = h.State().image;
+            const CalibrationImage edited = h.Image();
             h.prompter = {};
             h.Window().show();
             h.Trigger(command, {other}, {answer});
@@ -60,7 +60,7 @@ TEST_F(UnsavedChanges, QuitOpenAndUploadAskToSave) {
             const CalibrationImage after = !goesOn || command == CmdQuit ? edited
                                            : command == CmdOpen          ? Pattern(3)
                                                                          : Pattern(1);
-            EXPECT_EQ(h.State().image.values, after.values);
+            EXPECT_EQ(h.Image().values, after.values);
         }
     }
 }
@@ -68,7 +68,7 @@ TEST_F(UnsavedChanges, QuitOpenAndUploadAskToSave) {
 // Quit warns when the ECU on line does not hold the image in memory, also
 // after it was saved; a Download settles it.
 TEST_F(UnsavedChanges, QuitWarnsWhenTheEcuDoesNotHoldTheImage) {
-    h.State().image[9] = 3;
+    h.Image()[9] = 3;
     h.Trigger(CmdSave, {h.dir.filePath("b.dat")});
     const struct {
         bool download, onLine;
@@ -118,11 +118,11 @@ TEST_F(UnsavedChanges, ConstantsDialogOkIsOneStepUntilOpen) {
         });
         h.Trigger(CmdGovernor);
     }
-    EXPECT_EQ(h.State().image[62], 77u);
+    EXPECT_EQ(h.Image()[62], 77u);
     EXPECT_EQ(h.Window().windowTitle(), "Korvel ECU Interface - Untitled *");
     EXPECT_EQ(undo->text(), "Undo Governor");
     undo->trigger();
-    EXPECT_EQ(h.State().image.values, Pattern(1).values);
+    EXPECT_EQ(h.Image().values, Pattern(1).values);
     EXPECT_EQ(h.Window().windowTitle(), "Korvel ECU Interface");
     EXPECT_FALSE(undo->isEnabled());
     EXPECT_EQ(redo->text(), "Redo Governor");
@@ -136,9 +136,9 @@ TEST_F(UnsavedChanges, ConstantsDialogOkIsOneStepUntilOpen) {
         ASSERT_EQ(h.prompter.fileDialogs.size(), chosen.isNull() ? 1u : 2u);  // then Open's own
         EXPECT_EQ(h.prompter.fileDialogs[0].title, "Save ECU Data File To Disk");
     }
-    EXPECT_EQ(FileImage(h.dir.filePath("new.dat")).values, h.State().image.values);
+    EXPECT_EQ(FileImage(h.dir.filePath("new.dat")).values, h.Image().values);
     EXPECT_EQ(h.Window().windowTitle(), "Korvel ECU Interface - new.dat");
-    EXPECT_EQ(h.State().image[62], 77u);
+    EXPECT_EQ(h.Image()[62], 77u);
 
     h.Trigger(CmdOpen, {h.WriteFile("c.dat", "9\r\n")});
     EXPECT_FALSE(undo->isEnabled() || redo->isEnabled());

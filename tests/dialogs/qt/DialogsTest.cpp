@@ -12,6 +12,7 @@
 #include "dialogs/qt/Dialogs.h"
 #include "dialogs/qt/PortDialog.h"
 #include "tests/support/RecordingReporter.h"
+#include "tests/support/SessionRig.h"
 #include "tests/support/qt/AppHarness.h"
 
 namespace korvel {
@@ -170,17 +171,20 @@ TEST(ConstantsDialogs, OnlyTheirOkStoresAndOnlyNumbersTheSlotsCanHold) {
     }
 }
 
-// Peek (1043) shows the byte at the address; Poke (1044) programs the data's
-// low byte and reads it back (11 bytes sent, the programming not echoed). A
-// refused address is never sent; a silent ECU is reported at the step that
-// failed, the exchange stopped at the first byte left unanswered. Only a sent
-// request quiets the line. Waits move the fake clock on.
+// Peek (1043) shows the byte at the address; Poke (1044) programs the data
+// byte and reads it back (11 bytes sent). A refused address or data field is
+// never sent; a silent ECU is reported at the step that failed, the
+// exchange stopped at the first byte left unanswered. What was read or read
+// back is known of the ECU afterwards; a commit without its echo is not.
 TEST(PeekPokeDialog, ReachesTheEcuOrReportsTheFailureOnce) {
     const QString range = "Address Error: Address out of range";
     const QString eeprom = "Poke Error: Only EEPROM addresses may be poked";
     const QString address = "Communications Error: Could not send the address to the ECU";
     const QString data = "Communications Error: Could not get data from ECU";
+    const QString sequence =
+        "Communications Error: Poke failed: the ECU did not echo the programming sequence";
     const QString verify = "Verify Error: Verify failed at E05: wrote 7, ECU holds 5A";
+    const QString value = "Value Not Stored: The Data field must be a whole number from 0 to 255";
     const struct {
         const char *button, *address, *data;
         long silentAfter;  // bytes the ECU answers (-1: all; -2: all, but it stores no write)
@@ -188,54 +192,57 @@ TEST(PeekPokeDialog, ReachesTheEcuOrReportsTheFailureOnce) {
         uint8_t value;     // read or stored at `at`
         size_t sent;
         QString message;
+        bool known = true;  // the byte at `at` is known afterwards
     } cases[] = {
         {"1043", " ffff", "99", -1, 0xFFFF, 33, 5, ""},
         {"1043", "0x1234", "99", -1, 0x1234, 9, 5, ""},
         {"1043", "00000E00", "99", -1, 0x00E0, 224, 5, ""},  // 7 characters are read
-        {"1044", "E00", "300", -1, 0x0E00, 44, 11, ""},
+        {"1043", "E07", "99", -1, 0x0E07, 224, 5, ""},
+        {"1044", "E00", " 44 ", -1, 0x0E00, 44, 11, ""},
         {"1044", "FFF", "255", -1, 0x0FFF, 255, 11, ""},
-        {"1044", "e80", "", -1, 0x0E80, 0, 11, ""},
-        {"1044", "E81", "256", -1, 0x0E81, 0, 11, ""},
         {"1044", "E05", "7", -2, 0x0E05, 0x5A, 11, verify},
-        {"1043", "10000", "7", -1, 0, 0, 0, range},
-        {"1043", "xyz", "7", -1, 0, 0, 0, range},
-        {"1043", "-1", "7", -1, 0, 0, 0, range},
-        {"1044", "", "7", -1, 0, 0, 0, range},
-        {"1044", "DFF", "7", -1, 0, 0, 0, eeprom},
-        {"1044", "1000", "7", -1, 0, 0, 0, eeprom},
-        {"1043", "E10", "7", 3, 0, 0, 4, address},
-        {"1043", "E10", "7", 4, 0, 0, 5, data},
-        {"1044", "E10", "7", 0, 0, 0, 1, address},
-        {"1044", "E10", "7", 5, 0, 0, 6, data},
-        {"1044", "E10", "7", 6, 0, 0, 7, ""},
-        {"1044", "E10", "7", 8, 0, 0, 9, ""},
-        {"1044", "E10", "7", 10, 0, 0, 11, data},
+        {"1044", "e80", "", -1, 0x0E80, 0x5A, 0, value, false},
+        {"1044", "E81", "256", -1, 0x0E81, 0x5A, 0, value, false},
+        {"1044", "E82", "12x", -1, 0x0E82, 0x5A, 0, value, false},
+        {"1044", "E83", "1.5", -1, 0x0E83, 0x5A, 0, value, false},
+        {"1044", "E84", "99999999999", -1, 0x0E84, 0x5A, 0, value, false},
+        {"1043", "10000", "7", -1, 0, 0, 0, range, false},
+        {"1043", "xyz", "7", -1, 0, 0, 0, range, false},
+        {"1043", "-1", "7", -1, 0, 0, 0, range, false},
+        {"1044", "", "7", -1, 0, 0, 0, range, false},
+        {"1044", "DFF", "7", -1, 0, 0, 0, eeprom, false},
+        {"1044", "1000", "7", -1, 0, 0, 0, eeprom, false},
+        {"1043", "E10", "7", 3, 0, 0, 4, address, false},
+        {"1043", "E10", "7", 4, 0, 0, 5, data, false},
+        {"1044", "E10", "7", 0, 0, 0, 1, address, false},
+        {"1044", "E10", "7", 5, 0, 0, 6, data, false},
+        {"1044", "E10", "7", 6, 0, 0, 7, sequence, false},
+        {"1044", "E10", "7", 8, 0, 0, 9, sequence, false},
+        {"1044", "E10", "7", 10, 0, 0, 11, data, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.button) + " " + c.address + " " + std::to_string(c.silentAfter));
-        FakeClock clock;
-        VirtualEcu ecu;
-        InProcessEcuTransport transport{ecu, clock};
-        RecordingReporter reporter;
-        EcuLink link{transport, clock, reporter};
+        SessionRig rig;
         ScriptedPrompter prompter;
-        int quietCalls = 0;
-        PeekPokeDialog dialog{link, prompter, [&] { ++quietCalls; }, nullptr};
+        PeekPokeDialog dialog{rig.session, prompter, nullptr};
         dialog.show();
         const bool peek = c.button == std::string("1043");
-        ecu.faults.silentAfterBytes = std::max(c.silentAfter, -1L);
-        ecu.faults.unstoredWrites = c.silentAfter == -2;
-        ecu.memory[c.at] = peek || c.at == 0 ? c.value : 0x5A;
+        rig.ecu.faults.silentAfterBytes = std::max(c.silentAfter, -1L);
+        rig.ecu.faults.unstoredWrites = c.silentAfter == -2;
+        rig.ecu.memory[c.at] = peek || c.at == 0 ? c.value : 0x5A;
         Field(dialog, "1045")->setText(c.address);
         Field(dialog, "1046")->setText(c.data);
         Click(dialog, c.button);
         EXPECT_EQ(TakeMessages(prompter),
                   c.message.isEmpty() ? Messages{} : Messages{c.message.toStdString()});
         EXPECT_EQ(Field(dialog, "1046")->text(), peek && c.at ? QString::number(c.value) : c.data);
-        EXPECT_EQ(ecu.memory[c.at], c.value);
-        EXPECT_EQ(ecu.Received().size(), c.sent);
-        EXPECT_EQ(quietCalls, c.sent != 0 ? 1 : 0);
-        EXPECT_TRUE(reporter.events.empty());
+        EXPECT_EQ(rig.ecu.memory[c.at], c.value);
+        EXPECT_EQ(rig.ecu.Received().size(), c.sent);
+        const int index = c.at - static_cast<int>(ImageBaseAddress);
+        EXPECT_EQ(rig.session.Ecu().At(index), c.known && CalibrationImage::InRange(index)
+                                                   ? std::optional(c.value)
+                                                   : std::nullopt);
+        EXPECT_TRUE(rig.reporter.events.empty());
     }
 }
 
@@ -265,9 +272,9 @@ TEST(PlotVariableDialog, AddsAndDeletesChannelsAndShowsTheRangeInItsUnit) {
     EXPECT_EQ(plot.plotMaximum[0], 1253.0f);
 
     const std::tuple<int, const char*, const char*, const char*> lines[] = {
-        {1, "0", "255", "0..255 = 3.1..30.8 kPa"},
-        {2, "57", "255", "57..255 = 104.0..-40.1 F"},
-        {3, "", "250", "0..250 = 0..1000 us"}};
+        {1, "0", "255", "0..255 = 3.1..30.8 inHg"},
+        {2, "57", "255", "57..255 = 104.0..-40.1 °F"},
+        {3, "", "250", "0..250 = 0..1000 µs"}};
     for (const auto& [row, low, high, text] : lines) {
         range(row, low, high);
         EXPECT_EQ(units->text(), text);
@@ -342,6 +349,42 @@ TEST(PortDialog, MarksThePortInUseAndTakesATypedName) {
         EXPECT_EQ(dialog.result(), typed == byId ? QDialog::Accepted : QDialog::Rejected);
     }
     EXPECT_EQ(dialog.ChosenName(), byId);
+}
+
+// The port in use, a pseudo-terminal the system does not list, is listed,
+// marked and kept in the name field when the list takes the focus; OK on it
+// changes nothing. A row the user picks sets the name.
+TEST(PortDialog, KeepsAPseudoTerminalsName) {
+    const std::vector<PortInfo> system{{"ttyS0", "/dev/ttyS0", "", "", false},
+                                       {"ttyUSB0", "/dev/ttyUSB0", "", "", true}};
+    PortDialog dialog(system, "/dev/pts/7", nullptr);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto* list = Field<QListWidget>(dialog, "ports");
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(0)->text(), "/dev/pts/7  (in use)");
+    EXPECT_TRUE(list->item(0)->font().bold());
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Home);  // the first row is the one in use
+    EXPECT_EQ(dialog.ChosenName(), "/dev/pts/7");
+    QTest::keyClick(list, Qt::Key_Return);  // Enter: OK on the name in use
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+
+    PortDialog again(system, "/dev/pts/7", nullptr);
+    again.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&again));
+    auto* rows = Field<QListWidget>(again, "ports");
+    const QRect usb = rows->visualItemRect(rows->item(2));
+    QTest::mouseClick(again.windowHandle(), Qt::LeftButton, {},
+                      rows->viewport()->mapTo(&again, usb.center()));
+    EXPECT_EQ(again.ChosenName(), "/dev/ttyUSB0");
+    QTest::keyClick(rows, Qt::Key_Up);
+    QTest::keyClick(rows, Qt::Key_Up);
+    EXPECT_EQ(again.ChosenName(), "/dev/pts/7");
+    // "COM1" is /dev/ttyS0: the same port, marked.
+    PortDialog com1(system, "COM1", nullptr);
+    EXPECT_EQ(Field<QListWidget>(com1, "ports")->count(), 2);
+    EXPECT_TRUE(Field<QListWidget>(com1, "ports")->item(0)->font().bold());
 }
 
 }  // namespace

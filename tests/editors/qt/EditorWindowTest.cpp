@@ -9,6 +9,7 @@
 #include "editors/qt/CurveEditorWindow.h"
 #include "editors/qt/TableEditorWindow.h"
 #include "tests/editors/SampleImage.h"
+#include "tests/support/SessionRig.h"
 #include "tests/support/qt/ScriptedPrompter.h"
 
 namespace korvel {
@@ -24,7 +25,7 @@ QLineEdit* ClickText(Window& window, int column, int line) {
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     const QSize cell = window.CharCell();
     QTest::mouseClick(
-        &window, Qt::LeftButton, {},
+        window.windowHandle(), Qt::LeftButton, {},
         QPoint(column * cell.width() + cell.width() / 2, line * cell.height() + cell.height() / 2));
     window.repaint();
     return window.template findChild<QLineEdit*>("5001");
@@ -38,24 +39,25 @@ bool Shows(const QImage& shot, QColor colour) {
 }
 
 struct Windows : ::testing::Test {
+    void SetUp() override { rig.Load(test::SampleImage()); }
     ScriptedPrompter prompter;
-    ImageHistory history;
-    CalibrationImage image = test::SampleImage();
+    SessionRig rig;
+    CalibrationSession& session = rig.session;
+    const ImageHistory& history = rig.session.History();
+    CalibrationImage& image = rig.session.ModelImage();
 };
 
 // A click picks the value under the pointer for the box; Enter stores it from
-// the box (curves) or the window (tables). A resize drops the selection,
-// which would now sit on another value.
+// the box (curves) or the window (tables). A resize moves the grid and the
+// selected cell with it.
 TEST_F(Windows, TypedValueIsStoredOnEnter) {
     const int rpm = PointerTarget(image, PositionRpmCurveSlot);
-    RpmCurvesWindow curves(image, history, prompter, nullptr);
+    RpmCurvesWindow curves(session, prompter, nullptr);
     QLineEdit* edit = ClickText(curves, 10, curves.BottomLine());
     EXPECT_EQ(edit->text(), "  800 ");
     curves.resize(curves.width(), curves.height() + curves.CharCell().height());
     curves.repaint();
-    const auto before = image.values;
-    QTest::keyClick(edit, Qt::Key_Return);
-    EXPECT_EQ(image.values, before);
+    EXPECT_EQ(curves.Grid().SelectedIndex(), rpm + 1);
     edit = ClickText(curves, 10, curves.BottomLine() - 1);
     EXPECT_EQ(edit->selectedText(), " 1200 ");
     QTest::keyClicks(edit, "1500");
@@ -63,7 +65,7 @@ TEST_F(Windows, TypedValueIsStoredOnEnter) {
     EXPECT_EQ((Bytes{image[rpm + 1], image[rpm + 3]}), (Bytes{40, 75}));
     EXPECT_EQ(history.UndoName(), "Change");
 
-    VeLpTableWindow table(image, history, nullptr);
+    VeLpTableWindow table(session, prompter, nullptr);
     edit = ClickText(table, 12, table.BottomLine());
     edit->setText("42");
     QTest::keyClick(&table, Qt::Key_Enter);
@@ -75,7 +77,7 @@ TEST_F(Windows, TypedValueIsStoredOnEnter) {
 // in the box Down moves too and Esc drops the selection.
 TEST_F(Windows, KeysMoveStepAndEnter) {
     const int spark = PointerTarget(image, SparkTableSlot);
-    SparkTableWindow table(image, history, nullptr);
+    SparkTableWindow table(session, prompter, nullptr);
     QLineEdit* edit = ClickText(table, 12, table.BottomLine());
     table.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&table));
@@ -110,14 +112,12 @@ TEST_F(Windows, KeysMoveStepAndEnter) {
     EXPECT_FALSE(table.Model().HasSelection());
 }
 
-// Add Row (the button or Insert) inserts a point, other windows drop their
+// Add Row (the button or Insert) inserts a point, every window drops its
 // selection, and a full image is reported.
 TEST_F(Windows, AddRowInsertsOrReportsTableFull) {
     const int start = PointerTarget(image, PositionRpmCurveSlot);
-    RpmCurvesWindow rpm(image, history, prompter, nullptr);
-    SparkTableWindow spark(image, history, nullptr);
-    QObject::connect(&rpm, &EditorWindow::ImageStructureChanged, &spark,
-                     &EditorWindow::DropSelection);
+    RpmCurvesWindow rpm(session, prompter, nullptr);
+    SparkTableWindow spark(session, prompter, nullptr);
     QLineEdit* sparkEdit = ClickText(spark, 12, spark.BottomLine());
     ASSERT_TRUE(spark.Model().HasSelection());
     ClickText(rpm, 5, rpm.BottomLine() - 1);
@@ -141,7 +141,7 @@ TEST_F(Windows, AddRowInsertsOrReportsTableFull) {
 // Renders every window over the demonstration calibration to a PNG for a
 // person to look at.
 TEST_F(Windows, RenderAllFive) {
-    ASSERT_EQ(ReadDataFile(KORVEL_SOURCE_DIR "/data/demo.dat", image).valuesStored, ImageSize);
+    ASSERT_EQ(session.Open(KORVEL_SOURCE_DIR "/data/demo.dat").valuesStored, ImageSize);
     QWidget owner;
     const QColor darkGreen(18, 105, 61), red(255, 0, 0);  // x values, or the "MAP"/"RPM" marks
     const std::tuple<EditorKind, const char*, QColor> kinds[] = {
@@ -151,7 +151,7 @@ TEST_F(Windows, RenderAllFive) {
         {EditorKind::VeLp, "ve-lp", red},
         {EditorKind::Spark, "spark", red}};
     for (const auto& [kind, file, mustShow] : kinds) {
-        EditorWindow* window = CreateEditorWindow(kind, image, history, prompter, &owner);
+        EditorWindow* window = CreateEditorWindow(kind, session, prompter, &owner);
         if (kind == EditorKind::Fuel) {
             window->resize(650, 250);  // as the main window shows it
         }

@@ -85,6 +85,15 @@ public:
 
     MainWindow& Window() { return app->Window(); }
     ProgramState& State() { return app->State(); }
+    CalibrationSession& Session() { return app->State().session; }
+    // The session's image, for a test to look at or to set up behind its back.
+    CalibrationImage& Image() { return app->State().session.ModelImage(); }
+    // Opens `image` from a data file in the temporary folder, as File > Open does.
+    void Load(const CalibrationImage& image, const QString& name = "loaded.dat") {
+        Session().Open(
+            WriteFile(name, QByteArray::fromStdString(FormatDataFile(image))).toStdString());
+        Window().RefreshCommands();
+    }
     StatusFlags& Flags() { return app->State().scheduler.statusFlags; }
     QString Pane(int pane = MessagePane) { return Window().PaneText(pane); }
     void Trigger(int command) { Window().Action(command)->trigger(); }

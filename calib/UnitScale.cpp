@@ -1,4 +1,4 @@
-#include "monitor/UnitScale.h"
+#include "calib/UnitScale.h"
 
 #include <cstddef>
 
