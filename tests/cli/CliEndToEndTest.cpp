@@ -437,6 +437,8 @@ TEST(CliEndToEnd, SimulatorWithoutDataHereServesTheUsersDemoFiles) {
     unlink((korvel + "/Mon.cfg").c_str());
     rmdir(korvel.c_str());
     rmdir(folder.path.c_str());
+}
+
 using CliRestorePoints = ScratchFolder;
 
 // An environment variable set for the programs a test starts, put back after.
