@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cstring>
 
 #include "monitor/ValueText.h"
@@ -42,27 +43,48 @@ StdioLogFile::~StdioLogFile() {
 std::string StdioLogFile::Open(const std::string& path) {
     Close();
     file_ = std::fopen(path.c_str(), "wb");
-    return file_ == nullptr ? SystemError() : std::string();
+    if (file_ == nullptr) {
+        return SystemError();
+    }
+    std::setvbuf(file_, nullptr, _IONBF, 0);  // the buffer is pending_
+    pending_.reserve(PIPE_BUF);
+    return {};
 }
 
 std::string StdioLogFile::Write(std::string_view bytes) {
     if (file_ == nullptr) {
         return std::strerror(EBADF);
     }
+    if (pending_.size() + bytes.size() > PIPE_BUF) {
+        if (std::string error = Flush(); !error.empty()) {
+            return error;
+        }
+    }
+    if (bytes.size() >= PIPE_BUF) {
+        return Put(bytes);
+    }
+    pending_.append(bytes);
+    return {};
+}
+
+std::string StdioLogFile::Flush() {
+    if (file_ == nullptr || pending_.empty()) {
+        return {};
+    }
+    std::string error = Put(pending_);
+    pending_.clear();
+    return error;
+}
+
+std::string StdioLogFile::Put(std::string_view bytes) {
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
         return SystemError();
     }
     return {};
 }
 
-std::string StdioLogFile::Flush() {
-    if (file_ != nullptr && std::fflush(file_) != 0) {
-        return SystemError();
-    }
-    return {};
-}
-
 std::string StdioLogFile::Close() {
+    pending_.clear();
     if (file_ == nullptr) {
         return {};
     }

@@ -28,7 +28,11 @@ public:
     virtual std::string Close() = 0;
 };
 
-// A C stdio file.
+// A C stdio file that hands the system only what it was given in whole
+// Write calls, at most a pipe's atomic size at a time: a caller that writes
+// whole lines leaves a file, or a pipe's reader, that ends on a line end,
+// even when the program is killed or the reader goes away. Close drops what
+// was not flushed.
 class StdioLogFile : public LogFile {
 public:
     ~StdioLogFile() override;
@@ -38,7 +42,10 @@ public:
     std::string Close() override;
 
 private:
+    std::string Put(std::string_view bytes);
+
     std::FILE* file_ = nullptr;
+    std::string pending_;
 };
 
 class CsvLogWriter {

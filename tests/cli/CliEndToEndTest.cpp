@@ -2,171 +2,35 @@
 // clock. Kept few: each one costs real time. Every wait of the harness has a
 // limit, so a hang fails a test instead of blocking it.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <fstream>
-#include <sstream>
-#include <string>
+#include <thread>
 #include <tuple>
-#include <utility>
-#include <vector>
 
-extern char** environ;
+#include "tests/cli/CliHarness.h"
 
 namespace korvel {
 namespace {
 
-const std::string DemoData = KORVEL_SOURCE_DIR "/data/demo.dat";
-const std::string MonitorCfg = KORVEL_SOURCE_DIR "/data/Mon.cfg";
+using namespace e2e;
 
-std::string ReadFile(const std::string& path) {
-    std::stringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-}
-
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::istringstream in(text);
-    for (std::string part; std::getline(in, part, separator);) {
-        parts.push_back(part);
-    }
-    return parts;
-}
-
-struct TempFile {
-    explicit TempFile(const std::string& name)
-        : path(std::string(KORVEL_BINARY_DIR) + "/e2e-" + std::to_string(getpid()) + "-" + name) {}
-    ~TempFile() { unlink(path.c_str()); }
-    void Write(const std::string& bytes) const { std::ofstream(path, std::ios::binary) << bytes; }
-    std::string path;
-};
-
-// An unlinked temporary file: a child's output without a pipe to drain.
-int OutputFile() {
-    return open("/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-}
-
-std::string ReadAndClose(int fd) {
-    const std::string text = ReadFile("/proc/self/fd/" + std::to_string(fd));
-    close(fd);
-    return text;
-}
-
-pid_t Spawn(const char* program, const std::vector<std::string>& args, int outFd, int errFd) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, errFd, STDERR_FILENO);
-    std::vector<char*> argv{const_cast<char*>(program)};
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const bool spawned = posix_spawn(&pid, program, &actions, nullptr, argv.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    return spawned ? pid : -1;
-}
-
-struct RunResult {
-    int exitCode = -1;  // -1: did not exit by itself within the limit
-    std::string out, err;
-    double cpuSeconds = 0;  // user + system time of the child
-};
-
-RunResult RunProgram(const std::vector<std::string>& args) {
-    const int out = OutputFile();
-    const int err = OutputFile();
-    const pid_t pid = Spawn(KORVEL_CLI, args, out, err);
-    int status = -1;  // not exited
-    rusage usage{};
-    if (pid > 0) {
-        // Sleep on the child's pidfd until it ends, or kill it after 15 s.
-        const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-        pollfd p{pidfd, POLLIN, 0};
-        if (pidfd >= 0 && poll(&p, 1, 15000) != 1) {
-            kill(pid, SIGKILL);
-        }
-        wait4(pid, &status, 0, &usage);
-        if (pidfd >= 0) {
-            close(pidfd);
-        }
-    }
-    const auto seconds = [](timeval t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+// Waits, within a safety limit, until the simulator has read from the line
+// since it printed its path (a byte from the program under test); then kills
+// it, as if the line were unplugged mid-exchange.
+void UnplugAtFirstRequest(EcuSim& sim) {
+    const auto bytesRead = [&sim] {  // rchar, the first line of /proc/PID/io
+        std::string key;
+        long value = -1;
+        std::ifstream("/proc/" + std::to_string(sim.Pid()) + "/io") >> key >> value;
+        return value;
     };
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAndClose(out), ReadAndClose(err),
-            seconds(usage.ru_utime) + seconds(usage.ru_stime)};
+    const long before = bytesRead();
+    for (int i = 0; i < 2000 && bytesRead() == before; ++i) {
+        usleep(5000);
+    }
+    sim.End(SIGKILL);
 }
-
-// korvel-ecusim in the background on the demo files, logging its EEPROM writes.
-class EcuSim {
-public:
-    explicit EcuSim(std::vector<std::string> args) {
-        args.insert(args.end(), {"--data", DemoData, "--monitor", MonitorCfg, "--log"});
-        int out[2];
-        if (pipe2(out, O_CLOEXEC) != 0) {
-            return;
-        }
-        pid_ = Spawn(KORVEL_ECUSIM, args, out[1], err_);
-        close(out[1]);
-        out_ = out[0];
-        pollfd p{out_, POLLIN, 0};  // the first line is the terminal's path
-        for (char c = 0; poll(&p, 1, 5000) == 1 && read(out_, &c, 1) == 1 && c != '\n';) {
-            port_ += c;
-        }
-    }
-    ~EcuSim() { Stop(); }
-
-    RunResult Cli(std::vector<std::string> args) const {
-        args.insert(args.begin(), {"--port", port_});
-        return RunProgram(args);
-    }
-    // Waits, within a safety limit, until the simulator has read from the line
-    // since it printed its path (a byte from the program under test); then
-    // kills it, as if the line were unplugged mid-exchange.
-    void UnplugAtFirstRequest() {
-        const auto bytesRead = [this] {  // rchar, the first line of /proc/PID/io
-            std::string key;
-            long value = -1;
-            std::ifstream("/proc/" + std::to_string(pid_) + "/io") >> key >> value;
-            return value;
-        };
-        const long before = bytesRead();
-        for (int i = 0; i < 2000 && bytesRead() == before; ++i) {
-            usleep(5000);
-        }
-        End(SIGKILL);
-    }
-    std::string Stop() {  // what the simulator reported on stderr
-        End(SIGTERM);
-        close(std::exchange(out_, -1));
-        return err_ < 0 ? "" : ReadAndClose(std::exchange(err_, -1));
-    }
-
-private:
-    void End(int signal) {
-        if (pid_ > 0) {
-            kill(pid_, signal);
-            waitpid(std::exchange(pid_, -1), nullptr, 0);
-        }
-    }
-
-    pid_t pid_ = -1;
-    int out_ = -1;
-    int err_ = OutputFile();
-    std::string port_;
-};
 
 // One line with a stray byte before every echo, shared by one upload, three
 // downloads, two peeks and a poke in a row.
@@ -275,7 +139,7 @@ TEST(CliEndToEnd, MonitorReadsOneAndTwoByteVariablesOnAPacedLine) {
 
 TEST(CliEndToEnd, LineUnpluggedMidExchangeIsReportedOnceAndCostsNoCpu) {
     EcuSim sim({"--latency", "1500"});
-    std::thread unplug([&sim] { sim.UnplugAtFirstRequest(); });  // the reply is 1.5 s away
+    std::thread unplug([&sim] { UnplugAtFirstRequest(sim); });  // the reply is 1.5 s away
     const RunResult r = sim.Cli({"peek", "E00"});
     unplug.join();
     EXPECT_EQ(r.exitCode, 1);

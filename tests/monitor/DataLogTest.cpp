@@ -96,6 +96,32 @@ TEST(CsvLogWriter, ReachesTheFileEachSecondAndStopsOnAFailure) {
     EXPECT_EQ(log.Error(), "No space left on device");
 }
 
+// What has reached the system, read back while the log is still open, ends
+// on a line end however many lines are pending: a killed program or a pipe's
+// reader that goes away never leaves half a line.
+TEST(StdioLogFile, HandsTheSystemWholeLinesOnly) {
+    const std::string path = testing::TempDir() + "/korvel-whole-lines.csv";
+    StdioLogFile file;
+    ASSERT_EQ(file.Open(path), "");
+    std::string all;
+    for (int i = 0; i < 400; ++i) {  // about 16 KB, four pipe buffers
+        const std::string line = std::to_string(i * 7919) + ",14.2,31,0,141,224\n";
+        ASSERT_EQ(file.Write(line), "");
+        all += line;
+        std::stringstream text;
+        text << std::ifstream(path).rdbuf();
+        const std::string reached = text.str();
+        ASSERT_TRUE(reached.empty() || reached.back() == '\n') << i;
+        ASSERT_EQ(all.compare(0, reached.size(), reached), 0) << i;
+    }
+    ASSERT_EQ(file.Flush(), "");
+    ASSERT_EQ(file.Close(), "");
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    EXPECT_EQ(text.str(), all);
+    std::remove(path.c_str());
+}
+
 TEST(DataLog, NamesStatusAndFailure) {
     EXPECT_EQ(NumberedLogName("/data.v1/run", 3), "/data.v1/run-3");  // a dot, no extension
     const std::string name = DefaultLogName(1'700'000'000'000);
