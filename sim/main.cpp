@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -46,7 +47,9 @@ Options:
                      is the first content when FILE does not exist yet)
   --monitor FILE     animate the variables of this monitor file by name
                      (default data/Mon.cfg)
-  --link PATH        also make PATH a symbolic link to the terminal
+  --link PATH        also make PATH a symbolic link that leads to the terminal
+                     while the simulator runs (through /proc/PID/root) and
+                     nowhere once it has gone
   --baud N           pace both directions like a line of N baud, 8N1
                      (default 9600; 0: unpaced)
   --latency MS       extra delay before every reply (default 0)
@@ -253,20 +256,39 @@ int OpenTerminal(std::string& path) {
     return master;
 }
 
+// The terminal as seen through this process: the path leads to it while the
+// simulator runs and nowhere once it has gone, so a link left by a killed
+// simulator can never lead a program into the terminal that the system
+// hands out next under the same number (another program's, often).
+std::string LinkTarget(const std::string& terminal) {
+    return "/proc/" + std::to_string(getpid()) + "/root" + terminal;
+}
+
+// Replaces a link of an earlier simulator in one step (a rename), so a
+// program opening the path meanwhile finds the old one or this one.
 bool MakeLink(const std::string& link, const std::string& target) {
     struct stat st {};
-    if (lstat(link.c_str(), &st) == 0) {
-        if (!S_ISLNK(st.st_mode)) {
-            std::fprintf(stderr, "korvel-ecusim: %s exists and is not a link\n", link.c_str());
-            return false;
-        }
-        unlink(link.c_str());
+    if (lstat(link.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+        std::fprintf(stderr, "korvel-ecusim: %s exists and is not a link\n", link.c_str());
+        return false;
     }
-    if (symlink(target.c_str(), link.c_str()) != 0) {
+    const std::string fresh = link + ".new-" + std::to_string(getpid());
+    unlink(fresh.c_str());
+    if (symlink(target.c_str(), fresh.c_str()) != 0 || rename(fresh.c_str(), link.c_str()) != 0) {
         std::perror("korvel-ecusim: --link");
+        unlink(fresh.c_str());
         return false;
     }
     return true;
+}
+
+// Only our own link goes: a simulator started since on the same path keeps its.
+void RemoveLink(const std::string& link, const std::string& target) {
+    char text[PATH_MAX + 1] = {};
+    const ssize_t n = readlink(link.c_str(), text, PATH_MAX);
+    if (n > 0 && std::string_view(text, static_cast<size_t>(n)) == target) {
+        unlink(link.c_str());
+    }
 }
 
 // Blocks the signals outside the wait, so none is lost between a check and
@@ -442,7 +464,8 @@ int main(int argc, char** argv) {
     const sigset_t waitMask = InstallSignals();
     std::string path;
     const int master = OpenTerminal(path);
-    if (master < 0 || (!options.link.empty() && !MakeLink(options.link, path))) {
+    const std::string linkTarget = LinkTarget(path);
+    if (master < 0 || (!options.link.empty() && !MakeLink(options.link, linkTarget))) {
         return 1;
     }
     std::printf("%s\n", path.c_str());
@@ -451,7 +474,7 @@ int main(int argc, char** argv) {
     Server(master, ecu, options, waitMask).Run();
 
     if (!options.link.empty()) {
-        unlink(options.link.c_str());
+        RemoveLink(options.link, linkTarget);
     }
     close(master);
     if (options.log) {
