@@ -3,6 +3,7 @@
 // limit, so a hang fails a test instead of blocking it.
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 
 #include <thread>
@@ -15,20 +16,12 @@ namespace {
 
 using namespace e2e;
 
-// Waits, within a safety limit, until the simulator has read from the line
-// since it printed its path (a byte from the program under test); then kills
-// it, as if the line were unplugged mid-exchange.
-void UnplugAtFirstRequest(EcuSim& sim) {
-    const auto bytesRead = [&sim] {  // rchar, the first line of /proc/PID/io
-        std::string key;
-        long value = -1;
-        std::ifstream("/proc/" + std::to_string(sim.Pid()) + "/io") >> key >> value;
-        return value;
-    };
-    const long before = bytesRead();
-    for (int i = 0; i < 2000 && bytesRead() == before; ++i) {
-        usleep(5000);
-    }
+// Waits, within a safety limit, until the program under test has written its
+// first byte to the line (the terminal's inotify event); then kills the
+// simulator, as if the line were unplugged mid-exchange.
+void UnplugAtFirstRequest(EcuSim& sim, int watch) {
+    pollfd p{watch, POLLIN, 0};
+    poll(&p, 1, 10000);
     sim.End(SIGKILL);
 }
 
@@ -142,9 +135,12 @@ TEST(CliEndToEnd, MonitorReadsOneAndTwoByteVariablesOnAPacedLine) {
 
 TEST(CliEndToEnd, LineUnpluggedMidExchangeIsReportedOnceAndCostsNoCpu) {
     EcuSim sim({"--latency", "1500"});
-    std::thread unplug([&sim] { UnplugAtFirstRequest(sim); });  // the reply is 1.5 s away
+    const int watch = inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(inotify_add_watch(watch, sim.Port().c_str(), IN_MODIFY), 0);
+    std::thread unplug([&] { UnplugAtFirstRequest(sim, watch); });  // the reply is 1.5 s away
     const RunResult r = sim.Cli({"peek", "E00"});
     unplug.join();
+    close(watch);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "Error Reading COMM Port\nCould not send the address to the ECU\n");
     EXPECT_LT(r.cpuSeconds, 0.5);
