@@ -45,8 +45,11 @@ ECU's 512 bytes as a data file in $KORVEL_RESTORE_DIR, else
 $XDG_DATA_HOME/korvel/restore-points, else ~/.local/share/korvel/restore-points.
 
 Exit status: 0 success, 1 failure (the ECU's or the file's messages are on
-stderr, Ctrl-C stops a transfer between two bytes), 2 usage error. diff, as
-cmp and diff do: 0 nothing differs, 1 something differs, 2 trouble.
+stderr), 2 usage error. diff, as cmp and diff do: 0 nothing differs, 1
+something differs, 2 trouble. Ctrl-C, SIGTERM, SIGHUP (a closed terminal) and
+a closed stdout or stderr pipe stop a transfer between two bytes, never inside
+a programming sequence, with status 1; they end monitor with a whole last
+line, with status 0 for Ctrl-C and SIGTERM and 1 for the others.
 )";
 
 namespace {

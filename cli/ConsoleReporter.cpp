@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "cli/Interrupt.h"
+
 namespace korvel {
 
 namespace {
@@ -17,7 +19,7 @@ ConsoleReporter::ConsoleReporter(std::FILE* out) : out_(out), terminal_(isatty(f
 void ConsoleReporter::ShowMessage(const std::string& text) {
     ClearBar();
     std::fprintf(out_, "%s\n", text.c_str());
-    std::fflush(out_);
+    FlushOutput(out_);
 }
 
 void ConsoleReporter::SetPaneText(int pane, const std::string& text) {
@@ -41,14 +43,14 @@ void ConsoleReporter::Progress(int done, int total) {
         if (percent / 25 != lastQuarter_) {
             lastQuarter_ = percent / 25;
             std::fprintf(out_, "%3d%%  %s\n", percent, messagePane_.c_str());
-            std::fflush(out_);
+            FlushOutput(out_);
         }
         return;
     }
     const int filled = percent * BarWidth / 100;
     std::fprintf(out_, "\r[%s%s] %3d%%  %s\033[K", std::string(filled, '#').c_str(),
                  std::string(BarWidth - filled, '.').c_str(), percent, messagePane_.c_str());
-    std::fflush(out_);
+    FlushOutput(out_);
     barShown_ = true;
 }
 

@@ -10,6 +10,7 @@
 
 #include "acquisition/AcquisitionScheduler.h"
 #include "cli/ConsoleReporter.h"
+#include "cli/Interrupt.h"
 #include "link/Clock.h"
 #include "link/qt/SerialPortTransport.h"
 #include "monitor/MonitorFile.h"
@@ -18,11 +19,6 @@ namespace korvel {
 
 // How long a command waits for the ECU to answer at all.
 constexpr int64_t EcuAnswerLimitMs = 10'000;
-
-// Set by SIGINT or SIGTERM once the handler is installed (the monitor
-// command; the others simply end). Waits end within a fraction of a second.
-bool Interrupted();
-void InstallInterruptHandler();
 
 class EcuConnection {
 public:

@@ -41,8 +41,8 @@ public:
             return ExitFailure;
         }
         // Ctrl-C ends the loop between steps, so the run stops with a whole
-        // last line and status 0 instead of dying mid-line.
-        InstallInterruptHandler();
+        // last line and status 0; a closed terminal or pipe ends it the same
+        // way, with status 1 (what was printed did not all arrive).
         startMs_ = lastCycleMs_ = ecu_.clock.MonotonicMs();
         while (!Interrupted() && !logFailed_ && (args_.cycles == 0 || cycles_ < args_.cycles)) {
             const long before = cycles_;
@@ -56,7 +56,7 @@ public:
                 ReportLogFailure();
             }
         }
-        return Finish(logFailed_ ? ExitFailure : ExitSuccess);
+        return Finish(logFailed_ || LostTheUser() ? ExitFailure : ExitSuccess);
     }
 
 private:
@@ -67,7 +67,7 @@ private:
             line += ShownName(ecu_.monitor.name(i));
         }
         std::printf("%s\n", line.c_str());
-        std::fflush(stdout);
+        FlushOutput(stdout);
     }
 
     // Closes the log and reports the achieved rate; a log whose last lines
@@ -109,7 +109,7 @@ private:
             line += args_.raw ? std::to_string(raw) : MonitorValueCsv(m.name(i), raw);
         }
         std::printf("%s\n", line.c_str());
-        std::fflush(stdout);
+        FlushOutput(stdout);
         ++cycles_;
     }
 

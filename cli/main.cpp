@@ -7,9 +7,12 @@
 
 #include "cli/CliArguments.h"
 #include "cli/Commands.h"
+#include "cli/Interrupt.h"
 
 int main(int argc, char** argv) {
     using namespace korvel;
+    // From the start, so that no signal or closed pipe ends a command mid-sequence.
+    InstallInterruptHandler();
     std::string error;
     const std::optional<CliArguments> args = ParseCliArguments(argc, argv, error);
     if (!args) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <utility>
@@ -57,17 +58,27 @@ std::string DiskLogFile::Write(std::string_view bytes) {
     return buffer_.size() < BufferLimit ? std::string() : Flush();
 }
 
+// Hands the buffer on in pieces that end on a line end and, as far as a
+// line allows, fit a pipe's atomic size: a pipe's reader that goes away, or
+// a program killed between two pieces, leaves only whole lines behind.
 std::string DiskLogFile::Flush() {
     size_t done = 0;
     while (fd_ >= 0 && done < buffer_.size()) {
-        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+        size_t piece = std::min<size_t>(buffer_.size() - done, PIPE_BUF);
+        if (done + piece < buffer_.size()) {
+            const size_t lineEnd = buffer_.rfind('\n', done + piece - 1);
+            if (lineEnd != std::string::npos && lineEnd >= done) {
+                piece = lineEnd + 1 - done;
+            }
+        }
+        const ssize_t n = ::write(fd_, buffer_.data() + done, piece);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
             const std::string error = n < 0 ? SystemError() : std::strerror(EIO);
             // Cut off a line the system took only in part. A device (/dev/full)
-            // cannot be cut and needs no cutting.
+            // or a pipe cannot be cut and needs no cutting.
             const size_t lastLine = done == 0 ? std::string::npos : buffer_.rfind('\n', done - 1);
             const int64_t whole = lastLine == std::string::npos ? 0 : int64_t(lastLine) + 1;
             lineEnd_ += whole;

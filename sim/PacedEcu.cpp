@@ -18,7 +18,7 @@ void PacedEcu::Receive(const uint8_t* bytes, size_t count, int64_t nowUs, int64_
         receiveFreeUs_ = completeUs;
         replies_.clear();
         ecu_.Receive(bytes[i], replies_);
-        int64_t readyUs = completeUs + timing_.latencyUs;
+        int64_t readyUs = completeUs + timing_.latencyUs + ecu_.LastReplyLateMs() * 1000;
         if (ecu_.LastByteProgrammed()) {
             readyUs += timing_.programmingUs;
         }

@@ -2,7 +2,8 @@
 // The virtual ECU behind a serial line of a given baud rate: a received byte
 // is complete one character time after the previous one, and its replies
 // leave after the reply latency (plus the programming time after an EEPROM
-// commit), one character time apart. Times are microseconds of any monotonic
+// commit, plus the ECU's own lateness), one character time apart: a late
+// reply holds back the ones behind it, as on a real line. Times are microseconds of any monotonic
 // clock, so the pacing is tested without waiting.
 
 #include <cstddef>

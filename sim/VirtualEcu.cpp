@@ -26,6 +26,17 @@ uint8_t StrayFor(uint8_t echo) {
     return echo == 0x55 ? 0xAA : 0x55;
 }
 
+// SplitMix64: the same numbers on every platform and standard library.
+uint64_t Mix(uint64_t x) {
+    x += 0x9E3779B97F4A7C15ULL;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+    return x ^ (x >> 31);
+}
+
+// What a draw decides; each has numbers of its own at every exchange.
+enum Purpose : uint64_t { LateDraw, LateAmount, LateBeyondDraw, NoiseDraw, NoiseCount, NoiseByte };
+
 }  // namespace
 
 VirtualEcu::VirtualEcu() {
@@ -58,6 +69,7 @@ void VirtualEcu::AnimateVariables(const MonitorFile& monitor) {
 }
 
 void VirtualEcu::AdvanceEngine(int64_t wallMs) {
+    nowMs_ = wallMs;
     if (engineStartMs_ < 0) {
         engineStartMs_ = wallMs;
     }
@@ -85,16 +97,58 @@ void VirtualEcu::ClearRecords() {
 
 bool VirtualEcu::Silent() const {
     return faults.silent ||
-           (faults.silentAfterBytes >= 0 && receivedCount_ > faults.silentAfterBytes);
+           (faults.silentAfterBytes >= 0 && receivedCount_ > faults.silentAfterBytes) ||
+           nowMs_ < quietUntilMs_;
+}
+
+uint64_t VirtualEcu::Draw(uint64_t purpose) const {
+    return Mix(faults.seed ^ Mix(static_cast<uint64_t>(receivedCount_) * 8 + purpose));
+}
+
+bool VirtualEcu::OneIn(long n, uint64_t purpose) const {
+    return n > 0 && Draw(purpose) % static_cast<uint64_t>(n) == 0;
+}
+
+bool VirtualEcu::ResetDue() const {
+    if (resets_ > 0) {
+        return false;
+    }
+    const bool byCount = faults.resetAfterBytes >= 0 && receivedCount_ > faults.resetAfterBytes;
+    const bool byTime =
+        faults.resetAtMs >= 0 && engineStartMs_ >= 0 && nowMs_ - engineStartMs_ >= faults.resetAtMs;
+    return byCount || byTime;
+}
+
+// The quiet time runs from the brown-out, also when it is noticed only at
+// the next byte.
+void VirtualEcu::Reset() {
+    const bool byCount = faults.resetAfterBytes >= 0 && receivedCount_ > faults.resetAfterBytes;
+    const int64_t at = byCount ? nowMs_ : engineStartMs_ + faults.resetAtMs;
+    ++resets_;
+    quietUntilMs_ = at + faults.resetQuietMs;
+    pointer_ = 0;
+    dataByte_ = 0;
+    pendingCommand_ = -1;
+    armed_ = false;
+    slotAddress_.fill(0);
 }
 
 void VirtualEcu::Receive(uint8_t byte, std::vector<uint8_t>& out) {
     Record(received_, receivedCount_, byte, recordBytes);
     lastByteProgrammed_ = false;
+    lastReplyLateMs_ = 0;
+    if (ResetDue()) {
+        Reset();
+    }
     if (Silent()) {
         return;  // a dead ECU neither answers nor acts
     }
     Emit(Handle(byte), out);
+    if (OneIn(faults.lateBeyondEvery, LateBeyondDraw)) {
+        lastReplyLateMs_ = LateBeyondMs;
+    } else if (OneIn(faults.lateEvery, LateDraw)) {
+        lastReplyLateMs_ = static_cast<int64_t>(Draw(LateAmount) % (LateMaxMs + 1));
+    }
 }
 
 VirtualEcu::Reply VirtualEcu::Handle(uint8_t byte) {
@@ -185,12 +239,26 @@ void VirtualEcu::Emit(const Reply& reply, std::vector<uint8_t>& out) {
     if (reply.kind == ReplyKind::ParameterEcho && faults.wrongEcho) {
         value = static_cast<uint8_t>(~value);
     }
-    if (reply.kind != ReplyKind::Data && faults.strayBeforeEcho) {
-        out.push_back(StrayFor(value));
-        Record(sent_, sentCount_, out.back(), recordBytes);
+    if (reply.kind != ReplyKind::Data && OneIn(faults.noiseEvery, NoiseDraw)) {
+        EmitNoise(value, out);
     }
-    out.push_back(value);
-    Record(sent_, sentCount_, value, recordBytes);
+    if (reply.kind != ReplyKind::Data && faults.strayBeforeEcho) {
+        Send(StrayFor(value), out);
+    }
+    Send(value, out);
+}
+
+void VirtualEcu::EmitNoise(uint8_t echo, std::vector<uint8_t>& out) {
+    const uint64_t count = 1 + Draw(NoiseCount) % 4;
+    for (uint64_t i = 0; i < count; ++i) {
+        auto noise = static_cast<uint8_t>(Mix(Draw(NoiseByte) + i));
+        Send(noise == echo ? static_cast<uint8_t>(noise ^ 0x80) : noise, out);
+    }
+}
+
+void VirtualEcu::Send(uint8_t byte, std::vector<uint8_t>& out) {
+    out.push_back(byte);
+    Record(sent_, sentCount_, byte, recordBytes);
 }
 
 InProcessEcuTransport::InProcessEcuTransport(VirtualEcu& ecu, Clock& clock, AdvanceFunction advance)

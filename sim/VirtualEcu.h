@@ -22,6 +22,10 @@ namespace korvel {
 
 constexpr int EcuSlotCount = 16;
 
+// Faults of a real line and ECU. Those that happen "one in N" are drawn from
+// `seed` and the number of the exchange (one exchange per received byte), so
+// a run with the same seed and the same requests meets them at the same
+// exchanges, however fast the machine is.
 struct VirtualEcuFaults {
     long silentAfterBytes = -1;    // stop answering after this many received bytes (-1: never)
     bool silent = false;           // answer nothing from now on (korvel-ecusim: SIGUSR1)
@@ -29,7 +33,27 @@ struct VirtualEcuFaults {
     long dropReplyEvery = 0;       // drop every Nth reply (0: never)
     bool strayBeforeEcho = false;  // send a stray byte before every echo
     bool unstoredWrites = false;   // echo EEPROM programming but do not store
+
+    // A brown-out: after this many received bytes, or this long after the
+    // engine started (-1: never), the ECU starts afresh once: its slot
+    // bindings, address pointer and any half-sent command are forgotten, and
+    // it answers nothing for resetQuietMs.
+    long resetAfterBytes = -1;
+    int64_t resetAtMs = -1;
+    int64_t resetQuietMs = 1000;
+    // One reply in lateEvery (0: none) leaves a random 0..LateMaxMs late; one
+    // in lateBeyondEvery leaves later than the 2 s step time-out.
+    long lateEvery = 0;
+    long lateBeyondEvery = 0;
+    // One echo in noiseEvery (0: none) follows a burst of 1..4 noise bytes,
+    // none equal to the echo. Data replies never get noise: a data step takes
+    // the first byte that arrives, so noise there could not be told from data.
+    long noiseEvery = 0;
+    uint64_t seed = 1;
 };
+
+constexpr int64_t LateMaxMs = 1500;
+constexpr int64_t LateBeyondMs = 2500;
 
 struct EepromWrite {
     uint16_t address = 0;
@@ -60,9 +84,14 @@ public:
     // True when the last received byte committed an EEPROM write (the reply
     // is then due only after the programming time).
     bool LastByteProgrammed() const { return lastByteProgrammed_; }
+    // How much later than usual the replies to the last received byte leave.
+    int64_t LastReplyLateMs() const { return lastReplyLateMs_; }
+    // How many times the ECU has started afresh after a brown-out.
+    int Resets() const { return resets_; }
 
-    // Moves the simulated engine on to `wallMs` (throttle cycle, warm-up, ...).
-    // The first call sets the engine's start time.
+    // Moves the simulated engine on to `wallMs` (throttle cycle, warm-up, ...),
+    // which is also the ECU's time for its faults. The first call sets the
+    // engine's start time.
     void AdvanceEngine(int64_t wallMs);
 
     const std::vector<uint8_t>& Received() const { return received_; }
@@ -86,11 +115,17 @@ private:
         bool twoBytes;
     };
 
+    bool ResetDue() const;
+    void Reset();
+    uint64_t Draw(uint64_t purpose) const;
+    bool OneIn(long n, uint64_t purpose) const;
+    void EmitNoise(uint8_t echo, std::vector<uint8_t>& out);
     Reply Handle(uint8_t byte);
     Reply HandleParameter(uint8_t byte);
     Reply HandleCommand(uint8_t byte);
     void Program(uint8_t parameter);
     void Emit(const Reply& reply, std::vector<uint8_t>& out);
+    void Send(uint8_t byte, std::vector<uint8_t>& out);
     bool Silent() const;
     void Store(uint8_t address, bool twoBytes, uint32_t raw);
 
@@ -105,7 +140,11 @@ private:
     int pendingCommand_ = -1;  // a command whose parameter byte comes next
     bool armed_ = false;       // PROGRAM 0x2B seen; 0xB2 commits
     bool lastByteProgrammed_ = false;
+    int64_t lastReplyLateMs_ = 0;
     long replies_ = 0;
+    int resets_ = 0;
+    int64_t nowMs_ = 0;
+    int64_t quietUntilMs_ = -1;
     std::array<uint8_t, EcuSlotCount> slotAddress_{};
 
     std::vector<Animated> animated_;
@@ -119,8 +158,8 @@ concept AdvanceableClock = std::derived_from<C, Clock> && requires(C& c, int64_t
 };
 
 // The virtual ECU as an in-process byte transport: every reply is available
-// as soon as its request is sent, and the engine moves on to the clock's wall
-// time at each request. Since nothing ever arrives unasked, WaitReadable with
+// as soon as its request is sent (lateness is the paced line's business), and the engine moves on
+// to the clock's wall time at each request. Since nothing ever arrives unasked, WaitReadable with
 // nothing pending returns false after the wait has passed: with a clock that
 // can be advanced by hand it advances the clock by the whole wait (so a
 // time-out passes at once in tests); with a real clock it sleeps the wait.

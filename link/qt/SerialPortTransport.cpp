@@ -4,6 +4,7 @@
 #include <linux/serial.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -46,6 +47,10 @@ std::string LatencyTimerFile(const std::string& devicePath) {
     return "/sys/bus/usb-serial/devices/" + name + "/latency_timer";
 }
 
+std::string InUse(const std::string& path) {
+    return "Error Opening Serial Port\n" + path + " is in use by another program";
+}
+
 }  // namespace
 
 int SerialSystem::Ioctl(int fd, unsigned long request, void* argument) {
@@ -83,9 +88,18 @@ bool SerialPortTransport::Open(const std::string& portName, Reporter& reporter) 
         } else if (system_.AccessDenied(path)) {
             reporter.ShowMessage("Error Opening Serial Port\nPermission denied opening " + path +
                                  ": add your user to the dialout group");
+        } else if (port_.error() == QSerialPort::PermissionError) {
+            reporter.ShowMessage(InUse(path));  // another program holds its lock file
         } else {
             reporter.ShowMessage("Error Opening Serial Port");
         }
+        return false;
+    }
+    // One program per line, whatever name it was opened by (a link, a by-id
+    // path): two would take each other's replies and interleave writes.
+    if (::flock(port_.handle(), LOCK_EX | LOCK_NB) != 0) {
+        port_.close();
+        reporter.ShowMessage(InUse(path));
         return false;
     }
     termios settings{};
@@ -101,6 +115,9 @@ bool SerialPortTransport::Open(const std::string& portName, Reporter& reporter) 
         reporter.ShowMessage("Error Setting Communications Timeouts");
         return false;
     }
+    // Bytes from before the open (a late reply to the program that had the
+    // line last) would be taken by the first data step as its answer.
+    port_.clear(QSerialPort::Input);
     port_.clearError();
     RequestLowLatency();
     CheckLatencyTimer(path);

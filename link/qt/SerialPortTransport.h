@@ -37,8 +37,10 @@ public:
     SerialPortTransport& operator=(const SerialPortTransport&) = delete;
 
     // Opens and configures the port named on the command line ("1", "COM2",
-    // "/dev/ttyUSB0", a pseudo-terminal path). On failure the reporter shows
-    // "Error Opening Serial Port" (with a hint when permission was denied),
+    // "/dev/ttyUSB0", a pseudo-terminal path), takes it for this program
+    // alone and discards what arrived before. On failure the reporter shows
+    // "Error Opening Serial Port" (with a hint when permission was denied or
+    // another program has the line),
     // "Error Getting Comm DCB", "Error Setting Comm State" or "Error Setting
     // Communications Timeouts" and false is returned. The reporter is kept
     // for read failures.

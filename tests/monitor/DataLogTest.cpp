@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <csignal>
+#include <thread>
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -170,6 +172,36 @@ TEST(DiskLogFile, AFileTheSystemTakesOnlyInPartEndsWithAWholeLine) {
         EXPECT_EQ(text.str().back(), '\n');
         unlink(path.c_str());
     }
+}
+
+// Into a pipe whose reader reads as it goes and then leaves: every piece the
+// log hands the system ends on a line end and fits the pipe's atomic size,
+// so what the reader got ends on a line end too.
+TEST(DiskLogFile, APipesReaderGetsWholeLinesOnly) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    void (*handler)(int) = signal(SIGPIPE, SIG_IGN);  // the write after it left fails
+    std::string got;
+    std::thread reader([&] {
+        char chunk[65536];
+        for (ssize_t n; got.size() < 5000 && (n = read(ends[0], chunk, sizeof chunk)) > 0;) {
+            got.append(chunk, static_cast<size_t>(n));
+        }
+        close(ends[0]);
+    });
+    DiskLogFile file;
+    ASSERT_EQ(file.Open("/dev/fd/" + std::to_string(ends[1]), false), "");
+    close(ends[1]);
+    std::string error;
+    for (int i = 0; i < 100'000 && error.empty(); ++i) {
+        error = file.Write(std::to_string(i * 7919) + ",14.2,31,0,141,224\n");
+    }
+    reader.join();
+    file.Close();
+    signal(SIGPIPE, handler);
+    EXPECT_EQ(error, "Broken pipe");
+    ASSERT_GE(got.size(), 5000u);
+    EXPECT_EQ(got.back(), '\n');
 }
 
 TEST(DataLog, NamesStatusAndFailuresEachToldOnce) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "sim/PacedEcu.h"
@@ -110,6 +112,12 @@ TEST(PacedEcu, RepliesLeaveNoFasterThanTheLine) {
         // Only the echo of a commit into the EEPROM waits.
         {"CommittedWriteWaits", slow, {}, write, committed},
         {"CommitAtZero", slow, {}, {0x05, 0x2B, 0x05, 0xB2}, {2 * C, 3 * C, 4 * C, 5 * C}},
+        // A late reply holds back the one behind it.
+        {"LateReplies",
+         {9600, 0, 0},
+         {.lateBeyondEvery = 1},
+         {0x00, 0x00},
+         {2 * C + LateBeyondMs * 1000, 3 * C + LateBeyondMs * 1000}},
     };
     for (const PacingCase& c : cases) {
         VirtualEcu ecu;
@@ -124,6 +132,86 @@ TEST(PacedEcu, RepliesLeaveNoFasterThanTheLine) {
         }
         EXPECT_EQ(due, c.due) << c.name;
     }
+}
+
+// A brown-out by count or by time: slot 0, bound to 0x30, reads address 0
+// again once the ECU has answered nothing for the quiet time.
+TEST(VirtualEcu, BrownOutForgetsTheSlotsAndIsQuietForAWhile) {
+    struct Step {
+        int64_t ms;
+        uint8_t sent;
+        Bytes replies;
+    };
+    const Bytes bind = {0x04, 0x30, 0x90};  // LOAD_DATA 0x30, SET_SLOT 0
+    const std::vector<Step> steps = {
+        {0, 0x04, {0x04}}, {0, 0x30, {0x30}}, {0, 0x90, {0x90}},    {10, 0x80, {0x77}},
+        {20, 0x80, {}},    {1019, 0x80, {}},  {1020, 0x80, {0x42}}, {1030, 0x02, {0x02}},
+    };
+    const struct {
+        const char* name;
+        VirtualEcuFaults faults;
+    } cases[] = {
+        {"after 4 bytes", {.resetAfterBytes = 4, .resetQuietMs = 1000}},
+        {"at 20 ms", {.resetAtMs = 20, .resetQuietMs = 1000}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        VirtualEcu ecu;
+        ecu.faults = c.faults;
+        ecu.memory[0x00] = 0x42;
+        ecu.memory[0x30] = 0x77;
+        for (const Step& step : steps) {
+            ecu.AdvanceEngine(step.ms);
+            Bytes replies;
+            ecu.Receive(step.sent, replies);
+            EXPECT_EQ(replies, step.replies) << step.ms << " ms";
+        }
+        EXPECT_EQ(ecu.Resets(), 1);
+    }
+}
+
+// Noise comes before echoes only, never equal to the echo; lateness and
+// noise follow the seed and the exchange, not the clock.
+TEST(VirtualEcu, NoiseAndLatenessFollowTheSeed) {
+    const auto run = [](VirtualEcuFaults faults) {
+        VirtualEcu ecu;
+        ecu.faults = faults;
+        std::vector<Bytes> replies;
+        std::vector<int64_t> late;
+        for (int i = 0; i < 300; ++i) {  // LOAD_ADDR_HI 0x0E (two echoes), then SEND (data)
+            for (uint8_t b : {uint8_t{0x02}, uint8_t{0x0E}, uint8_t{0x00}}) {
+                replies.emplace_back();
+                ecu.Receive(b, replies.back());
+                late.push_back(ecu.LastReplyLateMs());
+            }
+        }
+        return std::pair{replies, late};
+    };
+    const auto [noisy, notLate] = run({.noiseEvery = 2, .seed = 7});
+    int bursts = 0;
+    for (size_t i = 0; i < noisy.size(); ++i) {
+        const Bytes& r = noisy[i];
+        ASSERT_FALSE(r.empty());
+        const bool echo = i % 3 != 2;
+        ASSERT_LE(r.size(), 5u);
+        for (size_t k = 0; k + 1 < r.size(); ++k) {
+            EXPECT_NE(r[k], r.back()) << "noise equal to its echo";
+        }
+        EXPECT_TRUE(echo || r.size() == 1) << "noise before a data reply";
+        bursts += r.size() > 1 ? 1 : 0;
+    }
+    EXPECT_NEAR(bursts, 600 / 2, 45);  // one echo in two
+    EXPECT_EQ(run({.noiseEvery = 2, .seed = 7}).first, noisy);
+    EXPECT_NE(run({.noiseEvery = 2, .seed = 8}).first, noisy);
+    EXPECT_EQ(notLate, std::vector<int64_t>(900, 0));
+
+    const auto [plain, late] = run({.lateEvery = 3, .seed = 7});
+    const long lateCount =
+        std::count_if(late.begin(), late.end(), [](int64_t ms) { return ms > 0; });
+    EXPECT_NEAR(lateCount, 300, 60);
+    EXPECT_LE(*std::max_element(late.begin(), late.end()), LateMaxMs);
+    const auto beyond = run({.lateBeyondEvery = 1}).second;
+    EXPECT_EQ(beyond, std::vector<int64_t>(900, LateBeyondMs));
 }
 
 }  // namespace

@@ -167,6 +167,39 @@ TEST(SerialPortOpen, AsksTheDriverForLowLatencyAndWarnsOfASlowLatencyTimer) {
     }
 }
 
+// What waited in the terminal before the open (a late reply meant for the
+// program that had the line last) is dropped, else a data step would take it
+// as its answer; and a second program is refused the line, by whatever name.
+TEST(SerialPortOpen, DropsWhatCameBeforeAndKeepsTheLineForOneProgram) {
+    Terminal t;
+    ASSERT_GE(t.master, 0);
+    const unsigned char late[] = {0x02, 0x2B, 0x77};
+    ASSERT_EQ(write(t.master, late, sizeof late), 3);
+    ASSERT_TRUE(t.Open());
+    EXPECT_FALSE(t.transport.WaitReadable(0));
+    EXPECT_EQ(t.transport.ReadByte(), NoByte);
+    const unsigned char reply = 0x42;
+    ASSERT_EQ(write(t.master, &reply, 1), 1);
+    ASSERT_TRUE(t.transport.WaitReadable(5000));
+    EXPECT_EQ(t.transport.ReadByte(), 0x42);
+
+    const std::string link = std::string(KORVEL_BINARY_DIR) + "/second-" + std::to_string(getpid());
+    unlink(link.c_str());
+    ASSERT_EQ(symlink(ptsname(t.master), link.c_str()), 0);
+    for (const std::string& name : {std::string(ptsname(t.master)), link}) {
+        RecordingReporter reporter;
+        SerialPortTransport second;
+        EXPECT_FALSE(second.Open(name, reporter));
+        EXPECT_EQ(reporter.Messages(),
+                  Texts{"Error Opening Serial Port\n" + name + " is in use by another program"});
+    }
+    t.transport.Port()->close();
+    RecordingReporter reporter;
+    SerialPortTransport after;
+    EXPECT_TRUE(after.Open(link, reporter)) << "the line is free once the first has closed it";
+    unlink(link.c_str());
+}
+
 TEST(SerialPortOpen, PermissionDeniedAddsTheDialoutHint) {
     const std::string hint =
         "\nPermission denied opening /dev/ttyUSB-absent: add your user to the dialout group";
