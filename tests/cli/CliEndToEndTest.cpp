@@ -43,7 +43,7 @@ TEST(CliEndToEnd, TransfersPeekAndPokeSkipStrayBytes) {
     ASSERT_EQ(ReadFile(image.path), demo);
 
     const std::string first = demo.substr(0, demo.find('\r'));  // the value at 0E00
-    image.Write("300" + demo.substr(first.size()));             // a value the ECU cannot hold
+    image.Write(WithFirstValue(demo, "300"));                   // a value the ECU cannot hold
     r = sim.Cli({"download", image.path});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("nothing programmed"), std::string::npos) << r.err;
@@ -51,7 +51,7 @@ TEST(CliEndToEnd, TransfersPeekAndPokeSkipStrayBytes) {
     r = sim.Cli({"download", image.path});
     EXPECT_EQ(r.out, "0 bytes written\nProgramming Complete\n") << r.err;
     const std::string changed = first == "7" ? "8" : "7";
-    image.Write(changed + demo.substr(first.size()));
+    image.Write(WithFirstValue(demo, changed));
     r = sim.Cli({"download", image.path});
     EXPECT_EQ(r.out, "1 bytes written\nProgramming Complete\n") << r.err;
     EXPECT_EQ(sim.Cli({"peek", "E00"}).out, changed + "\n");
@@ -256,7 +256,7 @@ TEST(CliEndToEnd, SimulatorWithoutDataHereServesTheUsersDemoFiles) {
     const std::string korvel = folder.path + "/korvel";
     ASSERT_EQ(mkdir(korvel.c_str(), 0700), 0);
     std::string demo = ReadFile(DemoData);
-    demo = "123" + demo.substr(demo.find('\r'));  // the byte at 0E00
+    demo = WithFirstValue(demo, "123");
     std::ofstream(korvel + "/demo.dat", std::ios::binary) << demo;
     std::ofstream(korvel + "/Mon.cfg", std::ios::binary) << ReadFile(MonitorCfg);
 

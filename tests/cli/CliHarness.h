@@ -15,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -29,6 +30,15 @@ inline std::string ReadFile(const std::string& path) {
     std::stringstream s;
     s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
+}
+
+// A data file's text with `value` in place of its first value, the byte at
+// 0E00. Streamed: GCC 12's -Wrestrict misreads the string concatenation
+// at -O2 with fortified functions.
+inline std::string WithFirstValue(const std::string& text, const std::string& value) {
+    std::ostringstream out;
+    out << value << std::string_view(text).substr(text.find('\r'));
+    return out.str();
 }
 
 inline std::vector<std::string> Split(const std::string& text, char separator) {

@@ -85,7 +85,7 @@ TEST(SimulatorLink, StoppingSimulatorLeavesTheLinkOfTheOneStartedAfterIt) {
 TEST(SimulatorEeprom, OutlivesTheSimulatorAndIsWhereARestartGoesOn) {
     const TempFile eeprom("eeprom.dat"), edited("edited.dat"), uploaded("uploaded.dat");
     const std::string demo = ReadFile(DemoData);
-    const std::string text = "7" + demo.substr(demo.find('\r'));  // a new value at 0E00
+    const std::string text = WithFirstValue(demo, "7");
     edited.Write(text);
     {
         EcuSim sim({"--baud", "0", "--eeprom", eeprom.path});
