@@ -25,15 +25,12 @@ void FitAxes(CurveGraph& graph) {
     const auto [yMin, yMax] =
         std::minmax_element(graph.points.begin(), graph.points.end(),
                             [](const GraphPoint& a, const GraphPoint& b) { return a.y < b.y; });
-    graph.xLow = xMin->x;
-    graph.xHigh = xMax->x;
-    if (graph.xHigh <= graph.xLow) {
-        graph.xLow -= 1.0;
-        graph.xHigh += 1.0;
-    }
-    const double room = std::max(1.0, (yMax->y - yMin->y) * 0.08);
-    graph.yLow = yMin->y - room;
-    graph.yHigh = yMax->y + room;
+    const auto axis = [](double low, double high, double& from, double& to) {
+        from = high > low ? low : low - 1.0;
+        to = high > low ? high : high + 1.0;
+    };
+    axis(xMin->x, xMax->x, graph.xLow, graph.xHigh);
+    axis(yMin->y, yMax->y, graph.yLow, graph.yHigh);
 }
 
 int GraphColumns(int count) {

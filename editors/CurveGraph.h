@@ -20,8 +20,8 @@ struct CurveGraph {
     std::string title;               // the y column's name: "B Curve (LP)"
     std::string xName;               // what x is: "Temp"
     std::vector<GraphPoint> points;  // in point order
-    // The axes: x over the points' x values, y over their y values with a
-    // little room above and below; never empty.
+    // The axes: from the lowest to the highest x and y of the points; never
+    // empty.
     double xLow = 0.0;
     double xHigh = 1.0;
     double yLow = 0.0;

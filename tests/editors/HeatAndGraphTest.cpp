@@ -60,8 +60,8 @@ TEST(CurveGraphs, PointsInUnitsWithTheSelection) {
     EXPECT_EQ(selected, (std::vector<bool>{false, true, false, false, false}));
     EXPECT_DOUBLE_EQ(temp.xLow, RawToUnits(255, TcooScale));
     EXPECT_DOUBLE_EQ(temp.xHigh, RawToUnits(0, TcooScale));
-    EXPECT_LT(temp.yLow, 1000);  // room below the lowest y, 1000 rpm
-    EXPECT_GT(temp.yHigh, 1800);
+    EXPECT_EQ(temp.yLow, 1000);
+    EXPECT_EQ(temp.yHigh, 1800);
 
     ASSERT_TRUE(model.SelectAll());  // every y value of the selected curve
     const std::vector<CurveGraph> all = model.Graphs();
@@ -88,8 +88,9 @@ TEST(CurveGraphs, BoxesAndPixels) {
     FitAxes(graph);
     const PixelBox plot{10, 20, 100, 50};
     const std::tuple<double, double, double, double> cases[] = {
-        {0, 10, 10, 70 - 50.0 * (10 - graph.yLow) / (graph.yHigh - graph.yLow)},
+        {0, 10, 10, 70},
         {50, 20, 60, 45},
+        {100, 30, 110, 20},
         {-40, 999, 10, 20},  // beyond the axes: on the edges
     };
     for (const auto& [x, y, px, py] : cases) {
@@ -99,8 +100,8 @@ TEST(CurveGraphs, BoxesAndPixels) {
     CurveGraph flat;
     flat.points = {{5, 7, false}};
     FitAxes(flat);
-    EXPECT_LT(flat.xLow, flat.xHigh);
-    EXPECT_LT(flat.yLow, flat.yHigh);
+    EXPECT_EQ((std::vector<double>{flat.xLow, flat.xHigh, flat.yLow, flat.yHigh}),
+              (std::vector<double>{4, 6, 6, 8}));
 }
 
 }  // namespace
