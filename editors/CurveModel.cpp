@@ -54,6 +54,62 @@ CellGrid CurveModel::Grid() const {
     return grid;
 }
 
+std::vector<LiveMark> CurveModel::LiveMarks(const LiveValues& live) const {
+    std::vector<LiveMark> marks;
+    const CellGrid grid = Grid();
+    for (int k = 0; k < static_cast<int>(curves_.size()); ++k) {
+        const CurveSpec& spec = curves_[static_cast<size_t>(k)];
+        const std::optional<uint32_t> x = LiveX(spec.curve->x.scale, live);
+        if (!x || !FuelAllows(spec.kind, live.lp)) {
+            continue;
+        }
+        std::vector<uint32_t> keys;
+        for (int l = 0; grid.At({2 * k, l}) >= 0; ++l) {
+            keys.push_back(image_[grid.At({2 * k, l})]);
+        }
+        const std::optional<Bracket> b = BracketOf(keys, *x);
+        if (!b) {
+            continue;
+        }
+        LiveMark mark;
+        mark.curve = k;
+        mark.x = RawToUnits(static_cast<float>(*x), spec.curve->x.scale);
+        mark.column = 2 * k;
+        mark.line = b->low + (b->high - b->low) * b->fraction;
+        mark.nearest = {2 * k, b->fraction > 0.5 ? b->high : b->low};
+        mark.cells = {{2 * k, b->low}, {2 * k + 1, b->low}};
+        if (b->high != b->low) {
+            mark.cells.insert(mark.cells.end(), {{2 * k, b->high}, {2 * k + 1, b->high}});
+        }
+        marks.push_back(mark);
+    }
+    return marks;
+}
+
+std::vector<CurveGraph> CurveModel::Graphs() const {
+    const CellGrid grid = Grid();
+    const std::optional<CellRect> region = Region();
+    std::vector<CurveGraph> graphs;
+    for (int k = 0; k < static_cast<int>(curves_.size()); ++k) {
+        const CurveSpec& spec = curves_[static_cast<size_t>(k)];
+        CurveGraph graph;
+        graph.title = spec.YName();
+        graph.xName = spec.curve->xName;
+        for (int l = 0; grid.At({2 * k, l}) >= 0; ++l) {
+            const bool selected =
+                region && (region->Contains(2 * k, l) || region->Contains(2 * k + 1, l));
+            graph.points.push_back(
+                {RawToUnits(static_cast<float>(image_[grid.At({2 * k, l})]), spec.curve->x.scale),
+                 RawToUnits(static_cast<float>(image_[grid.At({2 * k + 1, l})]),
+                            spec.curve->y.scale),
+                 selected});
+        }
+        FitAxes(graph);
+        graphs.push_back(std::move(graph));
+    }
+    return graphs;
+}
+
 GroupCells CurveModel::Group(const CellGrid& grid, int group) const {
     const CurveSpec& spec = curves_[static_cast<size_t>(group)];
     const CurveMap& curve = *spec.curve;

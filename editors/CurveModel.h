@@ -7,6 +7,7 @@
 
 #include "calib/CalibrationImage.h"
 #include "calib/CalibrationMap.h"
+#include "editors/CurveGraph.h"
 #include "editors/GridModel.h"
 
 namespace korvel {
@@ -42,6 +43,14 @@ public:
     CurveModel(CalibrationImage& image, std::vector<CurveSpec> curves);
 
     CellGrid Grid() const override;
+    // For each curve whose x a live value matches (Tcoo for the temperature
+    // curves, Tair for the air correction) and whose values the engine uses
+    // now (the Fuel rule): the x and y cells of the points around the live
+    // x byte, pinned to the first or last point beyond them.
+    std::vector<LiveMark> LiveMarks(const LiveValues& live) const override;
+    // Each curve as a graph in its columns' units, the selected points
+    // marked (a point is selected with its x or its y cell).
+    std::vector<CurveGraph> Graphs() const;
 
     // Inserts a point after the selected x cell's point; on success the
     // selection is dropped (image bytes behind the point have moved).

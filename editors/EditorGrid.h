@@ -12,6 +12,14 @@
 
 namespace korvel {
 
+// A cell of the logical grid; line 0 is the bottom line (a table's MAP key 0,
+// a curve's first point), higher lines are drawn above it.
+struct GridPos {
+    int column = 0;
+    int line = 0;
+    bool operator==(const GridPos&) const = default;
+};
+
 // How a piece of grid text is coloured.
 enum class CellRole {
     Selected,  // red: the selected cell

@@ -65,6 +65,10 @@ std::vector<GridCell> GridModel::Cells(int bottom) const {
     return cells;
 }
 
+std::vector<LiveMark> GridModel::LiveMarks(const LiveValues&) const {
+    return {};
+}
+
 std::optional<TextRect> GridModel::SelectionBox(int bottom) const {
     const std::optional<CellRect> r = Region();
     const CellGrid grid = Grid();

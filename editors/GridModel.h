@@ -12,17 +12,10 @@
 
 #include "calib/CalibrationImage.h"
 #include "editors/EditorGrid.h"
+#include "editors/LiveMarks.h"
 #include "editors/RegionOps.h"
 
 namespace korvel {
-
-// A cell of the logical grid; line 0 is the bottom line (a table's MAP key 0,
-// a curve's first point), higher lines are drawn above it.
-struct GridPos {
-    int column = 0;
-    int line = 0;
-    bool operator==(const GridPos&) const = default;
-};
 
 struct GridColumn {
     int textColumn = 0;  // where its cells are drawn
@@ -80,6 +73,10 @@ public:
     std::vector<GridCell> Cells(int bottom) const;
     // The box drawn around the selection; nullopt without one.
     std::optional<TextRect> SelectionBox(int bottom) const;
+
+    // Where the engine runs on this grid, from a pass's live values; none
+    // where the grid has nothing the values match.
+    virtual std::vector<LiveMark> LiveMarks(const LiveValues& live) const;
 
     // ---- Selecting ----------------------------------------------------------
     // The cell (present or blank) at a text position; nullopt off the grid.

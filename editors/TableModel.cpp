@@ -1,6 +1,8 @@
 #include "editors/TableModel.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <utility>
 
 namespace korvel {
 
@@ -76,6 +78,81 @@ CellGrid TableModel::Grid() const {
         }
     }
     return grid;
+}
+
+std::vector<uint32_t> TableModel::ColumnKeys(const Keys& keys) const {
+    std::vector<uint32_t> columnKeys;
+    for (const TableRow& row : keys.walk.rows) {
+        const uint32_t key = image_[row.start];
+        if (!columnKeys.empty() && key == 0) {
+            break;
+        }
+        columnKeys.push_back(key);
+    }
+    return columnKeys;
+}
+
+namespace {
+
+// The present cells of one grid column around a MAP byte, each with its
+// share of the column's weight.
+void AddColumnCells(const CellGrid& grid, const std::vector<uint32_t>& lineKeys, int column,
+                    double weight, uint32_t map, std::vector<std::pair<GridPos, double>>& cells) {
+    std::vector<uint32_t> keys;
+    std::vector<int> lines;
+    for (int line = 0; line < grid.lines; ++line) {
+        if (grid.At({column, line}) >= 0) {
+            keys.push_back(lineKeys[static_cast<size_t>(line)]);
+            lines.push_back(line);
+        }
+    }
+    const std::optional<Bracket> b = BracketOf(keys, map);
+    if (!b) {
+        return;
+    }
+    cells.push_back({{column, lines[static_cast<size_t>(b->low)]}, weight * (1.0 - b->fraction)});
+    if (b->high != b->low) {
+        cells.push_back({{column, lines[static_cast<size_t>(b->high)]}, weight * b->fraction});
+    }
+}
+
+// A point between two grid positions: `low` plus the fraction of the way.
+double Between(const Bracket& b) {
+    return b.low + (b.high - b.low) * b.fraction;
+}
+
+}  // namespace
+
+std::vector<LiveMark> TableModel::LiveMarks(const LiveValues& live) const {
+    if (!live.rpm || !live.map || *live.rpm > 0xFF || !FuelAllows(layout_.entryKind, live.lp)) {
+        return {};
+    }
+    const Keys keys = WalkKeys();
+    const CellGrid grid = Grid();
+    const std::optional<Bracket> column = BracketOf(ColumnKeys(keys), *live.rpm);
+    const std::optional<Bracket> line = BracketOf(keys.lineKeys, *live.map);
+    if (!column || !line) {
+        return {};
+    }
+    std::vector<std::pair<GridPos, double>> cells;
+    AddColumnCells(grid, keys.lineKeys, column->low, 1.0 - column->fraction, *live.map, cells);
+    if (column->high != column->low) {
+        AddColumnCells(grid, keys.lineKeys, column->high, column->fraction, *live.map, cells);
+    }
+    if (cells.empty()) {
+        return {};
+    }
+    LiveMark mark;
+    mark.column = Between(*column);
+    mark.line = Between(*line);
+    // The first of equal weights: the lower engine speed, the lower MAP.
+    mark.nearest = std::max_element(cells.begin(), cells.end(), [](const auto& a, const auto& b) {
+                       return a.second < b.second;
+                   })->first;
+    for (const auto& [cell, weight] : cells) {
+        mark.cells.push_back(cell);
+    }
+    return {mark};
 }
 
 GroupCells TableModel::Group(const CellGrid& grid, int) const {

@@ -32,6 +32,12 @@ public:
     TableModel(CalibrationImage& image, TableLayout layout);
 
     CellGrid Grid() const override;
+    // The cells around the live (RPM, MAP) point, for the values the engine
+    // uses now (the Fuel rule): in each of the columns whose engine-speed
+    // keys lie around the live RPM byte, the cells whose MAP keys lie around
+    // the live MAP byte. Beyond the keys the marks pin to the edge; an RPM
+    // above 255 (a two-byte variable) has no mark.
+    std::vector<LiveMark> LiveMarks(const LiveValues& live) const override;
 
 protected:
     GroupCells Group(const CellGrid& grid, int group) const override;
@@ -47,6 +53,9 @@ private:
         std::array<int, 256> lineOf;  // line of each MAP key; -1 for none
     };
     Keys WalkKeys() const;
+    // The engine-speed keys of the headed columns: up to the first zero key
+    // after the first column.
+    std::vector<uint32_t> ColumnKeys(const Keys& keys) const;
 
     TableLayout layout_;
 };

@@ -45,11 +45,11 @@ Conversion Convert(std::string_view name, uint32_t raw) {
     return {Shown::Int, {}, static_cast<int32_t>(raw), false};
 }
 
-bool OnLp(uint32_t raw) {
+}  // namespace
+
+bool FuelReadsLp(uint32_t raw) {
     return (raw & 4u) != 0;
 }
-
-}  // namespace
 
 VariableKind KindOfVariable(std::string_view name) {
     while (!name.empty() && static_cast<unsigned char>(name.front()) <= ' ') {
@@ -81,7 +81,7 @@ std::string MonitorValueText(std::string_view name, uint32_t raw) {
         case Shown::Units:
             return FormatNumber(" %4.1f ", RawToUnits(static_cast<float>(raw), c.scale));
         case Shown::Fuel:
-            return OnLp(raw) ? "  LP " : " GSLN";
+            return FuelReadsLp(raw) ? "  LP " : " GSLN";
         case Shown::Int:
             break;
     }
@@ -95,7 +95,7 @@ std::string MonitorValueCsv(std::string_view name, uint32_t raw) {
         case Shown::Units:
             return FormatNumber("%.1f", RawToUnits(static_cast<float>(raw), c.scale));
         case Shown::Fuel:
-            return OnLp(raw) ? "LP" : "GSLN";
+            return FuelReadsLp(raw) ? "LP" : "GSLN";
         case Shown::Int:
             break;
     }
@@ -108,7 +108,7 @@ LoggedValue MonitorValueLogged(std::string_view name, uint32_t raw) {
         case Shown::Units:
             return {RawToUnits(static_cast<float>(raw), c.scale), 1};
         case Shown::Fuel:
-            return {OnLp(raw) ? 1.0 : 0.0, 0};
+            return {FuelReadsLp(raw) ? 1.0 : 0.0, 0};
         case Shown::Int:
             break;
     }

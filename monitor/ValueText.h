@@ -28,6 +28,10 @@ enum class VariableKind {
 // name that a blank line ran into ("\r\nPW") is still a pulse width.
 VariableKind KindOfVariable(std::string_view name);
 
+// A "Fuel" variable's raw value: bit 2 (value 4) set means the engine runs on
+// LP, clear on gasoline.
+bool FuelReadsLp(uint32_t raw);
+
 // The exact panel text for a raw value (for example " 1000 " for "PW" 250).
 std::string MonitorValueText(std::string_view name, uint32_t raw);
 

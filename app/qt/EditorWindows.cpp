@@ -10,6 +10,11 @@ EditorWindow* EditorWindows::Window(EditorKind kind) const {
     return slot.open ? slot.window.data() : nullptr;
 }
 
+void EditorWindows::FollowEngine(AcquisitionScheduler& scheduler, const MonitorFile& monitor) {
+    scheduler_ = &scheduler;
+    monitor_ = &monitor;
+}
+
 void EditorWindows::Open(EditorKind kind) {
     Slot& slot = slots_[SlotOf(kind)];
     if (slot.open && slot.window) {
@@ -23,9 +28,12 @@ void EditorWindows::Open(EditorKind kind) {
     slot.open = true;
     connect(window, &EditorWindow::Closed, this,
             [this, kind] { slots_[SlotOf(kind)].open = false; });
+    if (scheduler_ != nullptr) {
+        window->FollowEngine(*scheduler_, *monitor_);
+    }
     if (kind == EditorKind::Fuel) {
         window->move(200, 200);
-        window->resize(650, 250);
+        window->resize(window->OpeningSize({650, 250}));
     }
     window->show();
 }

@@ -20,6 +20,9 @@ public:
     void Open(EditorKind kind);
     // The open window of a kind, or null.
     EditorWindow* Window(EditorKind kind) const;
+    // Windows opened from now on mark where the engine runs, from the passes
+    // of `scheduler` over `monitor`'s variables.
+    void FollowEngine(AcquisitionScheduler& scheduler, const MonitorFile& monitor);
     void CloseAll();
 
 private:
@@ -32,6 +35,8 @@ private:
     CalibrationSession& session_;
     Prompter& prompter_;
     QWidget* owner_;
+    AcquisitionScheduler* scheduler_ = nullptr;
+    const MonitorFile* monitor_ = nullptr;
     std::array<Slot, 5> slots_;
 };
 

@@ -29,6 +29,7 @@ MainWindow::MainWindow(ProgramState& state) : state_(state) {
     bracket_->Guard(this);
     calibration_ = new CalibrationCommands(state_, *bracket_, this);
     editors_ = new EditorWindows(state_.session, state_.prompter, this);
+    editors_->FollowEngine(state_.scheduler, state_.monitor);
     connect(calibration_, &CalibrationCommands::WriteFailed, this, [this] { failureHeld_ = true; });
     BuildMenus();
 

@@ -174,11 +174,47 @@ QPoint GridText::TextPosition(QPoint pixel) const {
     return {pixel.x() / charWidth_, pixel.y() / charHeight_};
 }
 
-void GridText::Paint(QWidget* window, const std::vector<GridCell>& cells,
-                     const std::optional<TextRect>& box, const QString& selectionLine) const {
+QRect GridText::Pixels(const TextRect& rect) const {
+    return {QPoint(rect.left * charWidth_, rect.top * charHeight_),
+            QPoint(rect.right * charWidth_ - 1, rect.bottom * charHeight_ - 1)};
+}
+
+namespace {
+
+// Frames drawn inside their cells, `width` pixels wide.
+void DrawFrames(QPainter& painter, const QRect& dirty, const std::vector<QRect>& frames,
+                const std::vector<QColor>& colours, int width) {
+    painter.setBrush(Qt::NoBrush);
+    const int inset = width / 2;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        if (frames[i].intersects(dirty)) {
+            painter.setPen(QPen(colours[i], width));
+            painter.drawRect(frames[i].adjusted(inset, inset, -inset, -inset));
+        }
+    }
+}
+
+}  // namespace
+
+void GridText::Paint(QWidget* window, const QRect& dirty, const std::vector<GridCell>& cells,
+                     const std::optional<TextRect>& box, const QString& selectionLine,
+                     const GridDecor& decor) const {
     QPainter painter(window);
     painter.setFont(font_);
     painter.setBackgroundMode(Qt::TransparentMode);
+    for (const CellFill& fill : decor.behind) {
+        const QRect pixels = Pixels(fill.rect);
+        if (pixels.intersects(dirty)) {
+            painter.fillRect(pixels, fill.colour);
+        }
+    }
+    std::vector<QRect> frames;
+    std::vector<QColor> colours;
+    for (const CellFill& cell : decor.trail) {
+        frames.push_back(Pixels(cell.rect));
+        colours.push_back(cell.colour);
+    }
+    DrawFrames(painter, dirty, frames, colours, 2);
     if (box) {
         const QRect pixels(QPoint(box->left * charWidth_, box->top * charHeight_),
                            QPoint(box->right * charWidth_, box->bottom * charHeight_ - 1));
@@ -186,18 +222,37 @@ void GridText::Paint(QWidget* window, const std::vector<GridCell>& cells,
         painter.setPen(QPen(QColor(255, 0, 0), 2));
         painter.drawRect(pixels);
     }
+    frames.clear();
+    for (const TextRect& rect : decor.marked) {
+        frames.push_back(Pixels(rect));
+    }
+    DrawFrames(painter, dirty, frames, std::vector<QColor>(frames.size(), LiveColour), 3);
     const int lineWidth = window->width() - 2 * ValueEditRect.left();
-    painter.setPen(QColor(0, 0, 0));
-    painter.drawText(ValueEditRect.left(), SelectionLineTop + ascent_,
-                     painter.fontMetrics().elidedText(selectionLine, Qt::ElideRight, lineWidth));
+    const QRect lineRect(ValueEditRect.left(), SelectionLineTop, lineWidth, charHeight_);
+    if (lineRect.intersects(dirty)) {
+        painter.setPen(QColor(0, 0, 0));
+        painter.drawText(
+            ValueEditRect.left(), SelectionLineTop + ascent_,
+            painter.fontMetrics().elidedText(selectionLine, Qt::ElideRight, lineWidth));
+    }
     const int lastLine = window->height() / charHeight_;
+    const int firstDirty = dirty.top() / charHeight_;
+    const int lastDirty = dirty.bottom() / charHeight_;
     for (const GridCell& cell : cells) {
-        if (cell.line < -1 || cell.line > lastLine) {
-            continue;  // above the top or below the bottom: not visible
+        if (cell.line < -1 || cell.line > lastLine || cell.line < firstDirty ||
+            cell.line > lastDirty) {
+            continue;  // above the top, below the bottom, or not to be repainted
         }
         painter.setPen(RoleColour(cell.role));
         painter.drawText(cell.column * charWidth_, cell.line * charHeight_ + ascent_,
                          QString::fromStdString(cell.text));
+    }
+    if (decor.point) {
+        const QPointF centre(decor.point->x() * charWidth_, decor.point->y() * charHeight_);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(Qt::white, 1.5));
+        painter.setBrush(LiveColour);
+        painter.drawEllipse(centre, LivePointRadius, LivePointRadius);
     }
 }
 

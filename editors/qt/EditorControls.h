@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QLineEdit>
 #include <QPoint>
+#include <QPointF>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -83,6 +84,24 @@ private:
     int shownIndex_ = -1;
 };
 
+// What is drawn behind and over a grid's text, in text positions.
+struct CellFill {
+    TextRect rect;
+    QColor colour;
+};
+struct GridDecor {
+    std::vector<CellFill> behind;  // the heat colours, under everything
+    std::vector<CellFill> trail;   // frames of the cells the live point passed
+    std::vector<TextRect> marked;  // frames of the cells around the live point
+    // The live point itself, in text units: column and line, fractional, of
+    // the centre of where it lies.
+    std::optional<QPointF> point;
+};
+
+// The colour of the live marks: the cells' frames, the point, a curve's live x.
+inline const QColor LiveColour{120, 0, 170};
+constexpr double LivePointRadius = 3.5;
+
 // The grid font and its character cell: text column c, line l is the pixel
 // point (c * width, l * height), the top left corner of the text.
 class GridText {
@@ -94,10 +113,14 @@ public:
     int BottomLine(int clientHeight) const;
     // Text column and line of a client pixel.
     QPoint TextPosition(QPoint pixel) const;
-    // The cells, a box around the selection (filled behind its cells) and
-    // the line that names the selected cell, under the controls.
-    void Paint(QWidget* window, const std::vector<GridCell>& cells,
-               const std::optional<TextRect>& box, const QString& selectionLine) const;
+    // The pixels of a rectangle of text positions.
+    QRect Pixels(const TextRect& rect) const;
+    // The cells, a box around the selection (filled behind its cells), the
+    // line that names the selected cell, under the controls, and the
+    // decorations; only what meets `dirty` is drawn.
+    void Paint(QWidget* window, const QRect& dirty, const std::vector<GridCell>& cells,
+               const std::optional<TextRect>& box, const QString& selectionLine,
+               const GridDecor& decor) const;
 
 private:
     QFont font_;

@@ -8,7 +8,9 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPushButton>
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -50,6 +52,9 @@ void EditorWindow::OnSessionChange(const SessionEvent& event) {
         case SessionChange::Structure:
         case SessionChange::NewImage:
             DropSelection();  // the bytes under the selection moved, or are another image's
+            if (live_) {
+                live_->Forget();
+            }
             break;
         case SessionChange::Undo:
         case SessionChange::Redo:
@@ -130,10 +135,91 @@ void EditorWindow::closeEvent(QCloseEvent* event) {
     emit Closed();
 }
 
-void EditorWindow::paintEvent(QPaintEvent*) {
+void EditorWindow::paintEvent(QPaintEvent* event) {
     const int bottom = BottomLine();
-    grid_.Paint(this, model_->Cells(bottom), model_->SelectionBox(bottom), SelectionLine());
+    GridDecor decor = LiveDecor(model_->Grid(), bottom);
+    decor.behind = Fills();
+    grid_.Paint(this, event->rect(), model_->Cells(bottom), model_->SelectionBox(bottom),
+                SelectionLine(), decor);
     editSync_.Painted(valueEdit_, model_->SelectedIndex(), model_->FillEditBox());
+}
+
+void EditorWindow::FollowEngine(AcquisitionScheduler& scheduler, const MonitorFile& monitor) {
+    delete live_;
+    live_ = new LiveFollower(
+        scheduler, monitor, *model_, KeepsTrail(),
+        [this](const LiveView& before, const LiveView& after) { LiveChanged(before, after); },
+        this);
+}
+
+TextRect EditorWindow::CellText(const CellGrid& grid, GridPos cell, int bottom) {
+    const int column = grid.columns[static_cast<size_t>(cell.column)].textColumn;
+    return {column, column + GridModel::CellChars, bottom - cell.line, bottom - cell.line + 1};
+}
+
+namespace {
+
+bool Inside(const CellGrid& grid, GridPos cell) {
+    return cell.column >= 0 && cell.column < grid.Columns() && cell.line >= 0 &&
+           cell.line < grid.lines;
+}
+
+// The text column of a cell's centre at a fractional grid column.
+double CentreColumn(const CellGrid& grid, double column) {
+    const int last = grid.Columns() - 1;
+    const int low = std::clamp(static_cast<int>(column), 0, last);
+    const int high = std::min(low + 1, last);
+    const double at = grid.columns[static_cast<size_t>(low)].textColumn +
+                      (grid.columns[static_cast<size_t>(high)].textColumn -
+                       grid.columns[static_cast<size_t>(low)].textColumn) *
+                          (column - low);
+    return at + GridModel::CellChars / 2.0;
+}
+
+}  // namespace
+
+GridDecor EditorWindow::LiveDecor(const CellGrid& grid, int bottom) const {
+    GridDecor decor;
+    if (!live_ || grid.Columns() == 0) {
+        return decor;
+    }
+    const LiveView& view = live_->View();
+    for (const LiveTrail::Cell& cell : view.trail) {
+        if (Inside(grid, cell.cell)) {
+            QColor colour = LiveColour;
+            colour.setAlpha(200 - 160 * cell.step / (LiveTrail::FadeSteps - 1));
+            decor.trail.push_back({CellText(grid, cell.cell, bottom), colour});
+        }
+    }
+    for (const LiveMark& mark : view.marks) {
+        for (const GridPos& cell : mark.cells) {
+            if (Inside(grid, cell)) {
+                decor.marked.push_back(CellText(grid, cell, bottom));
+            }
+        }
+        if (mark.curve < 0) {
+            decor.point = QPointF(CentreColumn(grid, mark.column), bottom - mark.line + 0.5);
+        }
+    }
+    return decor;
+}
+
+// The point lies between the centres of the cells around it, so their box
+// holds it too.
+void EditorWindow::LiveChanged(const LiveView& before, const LiveView& after) {
+    const CellGrid grid = model_->Grid();
+    const int bottom = BottomLine();
+    const int margin = static_cast<int>(LivePointRadius) + 2;
+    for (const CellSpan& span : ChangedSpans(before, after)) {
+        if (!Inside(grid, span.first) || !Inside(grid, span.last)) {
+            update();  // marks of a grid that has since changed
+            return;
+        }
+        const TextRect first = CellText(grid, span.first, bottom);
+        const TextRect last = CellText(grid, span.last, bottom);
+        const QRect pixels = grid_.Pixels({first.left, last.right, last.top, first.bottom});
+        update(pixels.adjusted(-margin, -margin, margin, margin));
+    }
 }
 
 // A click selects the cell under the pointer and gives the edit box the
@@ -195,6 +281,7 @@ QMenu* EditorWindow::RegionMenu() {
             SelectionMoved();
         }
     });
+    AddViewItems(menu);
     return menu;
 }
 

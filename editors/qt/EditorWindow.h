@@ -6,8 +6,11 @@
 #include <functional>
 #include <memory>
 
+#include "acquisition/AcquisitionScheduler.h"
 #include "editors/GridModel.h"
 #include "editors/qt/EditorControls.h"
+#include "editors/qt/LiveFollower.h"
+#include "monitor/MonitorFile.h"
 #include "session/CalibrationSession.h"
 #include "ui/Prompter.h"
 
@@ -43,6 +46,15 @@ public:
     // The line under the controls that names the selected cell.
     QString SelectionLine() const;
 
+    // Marks where the engine runs, from the passes of `scheduler` over the
+    // variables of `monitor`, while the window is open.
+    void FollowEngine(AcquisitionScheduler& scheduler, const MonitorFile& monitor);
+    // What the window shows of the running engine; empty when not following.
+    LiveView Live() const { return live_ ? live_->View() : LiveView{}; }
+    // The size the window opens with where the main window gives `frame`:
+    // wider where it needs the room.
+    virtual QSize OpeningSize(QSize frame) const { return frame; }
+
 public slots:
     // Forgets the selection and repaints: another window moved image bytes
     // under it, or a new image replaced the old one.
@@ -64,6 +76,17 @@ protected:
               SessionChange kind = SessionChange::Edit);
 
     virtual void AddRow() {}
+    // A table keeps the trail of the live point.
+    virtual bool KeepsTrail() const { return false; }
+    // The colours behind the cells.
+    virtual std::vector<CellFill> Fills() const { return {}; }
+    // Entries of the window's own at the end of the context menu.
+    virtual void AddViewItems(QMenu*) {}
+    // The live marks moved: repaints the cells they left and entered.
+    virtual void LiveChanged(const LiveView& before, const LiveView& after);
+    // The text rectangle of a grid cell, with line 0 on text line `bottom`.
+    static TextRect CellText(const CellGrid& grid, GridPos cell, int bottom);
+    const GridText& Text() const { return grid_; }
 
     GridModel& Model() { return *model_; }
     Prompter& prompter_;
@@ -95,8 +118,12 @@ private:
     // drop the selection.
     void OnSessionChange(const SessionEvent& event);
 
+    // The live marks as the grid shows them.
+    GridDecor LiveDecor(const CellGrid& grid, int bottom) const;
+
     CalibrationSession& session_;
     CalibrationSession::Subscription subscription_;
+    LiveFollower* live_ = nullptr;
 };
 
 // Creates the editor window of a kind, with its title, size and controls,

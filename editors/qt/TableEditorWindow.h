@@ -13,6 +13,20 @@ public:
                       TableLayout layout);
 
     const TableModel& Model() const { return static_cast<const TableModel&>(Grid()); }
+
+    // The cells coloured by value (on when the window opens); the context
+    // menu's "Heat Map Colours" turns them off and on.
+    bool HeatMap() const { return heatMap_; }
+    void SetHeatMap(bool on);
+
+protected:
+    bool KeepsTrail() const override { return true; }
+    std::vector<CellFill> Fills() const override;
+    void AddViewItems(QMenu* menu) override;
+
+private:
+    const CalibrationImage& image_;
+    bool heatMap_ = true;
 };
 
 class VeTableWindow : public TableEditorWindow {

@@ -153,7 +153,7 @@ TEST_F(Windows, RenderAllFive) {
     for (const auto& [kind, file, mustShow] : kinds) {
         EditorWindow* window = CreateEditorWindow(kind, session, prompter, &owner);
         if (kind == EditorKind::Fuel) {
-            window->resize(650, 250);  // as the main window shows it
+            window->resize(window->OpeningSize({650, 250}));  // as the main window shows it
         }
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
