@@ -34,7 +34,8 @@ constexpr const char* DefaultMonitorFile = "data/Mon.cfg";
 constexpr const char* Usage = R"(Usage: korvel-ecusim [OPTIONS]
 Serves a virtual ECU on a pseudo-terminal. The first line printed on stdout is
 the terminal's path; open it as the serial port. Stops on SIGINT or SIGTERM.
-SIGUSR1 makes the ECU fall silent, SIGUSR2 makes it answer again.
+SIGUSR1 makes the ECU fall silent, SIGUSR2 makes it answer again (also after
+--silent-after).
 
 Options:
   --data FILE        calibration EEPROM (0x0E00..0x0FFF) from a data file
@@ -247,6 +248,7 @@ private:
         if (answerRequested) {
             answerRequested = 0;
             ecu_.faults.silent = false;
+            ecu_.faults.silentAfterBytes = -1;  // --silent-after too
         }
     }
 
