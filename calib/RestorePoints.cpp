@@ -266,6 +266,24 @@ PointResult RestorePoints::Save(const CalibrationImage& image, const PointDetail
     return {PointStatus::Saved, path, AppendToIndex(line)};
 }
 
+std::string RestorePoints::CheckWritable() const {
+    if (folder_.empty()) {
+        return "No folder for restore points: set KORVEL_RESTORE_DIR or HOME";
+    }
+    if (!MakeFolders(folder_)) {
+        return Failure(folder_, errno);
+    }
+    // Not a point's name: nothing lists it, should it ever be left behind.
+    const std::string scratch = folder_ + "/.korvel-check-" + std::to_string(::getpid());
+    CalibrationImage largest;
+    largest.values.fill(255);
+    const bool written =
+        WriteFileSafely(scratch, FormatDataFile(largest), writer_) == SaveResult::Saved;
+    const int error = errno;
+    ::unlink(scratch.c_str());
+    return written ? "" : Failure(folder_, error);
+}
+
 std::optional<PointResult> RestorePoints::SkipRead(const CalibrationImage& image,
                                                    const PointDetails& details) const {
     if (details.reason != RestoreReason::Upload && details.reason != RestoreReason::Read) {

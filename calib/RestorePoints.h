@@ -99,6 +99,12 @@ public:
     // `message` then says so.
     PointResult Save(const CalibrationImage& image, const PointDetails& details);
 
+    // "" when a point can be saved now: the folder is made when missing and
+    // a point's worth of bytes is written to a scratch file there and
+    // removed again. Else why not, as Save would say it. For a write whose
+    // before point is saved only once the write has read the block.
+    std::string CheckWritable() const;
+
     // Every point whose file exists, newest first: the index's lines in the
     // order they were made, and points the index does not name, by their
     // names. Empty when the folder is missing; `readable` tells a folder or

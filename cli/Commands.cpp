@@ -3,9 +3,12 @@
 #include <cstdio>
 
 #include "calib/DataFile.h"
+#include "calib/RestorePoints.h"
+#include "calib/RollbackPlan.h"
 #include "cli/EcuConnection.h"
 #include "editors/ByteNames.h"
 #include "link/PeekPoke.h"
+#include "link/Transport.h"
 #include "session/CalibrationSession.h"
 
 namespace korvel {
@@ -76,15 +79,57 @@ StepProgress BarProgress(EcuConnection& ecu) {
     return [&ecu](int done, int total) { ecu.reporter.Progress(done, total); };
 }
 
+constexpr const char* NoPointHint =
+    "Nothing was done: give --no-restore-point to go on without a restore point";
+
+// Gives the session its restore points, once the folder has taken a
+// point's worth of bytes. False when it cannot and the command is not to go
+// on without them (why is printed). With --no-restore-point a folder that
+// takes nothing is left alone, and a point that fails later lets a write go
+// on.
+bool KeepRestorePoints(CalibrationSession& session, EcuConnection& ecu, const CliArguments& args) {
+    RestorePoints points(RestoreFolder(SystemEnvironment), [&ecu] { return ecu.clock.WallMs(); });
+    if (const std::string why = points.CheckWritable(); !why.empty()) {
+        PrintError(why);
+        if (!args.noRestorePoint) {
+            PrintError(NoPointHint);
+        }
+        return args.noRestorePoint;
+    }
+    const std::string port = CanonicalPortName(args.port);
+    session.portName = [port] { return port; };
+    session.goOnWithoutPoint = [goOn = args.noRestorePoint](const std::string& why) {
+        if (goOn) {
+            PrintError(why + "; going on without one");
+        }
+        return goOn;
+    };
+    session.KeepRestorePoints(std::move(points));
+    return true;
+}
+
+// What to run to put back what a failed write changed, once the ECU answers.
+void PrintRollback(const WriteResult& result, const CliArguments& args) {
+    const std::vector<std::string> lines =
+        RollbackCommands(OldValues(result), result.beforePoint, args.port);
+    if (lines.empty()) {
+        return;
+    }
+    PrintError("To restore the ECU as it was before this write, run:");
+    for (const std::string& line : lines) {
+        PrintError(line);
+    }
+}
+
 }  // namespace
 
 int RunUpload(const CliArguments& args) {
     EcuConnection ecu;
-    if (!OpenAndReach(ecu, args)) {
+    CalibrationSession session(ecu.scheduler);
+    if (!KeepRestorePoints(session, ecu, args) || !OpenAndReach(ecu, args)) {
         return ExitFailure;
     }
     CancelOnInterrupt(ecu);
-    CalibrationSession session(ecu.scheduler);
     const TransferOutcome outcome = session.Upload(BarProgress(ecu));
     ecu.reporter.EndProgress();
     if (outcome != TransferOutcome::Succeeded) {
@@ -115,15 +160,21 @@ int RunDownload(const CliArguments& args) {
         PrintError(refusal);
         return ExitFailure;
     }
-    if (!OpenAndReach(ecu, args)) {
+    if (!KeepRestorePoints(session, ecu, args) || !OpenAndReach(ecu, args)) {
         return ExitFailure;
     }
     CancelOnInterrupt(ecu);
     const WriteResult result = session.Write(request, BarProgress(ecu));
     ecu.reporter.EndProgress();
+    if (result.withoutPoint) {
+        PrintError(result.refusal);
+        PrintError(NoPointHint);
+        return ExitFailure;
+    }
     if (!result.ok()) {
         PrintError("Programming FAILED");
         PrintError(WriteFailureText(result, request.kind));
+        PrintRollback(result, args);
         return ExitFailure;
     }
     std::printf("%d bytes written\nProgramming Complete\n", result.verified);
@@ -143,11 +194,11 @@ int RunDiff(const CliArguments& args) {
         }
     } else {
         EcuConnection ecu;
-        if (!OpenAndReach(ecu, args)) {
+        CalibrationSession session(ecu.scheduler);
+        if (!KeepRestorePoints(session, ecu, args) || !OpenAndReach(ecu, args)) {
             return ExitTrouble;
         }
         CancelOnInterrupt(ecu);
-        CalibrationSession session(ecu.scheduler);
         const TransferOutcome read = session.ReadEcu(second, BarProgress(ecu));
         ecu.reporter.EndProgress();
         if (read != TransferOutcome::Succeeded) {
@@ -195,14 +246,20 @@ int RunPoke(const CliArguments& args) {
         return ExitFailure;
     }
     EcuConnection ecu;
-    if (!ecu.Open(args.port)) {
+    CalibrationSession session(ecu.scheduler);
+    if (!KeepRestorePoints(session, ecu, args) || !ecu.Open(args.port)) {
         return ExitFailure;
     }
     // A poke that was not programmed and read back is never reported as done.
-    CalibrationSession session(ecu.scheduler);
     const WriteResult poked = session.Write(WriteRequest::Poke(*address, *value));
+    if (poked.withoutPoint) {
+        PrintError(poked.refusal);
+        PrintError(NoPointHint);
+        return ExitFailure;
+    }
     if (!poked.ok()) {
         PrintPeekPokeFailure(poked.link);
+        PrintRollback(poked, args);
         return ExitFailure;
     }
     return ExitSuccess;

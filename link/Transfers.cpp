@@ -210,9 +210,10 @@ LinkResult ProgramIndices(EcuLink& link, const CalibrationImage& image, const Ca
         if (result.ok()) {
             result = ProgramByte(link, image[index]);
             if (trace != nullptr) {
-                const auto old = trace->ecu != nullptr ? trace->ecu->At(index) : std::nullopt;
-                trace->Programmed(index, old.has_value() ? old : std::optional(uint8_t(ecu[index])),
-                                  image[index], result);
+                // What the ECU is known to hold; `ecu` may only stand in for an unknown byte.
+                const auto old = trace->ecu != nullptr ? trace->ecu->At(index)
+                                                       : std::optional(uint8_t(ecu[index]));
+                trace->Programmed(index, old, image[index], result);
             }
         }
         if (!result.ok()) {
@@ -239,6 +240,12 @@ LinkResult DownloadChanges(EcuLink& link, const CalibrationImage& image,
         const std::vector<int> changes = DifferingIndices(image, ecu);
         if (toProgram != nullptr) {
             *toProgram = static_cast<int>(changes.size());
+        }
+        if (trace != nullptr && trace->blockRead && !trace->blockRead(ecu)) {
+            if (programmed != nullptr) {
+                *programmed = 0;
+            }
+            return Cancelled(CalibrationFirstAddress);
         }
         const int total = ImageSize + static_cast<int>(changes.size());
         result = ProgramIndices(

@@ -36,6 +36,9 @@ struct ProgramTrace {
     bool uncertain = false;   // the failing byte's commit went out unverified
     std::vector<std::pair<int, std::optional<uint8_t>>> changed;
     LinkResult ended;  // how the whole transfer ended
+    // DownloadChanges: told the block it read, before the first byte is
+    // programmed; false stops the transfer there, as a cancel does.
+    std::function<bool(const CalibrationImage& ecu)> blockRead;
 
     // Records one ProgramByte at `index`, with the byte's value before it.
     void Programmed(int index, std::optional<uint8_t> old, uint32_t value,

@@ -127,6 +127,18 @@ SaveResult CalibrationSession::Save(const std::string& path) {
     return result;
 }
 
+void CalibrationSession::OpenRestorePoint(const CalibrationImage& image) {
+    incomplete_.reset();
+    copies_.FileHolds(image, {});
+    ReplaceImage(image);
+}
+
+void CalibrationSession::Recover(const CalibrationImage& image, const std::string& dataFile) {
+    incomplete_.reset();
+    copies_.FileHolds(image, dataFile, false);  // unsaved until it is saved
+    ReplaceImage(image);
+}
+
 // ---- Reads of the ECU -----------------------------------------------------
 
 void CalibrationSession::ForgetEcu() {
@@ -146,6 +158,7 @@ TransferOutcome CalibrationSession::Upload(const StepProgress& progress) {
         incomplete_.reset();
         copies_.Uploaded(received);
         mixed_ = false;
+        SaveReadPoint(RestoreReason::Upload, received, {});  // the image belongs to no file
         ReplaceImage(received);
         Tell({SessionChange::Ecu, {}, {}});
     }
@@ -157,6 +170,7 @@ TransferOutcome CalibrationSession::ReadEcu(CalibrationImage& ecu, const StepPro
     if (outcome == TransferOutcome::Succeeded) {
         copies_.EcuHolds(ecu);
         mixed_ = false;
+        SaveReadPoint(RestoreReason::Read, ecu, FilePath());
         Tell({SessionChange::Ecu, {}, {}});
     }
     return outcome;
@@ -198,10 +212,15 @@ WriteResult CalibrationSession::Write(const WriteRequest& request, const StepPro
     if (!result.refusal.empty()) {
         return result;
     }
+    WritePoints points;
+    if (!BeforeWrite(request, points, result)) {
+        return result;
+    }
     // The session's own copy, for the whole transfer.
     const CalibrationImage bytes = request.source.value_or(image_);
     ProgramTrace trace;
     trace.ecu = &copies_.Ecu();
+    trace.blockRead = [&](const CalibrationImage& ecu) { return BlockRead(ecu, points, result); };
     bool whole = true;  // the write covers the whole block
     switch (request.kind) {
         case WriteKind::Download: {
@@ -232,7 +251,8 @@ WriteResult CalibrationSession::Write(const WriteRequest& request, const StepPro
     result.verified = trace.verified;
     result.uncertain = trace.uncertain;
     result.changed = std::move(trace.changed);
-    AfterWrite(result, whole);
+    AfterWritePoints(request, points, result);
+    AfterWrite(result, whole, request.rollback);
     return result;
 }
 
@@ -245,6 +265,20 @@ WriteResult CalibrationSession::Poke(const WriteRequest& request) {
     }
     scheduler_.FinishOutstanding();  // a quiet line first
     const int index = static_cast<int>(request.address - ImageBaseAddress);
+    if (!copies_.Ecu().At(index)) {
+        // The byte as it was, so that a poke that fails can be put back.
+        uint8_t held = 0;
+        result.link = PeekByte(scheduler_.Link(), request.address, held);
+        if (!result.link.ok()) {
+            result.outcome = TransferOutcome::Failed;
+            return result;
+        }
+        copies_.Ecu().Learn(index, held);
+    }
+    WritePoints points;
+    if (!BeforeWrite(request, points, result)) {
+        return result;
+    }
     ProgramTrace trace;
     trace.ecu = &copies_.Ecu();
     const std::optional<uint8_t> old = copies_.Ecu().At(index);
@@ -254,15 +288,17 @@ WriteResult CalibrationSession::Poke(const WriteRequest& request) {
     result.verified = trace.verified;
     result.uncertain = trace.uncertain;
     result.changed = std::move(trace.changed);
-    AfterWrite(result, false);
+    AfterWritePoints(request, points, result);
+    AfterWrite(result, false, request.rollback);
     return result;
 }
 
-void CalibrationSession::AfterWrite(const WriteResult& result, bool whole) {
+void CalibrationSession::AfterWrite(const WriteResult& result, bool whole, bool rollback) {
     if (result.outcome == TransferOutcome::NotRun) {
         return;
     }
-    if (result.ok() && whole) {
+    // A rollback that succeeded put back every byte the failed write changed.
+    if (result.ok() && (whole || rollback)) {
         mixed_ = false;  // every byte was read or read back
     } else if (!result.ok() && !result.changed.empty()) {
         mixed_ = true;

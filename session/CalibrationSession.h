@@ -14,6 +14,7 @@
 #include "calib/DataFile.h"
 #include "calib/ImageHistory.h"
 #include "calib/KnownCopies.h"
+#include "calib/RestorePoints.h"
 #include "session/WriteOperation.h"
 
 namespace korvel {
@@ -107,6 +108,24 @@ public:
     // Reads one byte anywhere; a byte of the calibration block becomes known.
     LinkResult Peek(uint32_t address, uint8_t& value);
 
+    // ---- Restore points ---------------------------------------------------
+    // Where the session saves a point after every complete read and around
+    // every write; until this is called it saves none.
+    void KeepRestorePoints(RestorePoints points) { points_ = std::move(points); }
+    const RestorePoints* Points() const { return points_ ? &*points_ : nullptr; }
+    // The port each point's index line names.
+    std::function<std::string()> portName;
+    // Asked, with why no point can be saved, before a write goes on without
+    // its before point: true goes on. Unset, such a write is refused. A read
+    // whose point cannot be saved only says so, through the link's reporter.
+    std::function<bool(const std::string& why)> goOnWithoutPoint;
+
+    // A restore point opened: like an Upload, the image belongs to no file,
+    // so a later Save never overwrites the point.
+    void OpenRestorePoint(const CalibrationImage& image);
+    // Recovered edits: `image` as unsaved changes to `dataFile` ("" for none).
+    void Recover(const CalibrationImage& image, const std::string& dataFile);
+
 private:
     friend class Subscription;
     void Unobserve(int id);
@@ -114,7 +133,22 @@ private:
     void TellImage(SessionChange change, const std::string& name, const CalibrationImage& before);
     void ReplaceImage(const CalibrationImage& image);
     WriteResult Poke(const WriteRequest& request);
-    void AfterWrite(const WriteResult& result, bool whole);
+    void AfterWrite(const WriteResult& result, bool whole, bool rollback);
+
+    // Restore points (SessionPoints.cpp).
+    struct WritePoints {
+        std::string dataFile;    // the data file the bytes written belong to
+        bool beforeDue = false;  // the before point comes from what the write reads
+        bool without = false;    // the user agreed to go on without a point: no more messages
+    };
+    PointDetails Details(RestoreReason reason, const std::string& dataFile) const;
+    void SaveReadPoint(RestoreReason reason, const CalibrationImage& block,
+                       const std::string& dataFile);
+    void TellPoint(const PointResult& saved, bool quiet);
+    bool GoOnWithout(const std::string& why, WritePoints& points, WriteResult& result);
+    bool BeforeWrite(const WriteRequest& request, WritePoints& points, WriteResult& result);
+    bool BlockRead(const CalibrationImage& ecu, WritePoints& points, WriteResult& result);
+    void AfterWritePoints(const WriteRequest& request, WritePoints& points, WriteResult& result);
 
     AcquisitionScheduler& scheduler_;
     CalibrationImage image_;
@@ -123,6 +157,7 @@ private:
     std::optional<IncompleteDataFile> incomplete_;
     std::string chosenPath_;
     bool mixed_ = false;
+    std::optional<RestorePoints> points_;
     std::vector<std::pair<int, Observer>> observers_;
     int nextId_ = 1;
 };

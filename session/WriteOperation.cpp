@@ -16,6 +16,16 @@ std::string Hex(uint32_t value) {
 
 }  // namespace
 
+std::map<int, uint32_t> OldValues(const WriteResult& result) {
+    std::map<int, uint32_t> old;
+    for (const auto& [index, value] : result.changed) {
+        if (value) {
+            old.emplace(index, *value);  // the first is the value before the write
+        }
+    }
+    return old;
+}
+
 std::string WriteFailureText(const WriteResult& result, WriteKind kind) {
     if (result.outcome != TransferOutcome::Failed || kind == WriteKind::Poke) {
         return {};

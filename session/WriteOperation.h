@@ -3,6 +3,7 @@
 // result that says how far it got.
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -30,6 +31,10 @@ struct WriteRequest {
     std::vector<int> indices;  // Program: the slots to program, ascending
     uint32_t address = 0;      // Poke
     uint8_t value = 0;         // Poke
+    std::string sourceFile;    // the data file `source` came from, for the restore points
+    // Programs back what a failed write changed: no point before it, and a
+    // `rollback` point after it.
+    bool rollback = false;
 
     static WriteRequest Of(WriteKind kind) {
         WriteRequest request;
@@ -39,6 +44,17 @@ struct WriteRequest {
     static WriteRequest Program(std::vector<int> indices) {
         WriteRequest request = Of(WriteKind::Program);
         request.indices = std::move(indices);
+        return request;
+    }
+    // A Program of each byte's old value (image index -> value).
+    static WriteRequest Rollback(const std::map<int, uint32_t>& oldValues) {
+        WriteRequest request = Of(WriteKind::Program);
+        request.source = CalibrationImage{};
+        for (const auto& [index, value] : oldValues) {
+            (*request.source)[index] = value & 0xFF;
+            request.indices.push_back(index);
+        }
+        request.rollback = true;
         return request;
     }
     static WriteRequest Poke(uint32_t address, uint8_t value) {
@@ -58,10 +74,19 @@ struct WriteResult {
     bool uncertain = false;  // the failing byte's commit went out unverified
     // The old value of every byte the write changed or may have changed.
     std::vector<std::pair<int, std::optional<uint8_t>>> changed;
+    // The restore points of the ECU's block before and after the write ("": none).
+    std::string beforePoint, afterPoint;
+    // Not run: no before point could be saved and the write was not to go
+    // on without one; `refusal` says why.
+    bool withoutPoint = false;
 
     bool ok() const { return outcome == TransferOutcome::Succeeded; }
     bool cancelled() const { return link.step == LinkStep::Cancelled; }
 };
+
+// The old value of every byte `result` changed or may have changed, where
+// it is known: what a rollback programs back.
+std::map<int, uint32_t> OldValues(const WriteResult& result);
 
 // What the user is told of a write that failed or was cancelled: how far it
 // got ("3 of 50 bytes programmed before the failure at E57"), after the

@@ -37,8 +37,9 @@ constexpr const char* DefaultMonitorFile = "data/Mon.cfg";
 constexpr const char* Usage = R"(Usage: korvel-ecusim [OPTIONS]
 Serves a virtual ECU on a pseudo-terminal. The first line printed on stdout is
 the terminal's path; open it as the serial port. Stops on SIGINT or SIGTERM.
-SIGUSR1 makes the ECU fall silent, SIGUSR2 makes it answer again; SIGKILL and
-a restart on the same --link (and --eeprom) unplug the line and plug it back.
+SIGUSR1 makes the ECU fall silent, SIGUSR2 makes it answer again (also after
+--silent-after); SIGKILL and a restart on the same --link (and --eeprom)
+unplug the line and plug it back.
 
 Options:
   --data FILE        calibration EEPROM (0x0E00..0x0FFF) from a data file
@@ -351,6 +352,7 @@ private:
         if (answerRequested) {
             answerRequested = 0;
             ecu_.faults.silent = false;
+            ecu_.faults.silentAfterBytes = -1;  // --silent-after too
         }
     }
 

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <vector>
 
 namespace korvel {
 
@@ -54,6 +55,23 @@ bool WidgetPrompter::Confirm(QWidget* parent, const QString& text, const QString
     box.setDefaultButton(QMessageBox::Cancel);
     box.exec();
     return box.clickedButton() == yes;
+}
+
+QString WidgetPrompter::Choose(QWidget* parent, const QString& text, const QString& caption,
+                               Icon icon, const QStringList& buttons, int defaultButton) {
+    QMessageBox box(BoxIcon(icon), caption.isEmpty() ? QString(ProgramCaption) : caption, text,
+                    QMessageBox::NoButton, parent);
+    std::vector<QPushButton*> added;
+    for (const QString& label : buttons) {
+        added.push_back(box.addButton(label, QMessageBox::ActionRole));
+    }
+    if (defaultButton >= 0 && defaultButton < static_cast<int>(added.size())) {
+        box.setDefaultButton(added[static_cast<size_t>(defaultButton)]);
+        box.setEscapeButton(added[static_cast<size_t>(defaultButton)]);
+    }
+    box.exec();
+    const auto* clicked = qobject_cast<QPushButton*>(box.clickedButton());
+    return clicked != nullptr ? clicked->text() : QString();
 }
 
 std::optional<QString> WidgetPrompter::OpenFileName(QWidget* parent, const QString& title,

@@ -3,6 +3,7 @@
 // interface, so tests can script the answers and never block on a modal window.
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -40,6 +41,12 @@ public:
     virtual std::optional<QString> SaveFileName(QWidget* parent, const QString& title,
                                                 const QString& filter, const QString& defaultSuffix,
                                                 const QString& initialName = QString()) = 0;
+
+    // A message with `buttons`; buttons[defaultButton] is the default, and
+    // Esc chooses it too. Returns the text of the button chosen (empty when
+    // the box was closed some other way).
+    virtual QString Choose(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+                           const QStringList& buttons, int defaultButton) = 0;
 };
 
 // The real thing: QMessageBox and QFileDialog.
@@ -55,6 +62,8 @@ public:
     std::optional<QString> SaveFileName(QWidget* parent, const QString& title,
                                         const QString& filter, const QString& defaultSuffix,
                                         const QString& initialName) override;
+    QString Choose(QWidget* parent, const QString& text, const QString& caption, Icon icon,
+                   const QStringList& buttons, int defaultButton) override;
 };
 
 }  // namespace korvel

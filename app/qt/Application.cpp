@@ -5,6 +5,7 @@
 #include "app/InstalledFiles.h"
 #include "app/qt/CommandLine.h"
 #include "app/qt/MainWindow.h"
+#include "app/qt/RecoveryKeeper.h"
 
 namespace korvel {
 
@@ -18,9 +19,22 @@ ProgramState::ProgramState(Clock& clock_, Prompter& prompter_)
 
 Application::Application(AppContext context)
     : context_(std::move(context)),
-      state_(std::make_unique<ProgramState>(context_.clock, context_.prompter)) {}
+      state_(std::make_unique<ProgramState>(context_.clock, context_.prompter)) {
+    if (context_.restoreFolder.empty()) {
+        context_.restoreFolder = RestoreFolder(SystemEnvironment);
+    }
+    Clock& clock = context_.clock;
+    state_->session.KeepRestorePoints(
+        RestorePoints(context_.restoreFolder, [&clock] { return clock.WallMs(); }));
+    state_->session.portName = [this] { return state_->portKeeper.Name(); };
+}
 
+// A run that ends here quit cleanly: its edits were saved or discarded.
 Application::~Application() {
+    if (recovery_) {
+        recovery_->Remove();
+    }
+    recovery_.reset();
     window_.reset();
     state_->port.Close();
 }
@@ -28,6 +42,8 @@ Application::~Application() {
 bool Application::Start(const QStringList& arguments) {
     ProgramState& state = *state_;
     window_ = std::make_unique<MainWindow>(state);
+    recovery_ = std::make_unique<RecoveryKeeper>(state.session, context_.clock, state.reporter,
+                                                 context_.restoreFolder);
     window_->show();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);  // paint it at once
 
@@ -62,6 +78,10 @@ bool Application::Start(const QStringList& arguments) {
         chosen = "Monitor file: " + installed + (chosen.empty() ? "" : "; " + chosen);
     }
     window_->LoadMonitorFile();
+    recovery_->OfferLeftCopies(window_.get(), context_.prompter,
+                               [this](const CalibrationImage& image, const std::string& dataFile) {
+                                   return window_->Calibration().RecoverEdits(image, dataFile);
+                               });
     window_->RefreshCommands();
     const std::string& notice = state.portKeeper.Notice();
     if (!chosen.empty() || !notice.empty()) {

@@ -17,12 +17,16 @@
 namespace korvel {
 
 class MainWindow;
+class RecoveryKeeper;
 
 struct AppContext {
     Clock& clock;
     Prompter& prompter;
     PortOpener openPort;
     PortLister listPorts = SystemSerialPorts;  // for File > Port... and the start-up choice
+    // Where restore points and the recovery copy are kept; empty: the
+    // folder the environment names.
+    std::string restoreFolder = {};
 };
 
 class Application {
@@ -39,11 +43,13 @@ public:
 
     MainWindow& Window() { return *window_; }
     ProgramState& State() { return *state_; }
+    RecoveryKeeper& Recovery() { return *recovery_; }
 
 private:
     AppContext context_;
     std::unique_ptr<ProgramState> state_;
     std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<RecoveryKeeper> recovery_;
 };
 
 }  // namespace korvel

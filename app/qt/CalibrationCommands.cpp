@@ -1,6 +1,7 @@
 #include "app/qt/CalibrationCommands.h"
 
 #include <QFile>
+#include <QTimer>
 
 namespace korvel {
 
@@ -15,8 +16,22 @@ std::string FileSystemName(const QString& path) {
 }  // namespace
 
 CalibrationCommands::CalibrationCommands(ProgramState& state, TransferBracket& bracket,
-                                         QWidget* window)
-    : QObject(window), state_(state), bracket_(bracket), window_(window) {}
+                                         QWidget* window, QStatusBar* statusBar)
+    : QObject(window),
+      state_(state),
+      bracket_(bracket),
+      window_(window),
+      rollback_(new RollbackRunner(state, statusBar, [this](const WriteRequest& request) {
+          RunWrite(request, static_cast<int>(request.indices.size()));
+      })) {
+    state_.session.goOnWithoutPoint = [this](const std::string& why) {
+        return GoOnWithoutPoint(why);
+    };
+}
+
+CalibrationCommands::~CalibrationCommands() {
+    state_.session.goOnWithoutPoint = nullptr;
+}
 
 // ---- Data files -----------------------------------------------------------
 
@@ -135,25 +150,137 @@ WriteResult CalibrationCommands::RunWrite(const WriteRequest& request, int steps
     bracket_.Run(steps, [&](const StepProgress& progress) {
         result = state_.session.Write(request, progress);
     });
-    Report(result, request.kind);
+    Report(result, request);
     return result;
 }
 
-void CalibrationCommands::Report(const WriteResult& result, WriteKind kind) {
+// Asked before a write that would go on without its before point.
+bool CalibrationCommands::GoOnWithoutPoint(const std::string& why) {
+    return state_.prompter.Confirm(
+        window_,
+        QString::fromStdString(why) +
+            "\nWithout it, the calibration the ECU holds now cannot be restored later."
+            "\nWrite to the ECU anyway?",
+        "No Restore Point", "Write Without a Point");
+}
+
+void CalibrationCommands::Report(const WriteResult& result, const WriteRequest& request) {
+    if (result.withoutPoint) {
+        return;  // the user chose not to write without a point
+    }
     if (!result.refusal.empty()) {
         state_.prompter.Message(window_, QString::fromStdString(result.refusal), "Download Refused",
                                 Prompter::Icon::Stop);
         return;
     }
-    if (result.outcome == TransferOutcome::Failed) {
-        emit WriteFailed();
-        state_.prompter.Message(window_, QString::fromStdString(WriteFailureText(result, kind)),
-                                QString(), Prompter::Icon::Stop);
+    if (result.ok() && request.rollback) {
+        state_.reporter.SetPaneText(
+            MessagePane,
+            "ECU restored: " + std::to_string(result.verified) + " bytes programmed back");
+    }
+    if (result.outcome != TransferOutcome::Failed) {
+        return;
+    }
+    emit WriteFailed();
+    const QString text = QString::fromStdString(WriteFailureText(result, request.kind));
+    // A failed rollback is tried again as it was: its own old values are the failed write's.
+    const WriteRequest back =
+        request.rollback ? request : WriteRequest::Rollback(OldValues(result));
+    if (back.indices.empty()) {
+        state_.prompter.Message(window_, text, QString(), Prompter::Icon::Stop);
+        return;
+    }
+    const QString restore = "Restore the ECU";
+    if (state_.prompter.Choose(window_, text, QString(), Prompter::Icon::Stop, {restore, "OK"},
+                               1) == restore) {
+        rollback_->Start(back);
     }
 }
 
 void CalibrationCommands::Download() {
     RunWrite(WriteRequest::Of(WriteKind::Download), ImageSize);
+}
+
+// ---- Restore points and recovered edits -----------------------------------
+
+void CalibrationCommands::ShowRestorePoints() {
+    const RestorePoints* points = state_.session.Points();
+    if (points == nullptr) {
+        return;
+    }
+    if (!points_) {
+        points_ = new RestorePointsWindow(*points, &state_.session.Image(), window_);
+        connect(points_, &RestorePointsWindow::OpenRequested, this,
+                &CalibrationCommands::OpenPoint);
+        connect(points_, &RestorePointsWindow::CompareRequested, this,
+                &CalibrationCommands::ComparePoint);
+        // A new point, a changed image, the ECU on line or not: the list follows.
+        pointsSubscription_ = state_.session.Observe([this](const SessionEvent&) {
+            if (points_) {
+                points_->Refresh(&state_.session.Image());
+            }
+            FollowPoints();
+        });
+        connect(&pointsWatch_, &QTimer::timeout, this, &CalibrationCommands::FollowPoints,
+                Qt::UniqueConnection);
+        pointsWatch_.start(500);
+    }
+    FollowPoints();
+    points_->show();
+    points_->raise();
+    points_->activateWindow();
+}
+
+void CalibrationCommands::FollowPoints() {
+    if (!points_) {
+        pointsWatch_.stop();
+        pointsSubscription_.End();
+        return;
+    }
+    points_->SetEcuOnLine(state_.scheduler.statusFlags.Test(EcuOnLine));
+}
+
+void CalibrationCommands::OpenPoint(const QString& path) {
+    if (path.isEmpty() || !MaySaveChanges()) {
+        return;
+    }
+    CalibrationImage image;
+    if (!LoadRestorePoint(FileSystemName(path), image)) {
+        state_.prompter.Message(window_, "Try another file", "Error Opening File",
+                                Prompter::Icon::Stop);
+        return;
+    }
+    state_.session.OpenRestorePoint(image);
+}
+
+// Reads the ECU (a compare's read, with its own point) and lists how the
+// point differs from it; the image is not touched.
+void CalibrationCommands::ComparePoint(const QString& path) {
+    CalibrationImage point;
+    if (path.isEmpty() || !state_.scheduler.statusFlags.Test(EcuOnLine)) {
+        return;
+    }
+    if (!LoadRestorePoint(FileSystemName(path), point)) {
+        state_.prompter.Message(window_, "Try another file", "Error Opening File",
+                                Prompter::Icon::Stop);
+        return;
+    }
+    CalibrationImage ecu;
+    TransferOutcome outcome = TransferOutcome::NotRun;
+    bracket_.Run(ImageSize, [&](const StepProgress& progress) {
+        outcome = state_.session.ReadEcu(ecu, progress);
+    });
+    if (outcome == TransferOutcome::Succeeded) {
+        ShowComparison(new CompareWindow(state_.session, point, path, ecu, window_));
+    }
+}
+
+bool CalibrationCommands::RecoverEdits(const CalibrationImage& image, const std::string& dataFile) {
+    if (!MaySaveChanges()) {
+        return false;
+    }
+    state_.session.Recover(image, dataFile);
+    return true;
 }
 
 // ---- Compare with ECU -----------------------------------------------------
@@ -170,10 +297,14 @@ void CalibrationCommands::Compare() {
     if (outcome != TransferOutcome::Succeeded) {
         return;
     }
+    ShowComparison(new CompareWindow(state_.session, ecu, window_));
+}
+
+void CalibrationCommands::ShowComparison(CompareWindow* window) {
     if (compare_) {
         compare_->close();  // one comparison at a time: the newest
     }
-    compare_ = new CompareWindow(state_.session, ecu, window_);
+    compare_ = window;
     bracket_.Guard(compare_);
     connect(compare_, &CompareWindow::ProgramRequested, this, &CalibrationCommands::Program);
     connect(compare_, &CompareWindow::TakeRequested, this, &CalibrationCommands::Take);
@@ -181,14 +312,19 @@ void CalibrationCommands::Compare() {
 }
 
 // Programs exactly the listed bytes, from the session's own copy of the
-// image, which the listing still matches (else Program is disabled).
+// image (or of the restore point compared), which the listing still matches
+// (else Program is disabled).
 void CalibrationCommands::Program() {
     if (!compare_ || compare_->Stale()) {
         return;
     }
     const std::vector<int> indices = compare_->ListedIndices();
-    const WriteResult result =
-        RunWrite(WriteRequest::Program(indices), static_cast<int>(indices.size()));
+    WriteRequest request = WriteRequest::Program(indices);
+    if (!compare_->PointPath().isEmpty()) {
+        request.source = compare_->ComparedImage();
+        request.sourceFile = FileSystemName(compare_->PointPath());
+    }
+    const WriteResult result = RunWrite(request, static_cast<int>(indices.size()));
     if (result.ok() && compare_) {
         compare_->Programmed(indices);
     }

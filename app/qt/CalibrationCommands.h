@@ -7,13 +7,17 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <vector>
 
 #include "app/qt/ProgramState.h"
+#include "app/qt/RollbackRunner.h"
 #include "app/qt/TransferBracket.h"
 #include "dialogs/qt/CompareWindow.h"
+#include "dialogs/qt/RestorePointsWindow.h"
 
 class QDialog;
+class QStatusBar;
 class QWidget;
 
 namespace korvel {
@@ -21,7 +25,10 @@ namespace korvel {
 class CalibrationCommands : public QObject {
     Q_OBJECT
 public:
-    CalibrationCommands(ProgramState& state, TransferBracket& bracket, QWidget* window);
+    // The rollback's button goes into `statusBar`.
+    CalibrationCommands(ProgramState& state, TransferBracket& bracket, QWidget* window,
+                        QStatusBar* statusBar);
+    ~CalibrationCommands() override;
 
     void Open();
     void Save();
@@ -36,7 +43,16 @@ public:
     // Before Quit: unsaved changes, then what the ECU holds. False: stay.
     bool MayQuit();
 
+    // File > Restore Points...: the list, and what its buttons ask for.
+    void ShowRestorePoints();
+    void OpenPoint(const QString& path);
+    void ComparePoint(const QString& path);
+    // Loads recovered edits behind the unsaved-changes guard; false when the user stays.
+    bool RecoverEdits(const CalibrationImage& image, const std::string& dataFile);
+
     CompareWindow* Comparison() const { return compare_.data(); }
+    RestorePointsWindow* PointsWindow() const { return points_.data(); }
+    RollbackRunner* Rollback() const { return rollback_; }
 
 signals:
     // A write failed and said so: pane 0's "Programming FAILED" is to stay.
@@ -48,14 +64,22 @@ private:
     bool SaveTo(const QString& path);
     void Program();
     void Take(const std::vector<int>& indices);
-    // Tells the user what came of a write: a refusal, or how far a failed one got.
-    void Report(const WriteResult& result, WriteKind kind);
+    void ShowComparison(CompareWindow* window);
+    void FollowPoints();
+    // Tells the user what came of a write: a refusal, or how far a failed one
+    // got, offering to restore the ECU when it changed a byte.
+    void Report(const WriteResult& result, const WriteRequest& request);
     WriteResult RunWrite(const WriteRequest& request, int steps);
+    bool GoOnWithoutPoint(const std::string& why);
 
     ProgramState& state_;
     TransferBracket& bracket_;
     QWidget* window_;
     QPointer<CompareWindow> compare_;
+    QPointer<RestorePointsWindow> points_;
+    RollbackRunner* rollback_;
+    CalibrationSession::Subscription pointsSubscription_;
+    QTimer pointsWatch_;  // the ECU on line or not, while the list is open
 };
 
 }  // namespace korvel

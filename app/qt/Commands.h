@@ -28,6 +28,8 @@ enum CommandId : int {
     CmdCompare = 40022,  // File > Compare with ECU...
     CmdLog = 40030,      // "Start Log..." / "Stop Log"
     CmdPort = 40040,     // File > Port...: choose the serial port
+    // File > Restore Points...
+    CmdRestorePoints = 40050,
 };
 
 enum class CommandEnableRule {
@@ -60,6 +62,8 @@ constexpr CommandEnableRule EnableRuleOf(int command, bool expert = false) {
                           : CommandEnableRule::NeverEnabled;
         case CmdPeekPoke:
             return expert ? CommandEnableRule::Always : CommandEnableRule::NeverEnabled;
+        case CmdRestorePoints:  // the points are there with data loaded or not
+            return CommandEnableRule::Always;
         default:
             return CommandEnableRule::Always;
     }

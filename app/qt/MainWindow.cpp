@@ -27,7 +27,7 @@ MainWindow::MainWindow(ProgramState& state) : state_(state) {
     BuildStatusBar();
     bracket_ = new TransferBracket(state_.driver, state_.link, state_.prompter, statusBar());
     bracket_->Guard(this);
-    calibration_ = new CalibrationCommands(state_, *bracket_, this);
+    calibration_ = new CalibrationCommands(state_, *bracket_, this, statusBar());
     editors_ = new EditorWindows(state_.session, state_.prompter, this);
     editors_->FollowEngine(state_.scheduler, state_.monitor);
     connect(calibration_, &CalibrationCommands::WriteFailed, this, [this] { failureHeld_ = true; });
@@ -77,6 +77,7 @@ void MainWindow::BuildMenus() {
     AddCommand(file, "Upload", CmdUpload);
     AddCommand(file, "Download", CmdDownload);
     AddCommand(file, "Compare with ECU...", CmdCompare);
+    AddCommand(file, "Restore Points...", CmdRestorePoints);
     file->addSeparator();
     AddCommand(file, "Monitor", CmdMonitor);
     AddCommand(file, "Port...", CmdPort);
@@ -240,6 +241,8 @@ void MainWindow::Route(int command) {
             return calibration_->Download();
         case CmdCompare:
             return calibration_->Compare();
+        case CmdRestorePoints:
+            return calibration_->ShowRestorePoints();
         case CmdMonitor:
             return LoadMonitorFile();
         case CmdLog:

@@ -58,6 +58,7 @@ public:
 
     // The open "Compare with ECU" window, or null.
     CompareWindow* Comparison() const { return calibration_->Comparison(); }
+    CalibrationCommands& Calibration() const { return *calibration_; }
     // The status bar's Cancel button, shown during a transfer.
     QPushButton* CancelButton() const { return bracket_->CancelButton(); }
 

@@ -17,18 +17,26 @@ const char* const StaleText =
 
 CompareWindow::CompareWindow(CalibrationSession& session, const CalibrationImage& ecu,
                              QWidget* parent)
+    : CompareWindow(session, session.Image(), QString(), ecu, parent) {}
+
+CompareWindow::CompareWindow(CalibrationSession& session, const CalibrationImage& point,
+                             const QString& pointPath, const CalibrationImage& ecu, QWidget* parent)
     : QWidget(parent, Qt::Window),
       session_(session),
-      image_(session.Image()),
+      pointPath_(pointPath),
+      image_(point),
       ecu_(ecu),
       differences_(CompareImages(image_, ecu)),
       summary_(new QLabel(this)),
       list_(new QTreeWidget(this)),
       program_(new QPushButton(this)),
       take_(new QPushButton(QStringLiteral("Take ECU values"), this)) {
-    setWindowTitle(QStringLiteral("Compare with ECU"));
+    setWindowTitle(pointPath_.isEmpty() ? QStringLiteral("Compare with ECU")
+                                        : QStringLiteral("Compare Restore Point with ECU"));
     setAttribute(Qt::WA_DeleteOnClose);
-    list_->setHeaderLabels({"Address", "Name", "ECU", "Image"});
+    list_->setHeaderLabels({"Address", "Name", "ECU", pointPath_.isEmpty() ? "Image" : "Point"});
+    list_->setToolTip(pointPath_);
+    take_->setVisible(pointPath_.isEmpty());  // a point is not edited
     list_->setRootIsDecorated(false);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->header()->setStretchLastSection(false);
@@ -52,11 +60,11 @@ CompareWindow::CompareWindow(CalibrationSession& session, const CalibrationImage
     Check();
 }
 
-// The list holds while the image is the one compared and every byte of the
-// ECU is known to be what was read.
+// The list holds while the image is the one compared (a point does not
+// change) and every byte of the ECU is known to be what was read.
 void CompareWindow::Check() {
     const EcuBytes& known = session_.Ecu();
-    bool same = session_.Image().values == image_.values;
+    bool same = !pointPath_.isEmpty() || session_.Image().values == image_.values;
     for (int i = 0; same && i < ImageSize; ++i) {
         same = known.At(i) == std::optional<uint8_t>(static_cast<uint8_t>(ecu_[i]));
     }
@@ -76,7 +84,7 @@ void CompareWindow::ShowState() {
                                        .arg(n == 1 ? "s" : ""));
     }
     program_->setEnabled(n > 0 && !stale_);
-    take_->setEnabled(!stale_ && !list_->selectedItems().isEmpty());
+    take_->setEnabled(pointPath_.isEmpty() && !stale_ && !list_->selectedItems().isEmpty());
 }
 
 void CompareWindow::Fill() {

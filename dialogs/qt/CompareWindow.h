@@ -5,6 +5,8 @@
 // be programmed or the selected ECU values to be taken into the image. Once
 // the image or the ECU changes under it, the list no longer tells the truth:
 // it says so, and both buttons stay disabled until the user compares again.
+// It may compare a restore point instead of the image: the list then holds
+// while the ECU does, and there is nothing to take.
 
 #include <QLabel>
 #include <QPushButton>
@@ -24,7 +26,12 @@ public:
     // Compares the session's image, as it is now, with `ecu`, the block just
     // read from the ECU.
     CompareWindow(CalibrationSession& session, const CalibrationImage& ecu, QWidget* parent);
+    // Compares the restore point at `pointPath`, which holds `point`, with `ecu`.
+    CompareWindow(CalibrationSession& session, const CalibrationImage& point,
+                  const QString& pointPath, const CalibrationImage& ecu, QWidget* parent);
 
+    // The point's path; empty when the image is compared.
+    const QString& PointPath() const { return pointPath_; }
     const CalibrationImage& ComparedImage() const { return image_; }
     const CalibrationImage& EcuImage() const { return ecu_; }
     // The indices listed, ascending, and those of the selected rows.
@@ -49,6 +56,7 @@ private:
     void ShowState();
 
     CalibrationSession& session_;
+    QString pointPath_;
     CalibrationImage image_;
     CalibrationImage ecu_;
     std::vector<ByteDifference> differences_;

@@ -59,9 +59,28 @@ void PeekPokeDialog::OnPoke() {
                           "Value Not Stored", Prompter::Icon::Exclamation);
         return;
     }
-    const WriteResult poked =
-        session_.Write(WriteRequest::Poke(*address, static_cast<uint8_t>(data.value)));
-    Warn(poked.link);
+    WriteRequest request = WriteRequest::Poke(*address, static_cast<uint8_t>(data.value));
+    // A poke that may have changed the byte offers to put it back, and so
+    // does a restore that fails in turn.
+    for (;;) {
+        const WriteResult poked = session_.Write(request);
+        const std::optional<PeekPokeFailure> failure = PeekPokeFailureFor(poked.link);
+        const std::map<int, uint32_t> old = OldValues(poked);
+        if (!failure || (old.empty() && !request.rollback)) {
+            Warn(poked.link);
+            return;
+        }
+        const QString restore = QStringLiteral("Restore the ECU");
+        if (prompter_.Choose(this, QString::fromStdString(failure->text),
+                             QString::fromLatin1(failure->caption), Prompter::Icon::Exclamation,
+                             {restore, QStringLiteral("OK")}, 1) != restore) {
+            return;
+        }
+        if (!request.rollback) {
+            request = WriteRequest::Poke(*address, static_cast<uint8_t>(old.begin()->second));
+            request.rollback = true;
+        }
+    }
 }
 
 }  // namespace korvel

@@ -16,7 +16,8 @@ QString LastComponent(const std::string& path) {
     return QString::fromStdString(slash == std::string::npos ? path : path.substr(slash + 1));
 }
 
-QTreeWidgetItem* Row(const RestorePoint& point, const CalibrationImage* image, QTreeWidget* list) {
+QTreeWidgetItem* Row(const RestorePoint& point, const CalibrationImage* image, QTreeWidget* list,
+                     std::map<std::string, CalibrationImage>& read) {
     auto* item = new QTreeWidgetItem(list);
     item->setText(TimeColumn, QString::fromStdString(point.time));
     item->setText(ReasonColumn, QString::fromStdString(point.reason));
@@ -24,14 +25,20 @@ QTreeWidgetItem* Row(const RestorePoint& point, const CalibrationImage* image, Q
     item->setToolTip(FileColumn, QString::fromStdString(point.dataFile));
     item->setToolTip(TimeColumn, QString::fromStdString(point.path));
     item->setTextAlignment(DifferColumn, Qt::AlignRight | Qt::AlignVCenter);
-    CalibrationImage held;
-    if (!LoadRestorePoint(point.path, held)) {
-        item->setText(DifferColumn, QStringLiteral("unreadable"));
-        return item;  // no path: it can be neither opened nor compared
+    // A point once saved is never rewritten: it is read once, not at every
+    // change of the image (one being saved may be unreadable for a moment).
+    auto found = read.find(point.path);
+    if (found == read.end()) {
+        CalibrationImage held;
+        if (!LoadRestorePoint(point.path, held)) {
+            item->setText(DifferColumn, QStringLiteral("unreadable"));
+            return item;  // no path: it can be neither opened nor compared
+        }
+        found = read.emplace(point.path, held).first;
     }
     item->setData(TimeColumn, PathRole, QString::fromStdString(point.path));
     if (image != nullptr) {
-        item->setText(DifferColumn, QString::number(CountDifferences(held, *image)));
+        item->setText(DifferColumn, QString::number(CountDifferences(found->second, *image)));
     }
     return item;
 }
@@ -76,7 +83,7 @@ void RestorePointsWindow::Refresh(const CalibrationImage* image) {
     list_->clear();
     const std::vector<RestorePoint> points = points_.List();
     for (const RestorePoint& point : points) {
-        QTreeWidgetItem* item = Row(point, image, list_);
+        QTreeWidgetItem* item = Row(point, image, list_, read_);
         if (!selected.isEmpty() && item->data(TimeColumn, PathRole).toString() == selected) {
             item->setSelected(true);
         }

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QTreeWidget>
 #include <QWidget>
+#include <map>
+#include <string>
 
 #include "calib/CalibrationImage.h"
 #include "calib/RestorePoints.h"
@@ -37,6 +39,7 @@ private:
     void UpdateButtons();
 
     RestorePoints points_;
+    std::map<std::string, CalibrationImage> read_;  // each point's bytes, once read
     bool ecuOnLine_ = true;
     QLabel* summary_;
     QTreeWidget* list_;

@@ -69,11 +69,16 @@ TEST(CliEndToEnd, TransfersPeekAndPokeSkipStrayBytes) {
 }
 
 // The read-back catches an ECU that echoes programming without storing it.
+// It names the poke that would put the byte back as it was (read first).
 TEST(CliEndToEnd, UnstoredWriteFailsItsReadBack) {
     EcuSim sim({"--baud", "0", "--unstored-writes"});
     const RunResult r = sim.Cli({"poke", "E05", "44"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Verify failed at E05: wrote 2C, ECU holds E\n");
+    EXPECT_EQ(r.err,
+              "Verify failed at E05: wrote 2C, ECU holds E\n"
+              "To restore the ECU as it was before this write, run:\n"
+              "korvel-cli --port " +
+                  sim.Port() + " poke E05 14\n");
 }
 
 // diff exits as cmp does: 0 same, 1 different (one line per byte), 2 trouble.
@@ -110,35 +115,88 @@ TEST(CliEndToEnd, DiffAndDownloadOfTheChangesOnly) {
         << log;
 }
 
-// A download that the ECU stops answering says how far it got, by the bytes
-// read back, and exits 1. The simulator counts every byte it received: the
-// probe's two, then 5 to read an address and 7 to program it (Download), or
-// the block's 516 and then 11 a byte (the changes only).
-TEST(CliEndToEnd, InterruptedDownloadSaysHowFarItGot) {
+// An environment variable set for the programs a test starts, put back after.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const std::string& value) : name_(name) {
+        if (const char* kept = getenv(name)) {
+            before_ = kept;
+        }
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedVariable() { before_ ? setenv(name_, before_->c_str(), 1) : unsetenv(name_); }
+
+private:
+    const char* name_;
+    std::optional<std::string> before_;
+};
+
+// The programs keep their restore points in the test's own folder.
+struct CliRestorePoints : ScratchFolder {
+    std::vector<RestorePoint> Points() const {
+        return RestorePoints(folder, [] { return int64_t{0}; }).List();
+    }
+    CalibrationImage Bytes(const std::string& path) const {
+        CalibrationImage image;
+        EXPECT_TRUE(LoadRestorePoint(path, image)) << path;
+        return image;
+    }
+    const ScopedVariable restoreDir{"KORVEL_RESTORE_DIR", folder};
+};
+
+// The demonstration file with RPM A and a curve point changed.
+std::string EditedDemo() {
     std::vector<std::string> lines = Split(ReadFile(DemoData), '\n');
-    lines[87] = "151\r";
+    lines[87] = "151\r";  // RPM A
     lines[184] = "0\r";
-    const TempFile edited("interrupted.dat");
     std::string text;
     for (const std::string& line : lines) {
         text += line + "\n";
     }
-    edited.Write(text);
-    const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
+    return text;
+}
+
+// A download that the ECU stops answering says how far it got, by the bytes
+// read back, and exits 1. The simulator counts every byte it received: the
+// probe's two, then 5 to read an address and 7 to program it (Download), or
+// the block's 516 and then 11 a byte (the changes only). It names the
+// commands that put the ECU back: the download of the before point when
+// there is one, else a poke per byte changed. Run once the ECU answers
+// again, they leave it as it was before the download.
+TEST_F(CliRestorePoints, InterruptedDownloadSaysHowFarItGotAndHowToRestoreTheEcu) {
+    const TempFile edited("interrupted.dat");
+    edited.Write(EditedDemo());
+    const std::tuple<std::vector<std::string>, int, std::string, std::string> cases[] = {
         {{"download", edited.path},
          2 + 87 * 5 + 12 + 96 * 5 + 5 + 4,
          "1 bytes programmed before the failure at EB8; the byte at EB8 may also have been "
-         "programmed"},
+         "programmed",
+         "poke E57 90\n"},
         {{"download", "--changes", edited.path},
          2 + 516 + 11 + 6,
-         "1 of 2 bytes programmed before the failure at EB8"},
+         "1 of 2 bytes programmed before the failure at EB8",
+         "download --changes " + folder + "/"},
     };
-    for (const auto& [args, answered, count] : cases) {
+    for (const auto& [args, answered, count, named] : cases) {
         EcuSim sim({"--baud", "0", "--silent-after", std::to_string(answered)});
         const RunResult r = sim.Cli(args);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find("Programming FAILED\n" + count + "\n"), std::string::npos) << r.err;
+        const std::string intro = "To restore the ECU as it was before this write, run:\n";
+        const size_t at = r.err.find(intro);
+        ASSERT_NE(at, std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("korvel-cli --port " + sim.Port() + " " + named), std::string::npos)
+            << r.err;
+        sim.Signal(SIGUSR2);  // the ECU answers again
+        for (const std::string& command : Split(r.err.substr(at + intro.size()), '\n')) {
+            std::vector<std::string> words = Split(command, ' ');
+            ASSERT_EQ(words.at(0), "korvel-cli");
+            words.erase(words.begin());
+            const RunResult back = RunProgram(words);
+            EXPECT_EQ(back.exitCode, 0) << command << back.err;
+        }
+        EXPECT_EQ(sim.Cli({"diff", DemoData}).exitCode, 0);
         EXPECT_NE(sim.Stop().find("EEPROM write 0E57 = 151\n"), std::string::npos);
     }
 }
@@ -280,28 +338,65 @@ TEST(CliEndToEnd, SimulatorWithoutDataHereServesTheUsersDemoFiles) {
     rmdir(folder.path.c_str());
 }
 
-using CliRestorePoints = ScratchFolder;
+TEST_F(CliRestorePoints, UploadLeavesAPointOfTheFileWithItsIndexLine) {
+    EcuSim sim({"--baud", "0"});
+    const TempFile image("uploaded.dat");
+    const RunResult r = sim.Cli({"upload", image.path});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<RestorePoint> points = Points();
+    ASSERT_EQ(points.size(), 1u);
+    EXPECT_EQ(points[0].reason, "upload");
+    EXPECT_EQ(ReadFile(points[0].path), ReadFile(image.path));
+    const std::vector<std::string> index = Split(ReadFile(folder + "/index.csv"), '\n');
+    ASSERT_EQ(index.size(), 2u);
+    EXPECT_EQ(index[1], points[0].time + ",upload," + sim.Port() + ",,," + points[0].fileName);
+    const RunResult listed = RunProgram({"restore-points"});
+    EXPECT_NE(listed.out.find("upload"), std::string::npos);
+    EXPECT_NE(listed.out.find(points[0].path + "\n"), std::string::npos) << listed.out;
+}
 
-// An environment variable set for the programs a test starts, put back after.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const std::string& value) : name_(name) {
-        if (const char* kept = getenv(name)) {
-            before_ = kept;
-        }
-        setenv(name, value.c_str(), 1);
+TEST_F(CliRestorePoints, DownloadOfTheChangesLeavesTheOldAndTheNewBytes) {
+    EcuSim sim({"--baud", "0"});
+    const TempFile edited("changes.dat");
+    edited.Write(EditedDemo());
+    const RunResult r = sim.Cli({"download", "--changes", edited.path});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::vector<RestorePoint> points = Points();
+    ASSERT_EQ(points.size(), 2u);
+    EXPECT_EQ(points[1].reason, "before-download");
+    EXPECT_EQ(points[1].dataFile, edited.path);
+    EXPECT_EQ(Bytes(points[1].path).values, Bytes(DemoData).values);
+    EXPECT_EQ(points[0].reason, "after-download");
+    EXPECT_EQ(points[0].bytesProgrammed, 2);
+    EXPECT_EQ(Bytes(points[0].path).values, Bytes(edited.path).values);
+}
+
+// A folder that takes no point: the commands that save points refuse before
+// they reach the ECU, unless told to go on without.
+TEST_F(CliRestorePoints, AFolderThatTakesNoPointRefusesUnlessToldToGoOn) {
+    const TempFile notAFolder("not-a-folder");
+    notAFolder.Write("x");
+    const ScopedVariable unwritable("KORVEL_RESTORE_DIR", notAFolder.path + "/points");
+    EcuSim sim({"--baud", "0"});
+    const TempFile image("refused.dat");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"upload", image.path}, {"download", DemoData}}) {
+        RunResult r = sim.Cli(args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, "No restore point could be saved in " + notAFolder.path +
+                             "/points: Not a directory\nNothing was done: give "
+                             "--no-restore-point to go on without a restore point\n");
+        std::vector<std::string> told = args;
+        told.insert(told.begin(), "--no-restore-point");
+        r = sim.Cli(told);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
     }
-    ~ScopedVariable() { before_ ? setenv(name_, before_->c_str(), 1) : unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::optional<std::string> before_;
-};
+    EXPECT_EQ(ReadFile(image.path), ReadFile(DemoData));
+}
 
 // restore-points lists the points of $KORVEL_RESTORE_DIR newest first, in
 // aligned columns, the point's own file last.
 TEST_F(CliRestorePoints, ListsThePointsNewestFirst) {
-    const ScopedVariable restoreDir("KORVEL_RESTORE_DIR", folder);
     RunResult r = RunProgram({"restore-points"});
     EXPECT_EQ(std::tie(r.exitCode, r.out, r.err),
               std::make_tuple(0, std::string(), "No restore points in " + folder + "\n"));

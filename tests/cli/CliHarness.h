@@ -204,6 +204,7 @@ public:
     EcuSim& operator=(const EcuSim&) = delete;
 
     const std::string& Port() const { return port_; }
+    void Signal(int signal) const { kill(pid_, signal); }
     pid_t Pid() const { return pid_; }
     RunResult Cli(std::vector<std::string> args, rlim_t fileSizeLimit = 0) const {
         args.insert(args.begin(), {"--port", port_});

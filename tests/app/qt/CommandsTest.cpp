@@ -16,7 +16,7 @@ namespace {
 // and the ECU on line; '|' a separator.
 const char* const Menus =
     "\nFile: Open=40001+ Save=40002* | Upload=40003+ Download=40004* Compare with ECU...=40022%"
-    " | Monitor=40020+ Port...=40040+ Start Log...=40030+ | Quit=40005+"
+    " Restore Points...=40050+ | Monitor=40020+ Port...=40040+ Start Log...=40030+ | Quit=40005+"
     "\nEdit: Undo=undo- Redo=redo-"
     "\nTables: VE=40007~ VE (LP)=40008~ Spark=40009~"
     "\nCurves: Fuel=40010~ RPM=40011*"

@@ -171,8 +171,9 @@ TEST(ConstantsDialogs, OnlyTheirOkStoresAndOnlyNumbersTheSlotsCanHold) {
     }
 }
 
-// Peek (1043) shows the byte at the address; Poke (1044) programs the data
-// byte and reads it back (11 bytes sent). A refused address or data field is
+// Peek (1043) shows the byte at the address; Poke (1044) reads the byte as
+// it was (5 bytes sent: it is not known yet), programs the data byte and
+// reads it back (11 more). A refused address or data field is
 // never sent; a silent ECU is reported at the step that failed, the
 // exchange stopped at the first byte left unanswered. What was read or read
 // back is known of the ECU afterwards; a commit without its echo is not.
@@ -198,9 +199,9 @@ TEST(PeekPokeDialog, ReachesTheEcuOrReportsTheFailureOnce) {
         {"1043", "0x1234", "99", -1, 0x1234, 9, 5, ""},
         {"1043", "00000E00", "99", -1, 0x00E0, 224, 5, ""},  // 7 characters are read
         {"1043", "E07", "99", -1, 0x0E07, 224, 5, ""},
-        {"1044", "E00", " 44 ", -1, 0x0E00, 44, 11, ""},
-        {"1044", "FFF", "255", -1, 0x0FFF, 255, 11, ""},
-        {"1044", "E05", "7", -2, 0x0E05, 0x5A, 11, verify},
+        {"1044", "E00", " 44 ", -1, 0x0E00, 44, 16, ""},
+        {"1044", "FFF", "255", -1, 0x0FFF, 255, 16, ""},
+        {"1044", "E05", "7", -2, 0x0E05, 0x5A, 16, verify},
         {"1044", "e80", "", -1, 0x0E80, 0x5A, 0, value, false},
         {"1044", "E81", "256", -1, 0x0E81, 0x5A, 0, value, false},
         {"1044", "E82", "12x", -1, 0x0E82, 0x5A, 0, value, false},
@@ -215,9 +216,10 @@ TEST(PeekPokeDialog, ReachesTheEcuOrReportsTheFailureOnce) {
         {"1043", "E10", "7", 3, 0, 0, 4, address, false},
         {"1043", "E10", "7", 4, 0, 0, 5, data, false},
         {"1044", "E10", "7", 0, 0, 0, 1, address, false},
-        {"1044", "E10", "7", 5, 0, 0, 6, data, false},
-        {"1044", "E10", "7", 6, 0, 0, 7, sequence, false},
-        {"1044", "E10", "7", 8, 0, 0, 9, sequence, false},
+        {"1044", "E10", "7", 3, 0, 0, 4, address, false},  // the read first
+        {"1044", "E10", "7", 15, 0, 0, 16, data, false},
+        {"1044", "E10", "7", 11, 0, 0, 12, sequence, false},
+        {"1044", "E10", "7", 13, 0, 0, 14, sequence, false},
         {"1044", "E10", "7", 10, 0, 0, 11, data, false},
     };
     for (const auto& c : cases) {

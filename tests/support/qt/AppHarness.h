@@ -68,8 +68,10 @@ public:
                                          devices.back().get(),
                                          {}};
                    },
-                   [this] { return ports; }});
+                   [this] { return ports; }, PointsFolder()});
 
+    // The restore points and the recovery copy of this run's program.
+    std::string PointsFolder() const { return dir.filePath("points").toStdString(); }
     // A file in the temporary folder; returns its path.
     QString WriteFile(const QString& name, const QByteArray& bytes) {
         QFile file(dir.filePath(name));

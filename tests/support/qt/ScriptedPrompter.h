@@ -15,6 +15,7 @@ struct ScriptedPrompter : Prompter {
     struct Shown {
         QString text, caption;
         Icon icon;
+        QStringList buttons = {};  // Choose's buttons; empty for a plain message
     };
     struct Asked {
         QString title, filter, defaultSuffix, initialName;
@@ -29,6 +30,7 @@ struct ScriptedPrompter : Prompter {
     // or none left, cancels. Confirm takes anything but Cancel as its accept.
     std::deque<QString> fileAnswers;
     std::deque<Answer> answers;
+    std::deque<QString> choices;       // Choose's answers: a button's text; none closes the box
     std::function<void()> whileShown;  // acts on a message box while it is "shown"
 
     void Message(QWidget*, const QString& text, const QString& caption, Icon icon) override {
@@ -56,6 +58,15 @@ struct ScriptedPrompter : Prompter {
                                         const QString& filter, const QString& suffix,
                                         const QString& initial) override {
         return OpenFileName(parent, title, filter, suffix, initial);
+    }
+
+    QString Choose(QWidget*, const QString& text, const QString& caption, Icon icon,
+                   const QStringList& buttons, int) override {
+        messages.push_back({text, caption, icon, buttons});
+        if (whileShown) {
+            whileShown();
+        }
+        return Pop(choices, QString());
     }
 
     template <typename T>
