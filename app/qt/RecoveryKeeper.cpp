@@ -64,8 +64,9 @@ void RecoveryKeeper::Remove() {
 void RecoveryKeeper::OfferLeftCopies(QWidget* window, Prompter& prompter, const Recover& recover) {
     for (const FoundRecoveryCopy& left : FindStaleRecoveryCopies(folder_)) {
         const QString answer =
-            prompter.Choose(window, QString::fromStdString(RecoveryQuestion(left)), QString(),
-                            Prompter::Icon::Exclamation, {"Recover", "Discard"}, 0);
+            prompter.Choose(window, QString::fromStdString(RecoveryQuestion(left)),
+                            "Recover Unsaved Changes", Prompter::Icon::Exclamation,
+                            {"Recover", "Discard"}, 0);
         CalibrationImage image;
         std::string dataFile;
         const bool recovered = answer == "Recover" &&
