@@ -4,13 +4,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "calib/RollbackPlan.h"
+#include "tests/support/EndedProcess.h"
 #include "tests/support/ScratchFolder.h"
 
 namespace korvel {
@@ -24,16 +24,6 @@ CalibrationImage Counting(uint32_t start) {
         image[i] = (start + static_cast<uint32_t>(i)) % 256;
     }
     return image;
-}
-
-// The id of a process that has ended and been reaped.
-pid_t EndedProcess() {
-    const pid_t child = fork();
-    if (child == 0) {
-        _exit(0);
-    }
-    waitpid(child, nullptr, 0);
-    return child;
 }
 
 void SetModified(const std::string& path, time_t seconds) {

@@ -12,14 +12,6 @@
 namespace korvel {
 namespace {
 
-CalibrationImage Pattern(int seed) {
-    CalibrationImage image;
-    for (int i = 0; i < ImageSize; ++i) {
-        image[i] = static_cast<uint32_t>((i * 7 + seed) & 0xFF);
-    }
-    return image;
-}
-
 // The ECU holds Pattern(1); `edited` differs from it at 3, 5 and 9.
 struct SessionPoints : ScratchFolder {
     SessionPoints() {

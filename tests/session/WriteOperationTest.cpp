@@ -8,15 +8,6 @@
 namespace korvel {
 namespace {
 
-// Every byte a different value.
-CalibrationImage Pattern(int seed) {
-    CalibrationImage image;
-    for (int i = 0; i < ImageSize; ++i) {
-        image[i] = static_cast<uint32_t>((i * 7 + seed) & 0xFF);
-    }
-    return image;
-}
-
 // The ECU holds Pattern(1); the image differs at 3, 5 and 9.
 struct Writes : ::testing::Test {
     void SetUp() override {

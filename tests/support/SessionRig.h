@@ -16,6 +16,15 @@
 
 namespace korvel {
 
+// Every byte a different value, moved on by `seed`.
+inline CalibrationImage Pattern(int seed) {
+    CalibrationImage image;
+    for (int i = 0; i < ImageSize; ++i) {
+        image[i] = static_cast<uint32_t>((i * 7 + seed) & 0xFF);
+    }
+    return image;
+}
+
 struct SessionRig {
     FakeClock clock;
     VirtualEcu ecu;

@@ -2,7 +2,6 @@
 // put back with "Restore the ECU", a folder that takes no point, the Restore
 // Points window's Open and Compare with ECU, and the crash-recovery copy.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -13,6 +12,7 @@
 
 #include "app/qt/RecoveryKeeper.h"
 #include "dialogs/qt/Dialogs.h"
+#include "tests/support/EndedProcess.h"
 #include "tests/support/SessionRig.h"
 #include "tests/support/qt/AppHarness.h"
 
@@ -244,16 +244,6 @@ TEST_F(Restore, UnsavedChangesAreCopiedWithinTwoSecondsAndASaveRemovesTheCopy) {
     EXPECT_EQ(dataFile, h.Session().FilePath());
     h.Trigger(CmdSave, {h.dir.filePath("saved.dat")});
     EXPECT_FALSE(QFile::exists(QString::fromStdString(keeper.Path())));
-}
-
-// The id of a process that has ended.
-pid_t EndedProcess() {
-    const pid_t child = fork();
-    if (child == 0) {
-        _exit(0);
-    }
-    waitpid(child, nullptr, 0);
-    return child;
 }
 
 // At start-up each copy a program that did not quit left is offered back;

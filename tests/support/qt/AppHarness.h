@@ -15,18 +15,11 @@
 #include "calib/DataFile.h"
 #include "sim/VirtualEcu.h"
 #include "tests/support/FakeClock.h"
+#include "tests/support/SessionRig.h"  // Pattern
 #include "tests/support/qt/ScriptedPrompter.h"
 
 namespace korvel {
 
-// Every byte a different value, moved on by `seed`.
-inline CalibrationImage Pattern(int seed) {
-    CalibrationImage image;
-    for (int i = 0; i < ImageSize; ++i) {
-        image[i] = static_cast<uint32_t>((i * 7 + seed) & 0xFF);
-    }
-    return image;
-}
 // The demonstration calibration, data/demo.dat.
 inline CalibrationImage Demo() {
     CalibrationImage demo;
