@@ -1,5 +1,7 @@
 #include "app/qt/PortKeeper.h"
 
+#include "link/qt/SerialPortTransport.h"
+
 namespace korvel {
 
 namespace {
@@ -13,6 +15,17 @@ public:
 };
 
 }  // namespace
+
+OpenedPort OpenSerialPort(const std::string& portName, Reporter& reporter) {
+    auto transport = std::make_unique<SerialPortTransport>();
+    transport->hangUpIsReopened = true;
+    if (!transport->Open(portName, reporter)) {
+        return {};  // the transport has shown its message
+    }
+    QIODevice* source = transport->Port();
+    std::string notice = transport->LatencyNotice();
+    return {std::move(transport), source, std::move(notice)};
+}
 
 PortKeeper::PortKeeper(PortHolder& port, AcquisitionDriver& driver, AcquisitionScheduler& scheduler,
                        Reporter& reporter)

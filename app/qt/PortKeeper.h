@@ -32,6 +32,10 @@ struct OpenedPort {
 // message through `reporter` and returns no transport.
 using PortOpener = std::function<OpenedPort(const std::string& portName, Reporter& reporter)>;
 
+// The real serial port (QSerialPort), as the desktop program opens it: a
+// hang-up is left to the port keeper, which says so in pane 0 and reopens it.
+OpenedPort OpenSerialPort(const std::string& portName, Reporter& reporter);
+
 class PortKeeper : public QObject {
     Q_OBJECT
 public:

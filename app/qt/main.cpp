@@ -5,22 +5,6 @@
 
 #include "app/CommandLine.h"
 #include "app/qt/Application.h"
-#include "link/qt/SerialPortTransport.h"
-
-namespace {
-
-korvel::OpenedPort OpenSerialPort(const std::string& portName, korvel::Reporter& reporter) {
-    auto transport = std::make_unique<korvel::SerialPortTransport>();
-    transport->hangUpIsReopened = true;  // the port keeper says so in pane 0 and reopens it
-    if (!transport->Open(portName, reporter)) {
-        return {};  // the transport has shown its message
-    }
-    QIODevice* source = transport->Port();
-    std::string notice = transport->LatencyNotice();
-    return {std::move(transport), source, std::move(notice)};
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     // --help and --version answer without a window, so without a display.
@@ -39,7 +23,7 @@ int main(int argc, char** argv) {
     korvel::SystemClock clock;
     korvel::WidgetPrompter prompter;
     {
-        korvel::Application app({clock, prompter, OpenSerialPort});
+        korvel::Application app({clock, prompter, korvel::OpenSerialPort});
         if (app.Start(QApplication::arguments().mid(1))) {
             QApplication::exec();
         }
