@@ -109,7 +109,7 @@ private:
         }
         plan.eventAfter =
             o_.byExchangeCount ? dice_.Between(1, plan.edits) : dice_.Between(100, 20'000);
-        plan.unpluggedMs = dice_.Between(200, 3000);
+        plan.unpluggedMs = o_.byExchangeCount ? 0 : dice_.Between(200, 3000);  // no clock waits
         plan.signal = Signals[dice_.Between(0, 2)];
         return plan;
     }
