@@ -84,7 +84,7 @@ bool Child::StartPiped(const std::string& program, const std::vector<std::string
     if (pipe2(fds, O_CLOEXEC) != 0) {
         return false;
     }
-    const int err = errorsToo ? dup(fds[1]) : OpenOutput(errPath);
+    const int err = errorsToo ? fcntl(fds[1], F_DUPFD_CLOEXEC, 0) : OpenOutput(errPath);
     const bool started = err >= 0 && Spawn(program, args, fds[1], err);
     close(fds[1]);
     close(err);

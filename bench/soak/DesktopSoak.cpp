@@ -12,7 +12,8 @@ namespace korvel::soak {
 
 namespace {
 
-constexpr int SettleMs = 5000;  // start-up, probe, slot binding and the first passes
+constexpr int SettleMs = 5000;          // start-up, probe, slot binding and the first passes
+constexpr int LastRecoveryMs = 15'000;  // after the last fault: a pass, and the log's flush
 
 long ResidentKb(pid_t pid) {
     std::istringstream status(ReadWholeFile("/proc/" + std::to_string(pid) + "/status"));
@@ -54,10 +55,11 @@ public:
         figures_.rssStartKb = ResidentKb(app_.Pid());
         const long ticks = CpuTicks(app_.Pid());
         const int64_t started = MonotonicMs();
-        while (MonotonicMs() + 20'000 < untilMs && !app_.EndsWithin(dice_.Between(4000, 15'000))) {
+        while (MonotonicMs() + LastRecoveryMs + 8000 < untilMs &&
+               !app_.EndsWithin(dice_.Between(4000, 15'000))) {
             Fault();
         }
-        Pause(SettleMs);  // the last recovery, and the log's flush
+        Pause(LastRecoveryMs);
         const int64_t seconds = MonotonicMs() - started;
         figures_.crashed = app_.EndsWithin(0);
         figures_.rssEndKb = ResidentKb(app_.Pid());

@@ -63,8 +63,8 @@ TEST(SoakDownload, HoldsTheEepromAgainstWhatTheCliSaid) {
         {"two stored, success", 2, 1, 0, "", Verdict::FalseSuccess},
         {"two stored, two counted", 2, 1, 1, "2 of 4 bytes programmed before the failure at E02",
          Verdict::Fine},
-        {"three stored, two counted", 3, 1, 1,
-         "2 of 4 bytes programmed before the failure at E02", Verdict::Miscount},
+        {"three stored, two counted", 3, 1, 1, "2 of 4 bytes programmed before the failure at E02",
+         Verdict::Miscount},
         {"the named byte stored too", 3, 1, 1,
          "2 of 4 bytes programmed before the failure at E02; the byte at E02 may also have been "
          "programmed",
