@@ -58,34 +58,54 @@ std::string Hex(uint32_t address) {
     return text;
 }
 
-// A changed byte holds what the data file asked for; the count says how many
-// changed, one more where it names the failing byte as possibly programmed.
-Outcome CheckFailed(const std::vector<int>& changed, const std::string& errorText) {
+// Both kinds of download program the differing bytes in address order, so
+// the first `programmed` of them changed, and past them at most the byte the
+// message names as possibly programmed.
+Outcome CheckFailed(const std::vector<int>& toProgram, const std::vector<int>& changed,
+                    const std::string& errorText) {
     const WriteReport report = ParseWriteReport(errorText);
-    const int n = static_cast<int>(changed.size());
-    const bool extraIsNamed =
-        report.uncertain && report.failedAt && n == report.programmed + 1 &&
-        std::find(changed.begin(), changed.end(),
-                  static_cast<int>(*report.failedAt - ImageBaseAddress)) != changed.end();
-    if (n == report.programmed || extraIsNamed) {
-        return {};
+    const size_t n = static_cast<size_t>(std::max(report.programmed, 0));
+    if (n <= toProgram.size()) {
+        std::vector<int> expected(toProgram.begin(), toProgram.begin() + static_cast<long>(n));
+        if (changed == expected) {
+            return {};
+        }
+        if (report.uncertain && report.failedAt && n < toProgram.size() &&
+            toProgram[n] == static_cast<int>(*report.failedAt - ImageBaseAddress)) {
+            expected.push_back(toProgram[n]);
+            if (changed == expected) {
+                return {};
+            }
+        }
     }
     return {Verdict::Miscount,
-            std::to_string(n) + " bytes changed in the EEPROM, " +
+            std::to_string(changed.size()) + " bytes changed in the EEPROM" +
+                (changed.empty() ? "" : " from " + Hex(ImageBaseAddress + changed.front())) + ", " +
                 (report.counted ? std::to_string(report.programmed) + " reported programmed"
                                 : std::string("no count reported"))};
+}
+
+// "N bytes written" on stdout after a success.
+int WrittenCount(const std::string& outText) {
+    static const std::regex written(R"((^|\n)(\d+) bytes written)");
+    std::smatch m;
+    return std::regex_search(outText, m, written) ? std::atoi(m[2].str().c_str()) : -1;
 }
 
 }  // namespace
 
 Outcome CheckDownload(const CalibrationImage& before, const CalibrationImage& target,
-                      const CalibrationImage& after, int exitCode, const std::string& errorText) {
-    std::vector<int> changed;
+                      const CalibrationImage& after, int exitCode, const std::string& errorText,
+                      const std::string& outText) {
+    std::vector<int> toProgram, changed;
     for (int i = 0; i < ImageSize; ++i) {
+        if (before[i] != target[i]) {
+            toProgram.push_back(i);
+        }
         if (after[i] == before[i]) {
             continue;
         }
-        if (after[i] != (target[i] & 0xFF)) {
+        if (after[i] != target[i]) {
             return {Verdict::Corrupted, "the byte at " + Hex(ImageBaseAddress + i) + " holds " +
                                             std::to_string(after[i]) + ", neither " +
                                             std::to_string(before[i]) + " nor " +
@@ -94,18 +114,22 @@ Outcome CheckDownload(const CalibrationImage& before, const CalibrationImage& ta
         changed.push_back(i);
     }
     if (exitCode == 0) {
-        for (int i = 0; i < ImageSize; ++i) {
-            if (after[i] != (target[i] & 0xFF)) {
-                return {Verdict::FalseSuccess,
-                        "exit 0, the byte at " + Hex(ImageBaseAddress + i) + " not programmed"};
-            }
+        if (changed != toProgram) {
+            return {Verdict::FalseSuccess, "exit 0, " +
+                                               std::to_string(toProgram.size() - changed.size()) +
+                                               " bytes not programmed"};
+        }
+        if (WrittenCount(outText) != static_cast<int>(toProgram.size())) {
+            return {Verdict::Miscount, "exit 0, " + std::to_string(toProgram.size()) +
+                                           " bytes programmed, " +
+                                           std::to_string(WrittenCount(outText)) + " reported"};
         }
         return {};
     }
     if (exitCode != 1) {
         return {Verdict::Crashed, "exit status " + std::to_string(exitCode)};
     }
-    return CheckFailed(changed, errorText);
+    return CheckFailed(toProgram, changed, errorText);
 }
 
 bool UploadMatches(const CalibrationImage& file, const CalibrationImage& eeprom) {

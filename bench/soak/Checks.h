@@ -36,10 +36,12 @@ struct Outcome {
     std::string detail;  // for a finding: what was seen
 };
 
-// A download of `target` into an EEPROM that held `before` and holds `after`
-// now; the CLI ended with `exitCode` (-1: a signal) and said `errorText`.
+// A download of `target` (values 0..255) into an EEPROM that held `before`
+// and holds `after` now; the CLI ended with `exitCode` (-1: a signal) and
+// said `outText` on stdout ("N bytes written") and `errorText` on stderr.
 Outcome CheckDownload(const CalibrationImage& before, const CalibrationImage& target,
-                      const CalibrationImage& after, int exitCode, const std::string& errorText);
+                      const CalibrationImage& after, int exitCode, const std::string& errorText,
+                      const std::string& outText);
 
 // An upload that exited 0 must have written the EEPROM's bytes.
 bool UploadMatches(const CalibrationImage& file, const CalibrationImage& eeprom);

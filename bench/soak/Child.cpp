@@ -64,7 +64,14 @@ bool Child::Spawn(const std::string& program, const std::vector<std::string>& ar
         pid_ = -1;
         return false;
     }
+    // Every wait sleeps on it: without one the child is not kept.
     pidfd_ = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+    if (pidfd_ < 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+        return false;
+    }
     return true;
 }
 
@@ -88,9 +95,13 @@ bool Child::StartPiped(const std::string& program, const std::vector<std::string
     const bool started = err >= 0 && Spawn(program, args, fds[1], err);
     close(fds[1]);
     close(err);
+    if (!started) {
+        close(fds[0]);
+        return false;
+    }
     pipe_ = fds[0];
     buffered_.clear();
-    return started;
+    return true;
 }
 
 bool Child::ReadLine(std::string& line, int limitMs) {
@@ -123,7 +134,7 @@ void Child::Signal(int signal) const {
 
 bool Child::EndsWithin(int limitMs) const {
     pollfd p{pidfd_, POLLIN, 0};
-    return pid_ <= 0 || pidfd_ < 0 || poll(&p, 1, limitMs) == 1;
+    return pid_ <= 0 || poll(&p, 1, limitMs) == 1;
 }
 
 Exit Child::Wait(int limitMs) {
@@ -132,14 +143,15 @@ Exit Child::Wait(int limitMs) {
         return exit;
     }
     pollfd p{pidfd_, POLLIN, 0};
-    exit.ended = pidfd_ < 0 || poll(&p, 1, limitMs) == 1;
+    exit.ended = poll(&p, 1, limitMs) == 1;
     if (!exit.ended) {
         kill(pid_, SIGKILL);
     }
     int status = 0;
-    waitpid(pid_, &status, 0);
-    exit.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    exit.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    if (waitpid(pid_, &status, 0) == pid_) {
+        exit.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        exit.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    }
     pid_ = -1;
     if (pidfd_ >= 0) {
         close(std::exchange(pidfd_, -1));

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <functional>
@@ -30,35 +31,34 @@ enum class Event { None, Unplug, Interrupt };
 struct Plan {
     Kind kind = Kind::Upload;
     std::vector<std::string> faults;  // the simulator's options
-    bool noise = false;               // bytes that a data step cannot tell from data
     Event event = Event::None;
     int eventAfter = 0;  // ms after the start, or EEPROM writes by exchange count
     int unpluggedMs = 0;
     int signal = 0;
     int edits = 0;
+    uint64_t simSeed = 0;  // the seed of its faults (and, plus one, of the one plugged back in)
 };
 
 struct FaultKind {
     const char* option;
     int low, high;  // its number's range; 0, 0: a flag
     bool timed;     // its delays run on the clock
-    bool noise;
 };
 
 // Each line as likely as the next; "none" three times.
 constexpr std::array<FaultKind, 12> Faults{{
-    {nullptr, 0, 0, false, false},
-    {nullptr, 0, 0, false, false},
-    {nullptr, 0, 0, false, false},
-    {"--reset-after", 20, 3000, false, false},
-    {"--silent-after", 20, 3000, false, false},
-    {"--drop-every", 30, 600, false, false},
-    {"--noise", 3, 80, false, true},
-    {"--late", 100, 400, true, false},
-    {"--late-beyond", 300, 2000, true, false},
-    {"--stray", 0, 0, false, true},
-    {"--wrong-echo", 0, 0, false, false},
-    {"--unstored-writes", 0, 0, false, false},
+    {nullptr, 0, 0, false},
+    {nullptr, 0, 0, false},
+    {nullptr, 0, 0, false},
+    {"--reset-after", 20, 3000, false},
+    {"--silent-after", 20, 3000, false},
+    {"--drop-every", 30, 600, false},
+    {"--noise", 3, 80, false},
+    {"--late", 100, 400, true},
+    {"--late-beyond", 300, 2000, true},
+    {"--stray", 0, 0, false},
+    {"--wrong-echo", 0, 0, false},
+    {"--unstored-writes", 0, 0, false},
 }};
 
 constexpr int Signals[] = {SIGHUP, SIGINT, SIGTERM};
@@ -100,28 +100,34 @@ private:
                 plan.faults.push_back(std::to_string(dice_.Between(fault.low, fault.high)));
             }
         }
-        plan.noise = fault.noise;
         plan.edits = dice_.Between(1, o_.byExchangeCount ? 12 : 60);
+        // The short run is few: there three runs in ten are unplugged and three interrupted.
         const int event = dice_.Between(0, 9);
-        plan.event = event < 2 ? Event::Unplug : event < 3 ? Event::Interrupt : Event::None;
+        const int unplugs = o_.byExchangeCount ? 3 : 2, interrupts = o_.byExchangeCount ? 3 : 1;
+        plan.event = event < unplugs                ? Event::Unplug
+                     : event < unplugs + interrupts ? Event::Interrupt
+                                                    : Event::None;
         if (o_.byExchangeCount && plan.kind == Kind::Upload) {
             plan.event = Event::None;  // an upload programs nothing to count by
         }
-        plan.eventAfter =
-            o_.byExchangeCount ? dice_.Between(1, plan.edits) : dice_.Between(100, 20'000);
+        // Within the transfer: a whole Download takes about 6 s at 9600 baud, the others 1 to 2 s.
+        plan.eventAfter = o_.byExchangeCount
+                              ? dice_.Between(1, std::max(1, plan.edits / 2))
+                              : dice_.Between(50, plan.kind == Kind::Download ? 6000 : 1500);
         plan.unpluggedMs = o_.byExchangeCount ? 0 : dice_.Between(200, 3000);  // no clock waits
         plan.signal = Signals[dice_.Between(0, 2)];
+        plan.simSeed = dice_.Seed();
         return plan;
     }
 
-    std::vector<std::string> SimArgs(const std::vector<std::string>& faults) {
+    std::vector<std::string> SimArgs(const std::vector<std::string>& faults, uint64_t seed) {
         std::vector<std::string> args{"--data",       p_.data,
                                       "--monitor",    p_.monitorFile,
                                       "--eeprom",     eeprom_,
                                       "--link",       link_,
                                       "--baud",       std::to_string(o_.baud),
                                       "--program-ms", std::to_string(o_.programMs),
-                                      "--seed",       std::to_string(dice_.Seed())};
+                                      "--seed",       std::to_string(seed)};
         if (o_.byExchangeCount) {
             args.push_back("--log");  // its EEPROM writes, counted
         }
@@ -130,8 +136,8 @@ private:
     }
 
     // Ready once it has printed its terminal's path (the link is made then).
-    bool StartSim(const std::vector<std::string>& faults) {
-        if (!sim_.StartPiped(p_.sim, SimArgs(faults), p_.scratch + "/cli-ecusim.err",
+    bool StartSim(const std::vector<std::string>& faults, uint64_t seed) {
+        if (!sim_.StartPiped(p_.sim, SimArgs(faults, seed), p_.scratch + "/cli-ecusim.err",
                              o_.byExchangeCount)) {
             return false;
         }
@@ -176,23 +182,26 @@ private:
         if (!o_.byExchangeCount) {
             return !cli.EndsWithin(plan.eventAfter);
         }
+        const int64_t deadline = MonotonicMs() + RunLimitMs();
         int writes = 0;
         std::string line;
-        while (writes < plan.eventAfter) {
+        while (writes < plan.eventAfter && MonotonicMs() < deadline) {
             if (sim_.ReadLine(line, 200)) {
                 writes += line.starts_with("EEPROM write") ? 1 : 0;
-            } else if (cli.EndsWithin(0)) {
+            } else if (cli.EndsWithin(200)) {  // also the wait when the simulator has gone
                 return false;
             }
         }
-        return true;
+        return writes == plan.eventAfter;
     }
+
+    int RunLimitMs() const { return o_.byExchangeCount ? 60'000 : 300'000; }
 
     void Unplug(const Plan& plan) {
         sim_.Kill();
         ++figures_.unplugs;
         Pause(plan.unpluggedMs);
-        StartSim({});  // plugged back in, the line sound again
+        StartSim({}, plan.simSeed + 1);  // plugged back in, the line sound again
     }
 
     void RunOne(const Plan& plan, int run) {
@@ -209,7 +218,7 @@ private:
         }
         sim_.Signal(SIGTERM);
         sim_.Wait(10'000);
-        if (!StartSim(plan.faults)) {
+        if (!StartSim(plan.faults, plan.simSeed)) {
             figures_.findings.push_back("run " + std::to_string(run) +
                                         ": the simulator did not start: " + Describe(plan, run) +
                                         " " + simSaid_);
@@ -217,8 +226,11 @@ private:
         }
         unlink(uploaded_.c_str());
         Child cli;
-        const std::string errPath = p_.scratch + "/cli.err";
-        cli.Start(p_.cli, CliArgs(plan.kind), p_.scratch + "/cli.out", errPath);
+        const std::string outPath = p_.scratch + "/cli.out", errPath = p_.scratch + "/cli.err";
+        if (!cli.Start(p_.cli, CliArgs(plan.kind), outPath, errPath)) {
+            figures_.findings.push_back(Describe(plan, run) + ": korvel-cli did not start");
+            return;
+        }
         if (plan.event != Event::None && AwaitEvent(plan, cli)) {
             if (plan.event == Event::Unplug) {
                 Unplug(plan);
@@ -227,12 +239,16 @@ private:
                 ++figures_.interrupts;
             }
         }
-        const Exit exit = cli.Wait(o_.byExchangeCount ? 60'000 : 300'000);
-        Judge(plan, run, exit, before, target, ReadWholeFile(errPath));
+        const Exit exit = cli.Wait(RunLimitMs());
+        // Stopped before its EEPROM is read: a byte it took late cannot land afterwards.
+        sim_.Signal(SIGTERM);
+        sim_.Wait(10'000);
+        Judge(plan, run, exit, before, target, ReadWholeFile(outPath), ReadWholeFile(errPath));
     }
 
     void Judge(const Plan& plan, int run, const Exit& exit, const CalibrationImage& before,
-               const CalibrationImage& target, const std::string& errorText) {
+               const CalibrationImage& target, const std::string& outText,
+               const std::string& errorText) {
         CalibrationImage after;
         Outcome outcome;
         if (!ReadEeprom(after)) {
@@ -244,11 +260,11 @@ private:
                        exit.signal != 0 ? "korvel-cli died of signal " + std::to_string(exit.signal)
                                         : "korvel-cli exit status " + std::to_string(exit.code)};
         } else if (plan.kind == Kind::Upload) {
-            outcome = JudgeUpload(plan, exit, after);
+            outcome = JudgeUpload(exit, after);
         } else {
             ++figures_.downloads;
             ++(exit.code == 0 ? figures_.downloadsOk : figures_.downloadsFailed);
-            outcome = CheckDownload(before, target, after, exit.code, errorText);
+            outcome = CheckDownload(before, target, after, exit.code, errorText, outText);
         }
         Count(outcome);
         if (o_.verbose) {
@@ -261,16 +277,14 @@ private:
         }
     }
 
-    Outcome JudgeUpload(const Plan& plan, const Exit& exit, const CalibrationImage& eeprom) {
+    // Noise comes only before echoes, never before the data a read takes:
+    // every upload that succeeded is held to the EEPROM.
+    Outcome JudgeUpload(const Exit& exit, const CalibrationImage& eeprom) {
         ++figures_.uploads;
         if (exit.code != 0) {
             return {};
         }
         ++figures_.uploadsOk;
-        if (plan.noise) {
-            return {};  // noise in a data step is taken for data
-        }
-        ++figures_.uploadsChecked;
         CalibrationImage file;
         const DataFileReadResult read = ReadDataFile(uploaded_, file);
         if (!read.opened || !read.complete() || !UploadMatches(file, eeprom)) {

@@ -27,7 +27,7 @@ struct CliSoakOptions {
 struct CliFigures {
     int downloads = 0, downloadsOk = 0, downloadsFailed = 0;
     int falseSuccesses = 0, miscounts = 0, corrupted = 0;
-    int uploads = 0, uploadsOk = 0, uploadsChecked = 0, wrongUploads = 0;
+    int uploads = 0, uploadsOk = 0, wrongUploads = 0;
     int crashes = 0, hangs = 0;
     int unplugs = 0, interrupts = 0;
     std::vector<std::string> findings;  // one line per run that broke a rule

@@ -31,7 +31,8 @@ void PrintCli(const CliFigures& c, std::FILE* out) {
     Row(out, "false successes", std::to_string(c.falseSuccesses));
     Row(out, "miscounts", std::to_string(c.miscounts));
     Row(out, "bytes neither old nor new", std::to_string(c.corrupted));
-    Row(out, "uploads tried / succeeded / checked", Of(c.uploads, c.uploadsOk, c.uploadsChecked));
+    Row(out, "uploads tried / succeeded",
+        std::to_string(c.uploads) + " / " + std::to_string(c.uploadsOk));
     Row(out, "wrong uploads", std::to_string(c.wrongUploads));
     Row(out, "crashes / hangs", std::to_string(c.crashes) + " / " + std::to_string(c.hangs));
     Row(out, "unplugs / interrupts (SIGHUP, SIGINT, SIGTERM)",

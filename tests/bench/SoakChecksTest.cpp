@@ -43,7 +43,8 @@ TEST(SoakReport, ReadsHowFarAFailedDownloadGot) {
     }
 }
 
-// Before: every byte 1. The data file asks for 2 at indices 0..3 (E00..E03).
+// Before: every byte 1. The data file asks for 2 at indices 0..3 (E00..E03),
+// which a download programs in that order.
 TEST(SoakDownload, HoldsTheEepromAgainstWhatTheCliSaid) {
     CalibrationImage before;
     before.values.fill(1);
@@ -51,47 +52,83 @@ TEST(SoakDownload, HoldsTheEepromAgainstWhatTheCliSaid) {
     for (int i = 0; i < 4; ++i) {
         target[i] = 2;
     }
+    const char* const named =
+        "2 of 4 bytes programmed before the failure at E02; the byte at E02 may also have been "
+        "programmed";
     struct Case {
         const char* name;
-        int stored;      // how many of the four the EEPROM holds, from the first
-        uint32_t other;  // a value at index 5 (1: untouched)
+        std::vector<int> stored;  // the indices holding 2 afterwards
+        uint32_t other;           // the value at index 5 afterwards (1: untouched)
         int exitCode;
-        const char* text;
+        const char* err;
+        const char* out;
         Verdict verdict;
     } cases[] = {
-        {"all stored, success", 4, 1, 0, "", Verdict::Fine},
-        {"two stored, success", 2, 1, 0, "", Verdict::FalseSuccess},
-        {"two stored, two counted", 2, 1, 1, "2 of 4 bytes programmed before the failure at E02",
+        {"all stored, success", {0, 1, 2, 3}, 1, 0, "", "4 bytes written\n", Verdict::Fine},
+        {"success miscounted", {0, 1, 2, 3}, 1, 0, "", "3 bytes written\n", Verdict::Miscount},
+        {"two stored, success", {0, 1}, 1, 0, "", "4 bytes written\n", Verdict::FalseSuccess},
+        {"two stored, two counted",
+         {0, 1},
+         1,
+         1,
+         "2 of 4 bytes programmed before the failure at E02",
+         "",
          Verdict::Fine},
-        {"three stored, two counted", 3, 1, 1, "2 of 4 bytes programmed before the failure at E02",
+        {"three stored, two counted",
+         {0, 1, 2},
+         1,
+         1,
+         "2 of 4 bytes programmed before the failure at E02",
+         "",
          Verdict::Miscount},
-        {"the named byte stored too", 3, 1, 1,
-         "2 of 4 bytes programmed before the failure at E02; the byte at E02 may also have been "
-         "programmed",
-         Verdict::Fine},
-        {"the named byte not stored", 2, 1, 1,
-         "2 of 4 bytes programmed before the failure at E02; the byte at E02 may also have been "
-         "programmed",
-         Verdict::Fine},
-        {"another byte than the named one", 3, 1, 1,
-         "2 of 4 bytes programmed before the failure at E05; the byte at E05 may also have been "
-         "programmed",
+        {"the named byte stored too", {0, 1, 2}, 1, 1, named, "", Verdict::Fine},
+        {"the named byte not stored", {0, 1}, 1, 1, named, "", Verdict::Fine},
+        {"a counted byte missing, the named one stored",
+         {0, 2},
+         1,
+         1,
+         named,
+         "",
          Verdict::Miscount},
-        {"stored, no count", 1, 1, 1, "The ECU did not answer within 10 seconds",
+        {"another byte than the named one", {0, 1, 3}, 1, 1, named, "", Verdict::Miscount},
+        {"stored, no count",
+         {0},
+         1,
+         1,
+         "The ECU did not answer within 10 seconds",
+         "",
          Verdict::Miscount},
-        {"nothing stored, no count", 0, 1, 1, "The ECU did not answer within 10 seconds",
+        {"nothing stored, no count",
+         {},
+         1,
+         1,
+         "The ECU did not answer within 10 seconds",
+         "",
          Verdict::Fine},
-        {"cancelled", 1, 1, 1, "Download cancelled: 1 bytes programmed", Verdict::Fine},
-        {"a byte neither old nor new", 4, 7, 0, "", Verdict::Corrupted},
-        {"killed by a signal", 0, 1, -1, "", Verdict::Crashed},
+        {"cancelled", {0}, 1, 1, "Download cancelled: 1 bytes programmed", "", Verdict::Fine},
+        {"more counted than asked for",
+         {0, 1, 2, 3},
+         1,
+         1,
+         "5 of 4 bytes programmed before the failure at E04",
+         "",
+         Verdict::Miscount},
+        {"a byte neither old nor new",
+         {0, 1, 2, 3},
+         7,
+         0,
+         "",
+         "4 bytes written\n",
+         Verdict::Corrupted},
+        {"killed by a signal", {}, 1, -1, "", "", Verdict::Crashed},
     };
     for (const Case& c : cases) {
         CalibrationImage after = before;
-        for (int i = 0; i < c.stored; ++i) {
+        for (int i : c.stored) {
             after[i] = 2;
         }
         after[5] = c.other;
-        EXPECT_EQ(CheckDownload(before, target, after, c.exitCode, c.text).verdict, c.verdict)
+        EXPECT_EQ(CheckDownload(before, target, after, c.exitCode, c.err, c.out).verdict, c.verdict)
             << c.name;
     }
 }
