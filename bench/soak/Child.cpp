@@ -162,6 +162,11 @@ Exit Child::Wait(int limitMs) {
     return exit;
 }
 
+void Child::Stop() {
+    Signal(SIGTERM);
+    Wait(10'000);
+}
+
 void Child::Kill() {
     if (pid_ > 0) {
         kill(pid_, SIGKILL);

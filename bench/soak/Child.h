@@ -52,6 +52,8 @@ public:
     void Signal(int signal) const;
     // Waits for the end at most `limitMs`, then kills it with SIGKILL.
     Exit Wait(int limitMs);
+    // SIGTERM and the wait (SIGKILL after 10 s): the program ends as asked.
+    void Stop();
     // SIGKILL and the wait: a cable pulled out.
     void Kill();
 

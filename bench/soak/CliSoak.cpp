@@ -82,8 +82,7 @@ public:
         for (int run = 0; o_.runs > 0 ? run < o_.runs : MonotonicMs() < o_.untilMs; ++run) {
             RunOne(NextPlan(), run);
         }
-        sim_.Signal(SIGTERM);
-        sim_.Wait(10'000);
+        sim_.Stop();
         return figures_;
     }
 
@@ -136,8 +135,10 @@ private:
         return args;
     }
 
-    // Ready once it has printed its terminal's path (the link is made then).
+    // In place of the one before, if it still runs; ready once it has printed
+    // its terminal's path (the link is made then).
     bool StartSim(const std::vector<std::string>& faults, uint64_t seed) {
+        sim_.Stop();
         if (!sim_.StartPiped(p_.sim, SimArgs(faults, seed), p_.scratch + "/cli-ecusim.err",
                              o_.byExchangeCount)) {
             return false;
@@ -217,8 +218,6 @@ private:
             target = Edited(before, plan.edits);
             WriteDataFile(target_, target);
         }
-        sim_.Signal(SIGTERM);
-        sim_.Wait(10'000);
         if (!StartSim(plan.faults, plan.simSeed)) {
             figures_.findings.push_back("run " + std::to_string(run) +
                                         ": the simulator did not start: " + Describe(plan, run) +
@@ -242,8 +241,7 @@ private:
         }
         const Exit exit = cli.Wait(RunLimitMs());
         // Stopped before its EEPROM is read: a byte it took late cannot land afterwards.
-        sim_.Signal(SIGTERM);
-        sim_.Wait(10'000);
+        sim_.Stop();
         Judge(plan, run, exit, before, target, ReadWholeFile(outPath), ReadWholeFile(errPath));
     }
 

@@ -66,10 +66,8 @@ public:
         figures_.cpuPercent = 100.0 * static_cast<double>(CpuTicks(app_.Pid()) - ticks) /
                               static_cast<double>(sysconf(_SC_CLK_TCK)) /
                               (static_cast<double>(seconds) / 1000.0);
-        app_.Signal(SIGTERM);
-        app_.Wait(10'000);
-        sim_.Signal(SIGTERM);
-        sim_.Wait(10'000);
+        app_.Stop();
+        sim_.Stop();
         Judge();
         return figures_;
     }
