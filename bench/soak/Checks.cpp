@@ -42,6 +42,8 @@ const char* VerdictName(Verdict verdict) {
             return "miscount";
         case Verdict::Corrupted:
             return "corrupted byte";
+        case Verdict::WrongUpload:
+            return "wrong upload";
         case Verdict::Crashed:
             return "crash";
         case Verdict::Hung:

@@ -26,6 +26,7 @@ enum class Verdict {
     FalseSuccess,  // exit 0, yet the EEPROM does not hold the data file
     Miscount,      // exit 1, and the EEPROM's changed bytes are not the count reported
     Corrupted,     // a byte holds neither its old value nor the data file's
+    WrongUpload,   // exit 0, yet the uploaded file does not hold the EEPROM's bytes
     Crashed,       // no exit status 0 or 1 (a signal, a usage error)
     Hung,          // still running at the limit
 };

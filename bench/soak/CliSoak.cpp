@@ -287,8 +287,7 @@ private:
         CalibrationImage file;
         const DataFileReadResult read = ReadDataFile(uploaded_, file);
         if (!read.opened || !read.complete() || !UploadMatches(file, eeprom)) {
-            ++figures_.wrongUploads;
-            return {Verdict::FalseSuccess, "the uploaded file differs from the EEPROM"};
+            return {Verdict::WrongUpload, "the uploaded file differs from the EEPROM"};
         }
         return {};
     }
@@ -303,6 +302,9 @@ private:
                 break;
             case Verdict::Corrupted:
                 figures_.corrupted += 1;
+                break;
+            case Verdict::WrongUpload:
+                figures_.wrongUploads += 1;
                 break;
             case Verdict::Crashed:
                 figures_.crashes += 1;
